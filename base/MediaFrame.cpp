@@ -1,0 +1,82 @@
+#include "base/MediaFrame.h"
+
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+namespace tavrin {
+
+namespace {
+
+uint32_t LoadLE32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+uint64_t LoadLE64(const uint8_t* p) {
+    return uint64_t(LoadLE32(p)) | uint64_t(LoadLE32(p + 4)) << 32;
+}
+
+void StoreLE32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        p[i] = uint8_t(v >> (8 * i));
+    }
+}
+
+void StoreLE64(uint8_t* p, uint64_t v) {
+    StoreLE32(p, uint32_t(v));
+    StoreLE32(p + 4, uint32_t(v >> 32));
+}
+
+} // namespace
+
+bool ReadMediaFrameHead(std::span<const uint8_t> bytes, TZeroMediaFrameHead& head) {
+    if (bytes.size() < kMediaFrameHeadSize) {
+        return false;
+    }
+    head.nFrameType = bytes[0];
+    head.nFrameSize = LoadLE32(bytes.data() + 1);
+    head.PTS = int64_t(LoadLE64(bytes.data() + 5));
+    return true;
+}
+
+bool WriteMediaFrameHead(const TZeroMediaFrameHead& head, std::span<uint8_t> out) {
+    if (out.size() < kMediaFrameHeadSize) {
+        return false;
+    }
+    out[0] = head.nFrameType;
+    StoreLE32(out.data() + 1, head.nFrameSize);
+    StoreLE64(out.data() + 5, uint64_t(head.PTS));
+    return true;
+}
+
+size_t CompleteMediaFrameLength(std::span<const uint8_t> bytes) {
+    TZeroMediaFrameHead head{};
+    if (!ReadMediaFrameHead(bytes, head)) {
+        return 0;
+    }
+    const uint64_t total = uint64_t(kMediaFrameHeadSize) + head.nFrameSize;
+    return total <= bytes.size() ? size_t(total) : 0;
+}
+
+void AssignMediaFrame(std::vector<uint8_t>& frame, uint8_t nFrameType, int64_t PTS,
+                      std::span<const uint8_t> payload) {
+    frame.resize(kMediaFrameHeadSize + payload.size());
+    const TZeroMediaFrameHead head{nFrameType, uint32_t(payload.size()), PTS};
+    WriteMediaFrameHead(head, frame);
+    if (!payload.empty()) {
+        std::memcpy(frame.data() + kMediaFrameHeadSize, payload.data(), payload.size());
+    }
+}
+
+int64_t LocalWallClockMicros() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const int64_t utcMs = duration_cast<milliseconds>(now.time_since_epoch()).count();
+    const time_t secs = system_clock::to_time_t(now);
+    tm local{};
+    localtime_r(&secs, &local);
+    // tm_gmtoff is the local offset east of UTC, daylight saving included.
+    return (utcMs + int64_t(local.tm_gmtoff) * 1000) * 1000;
+}
+
+} // namespace tavrin

@@ -1,0 +1,42 @@
+#include "cli/CliArgs.h"
+
+#include "base/IniFile.h"
+
+namespace tavrin::cli {
+
+bool TCliArgs::Parse(int argc, char** argv, int first) {
+    for (int i = first; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0 || arg.size() < 3) {
+            error_ = "unexpected argument: " + arg;
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error_ = "option " + arg + " needs a value";
+            return false;
+        }
+        values_[arg.substr(2)] = argv[++i];
+    }
+    return true;
+}
+
+std::string TCliArgs::Get(const std::string& name, const std::string& def) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? def : it->second;
+}
+
+bool TCliArgs::GetInt(const std::string& name, int& value) const {
+    const auto it = values_.find(name);
+    if (it == values_.end()) {
+        return true;
+    }
+    int32_t parsed = 0;
+    if (!ParseInt32(it->second, parsed)) {
+        error_ = "--" + name + " needs a number, not \"" + it->second + "\"";
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+} // namespace tavrin::cli

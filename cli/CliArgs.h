@@ -1,0 +1,27 @@
+// Command-line options of tavrin-cli: "--name value" pairs after a command.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tavrin::cli {
+
+class TCliArgs {
+public:
+    // Parses argv[first...]; false (with error set) on a malformed option.
+    bool Parse(int argc, char** argv, int first);
+
+    bool Has(const std::string& name) const { return values_.count(name) != 0; }
+    std::string Get(const std::string& name, const std::string& def = "") const;
+    // False (with error set) when present but not a 32-bit number.
+    bool GetInt(const std::string& name, int& value) const;
+
+    const std::string& Error() const { return error_; }
+
+private:
+    std::map<std::string, std::string> values_;
+    mutable std::string error_;
+};
+
+} // namespace tavrin::cli
