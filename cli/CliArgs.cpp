@@ -4,18 +4,19 @@
 
 namespace tavrin::cli {
 
-bool TCliArgs::Parse(int argc, char** argv, int first) {
-    for (int i = first; i < argc; ++i) {
+bool TCliArgs::Parse(int argc, char** argv, int first, bool takesWord) {
+    int i = first;
+    if (takesWord && i < argc && std::string(argv[i]).rfind("--", 0) != 0) {
+        word_ = argv[i++];
+    }
+    for (; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--", 0) != 0 || arg.size() < 3) {
             error_ = "unexpected argument: " + arg;
             return false;
         }
-        if (i + 1 >= argc) {
-            error_ = "option " + arg + " needs a value";
-            return false;
-        }
-        values_[arg.substr(2)] = argv[++i];
+        const bool isSwitch = i + 1 >= argc || std::string(argv[i + 1]).rfind("--", 0) == 0;
+        values_[arg.substr(2)] = isSwitch ? "" : argv[++i];
     }
     return true;
 }

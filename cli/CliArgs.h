@@ -1,4 +1,6 @@
-// Command-line options of tavrin-cli: "--name value" pairs after a command.
+// Command-line options of tavrin-cli: "--name value" pairs and "--flag"
+// switches after a command (a switch is an option followed by another option
+// or by nothing).
 #pragma once
 
 #include <map>
@@ -10,17 +12,20 @@ namespace tavrin::cli {
 class TCliArgs {
 public:
     // Parses argv[first...]; false (with error set) on a malformed option.
-    bool Parse(int argc, char** argv, int first);
+    // With takesWord, the first argument is a bare word (see Word()).
+    bool Parse(int argc, char** argv, int first, bool takesWord = false);
 
     bool Has(const std::string& name) const { return values_.count(name) != 0; }
     std::string Get(const std::string& name, const std::string& def = "") const;
     // False (with error set) when present but not a 32-bit number.
     bool GetInt(const std::string& name, int& value) const;
+    const std::string& Word() const { return word_; }
 
     const std::string& Error() const { return error_; }
 
 private:
     std::map<std::string, std::string> values_;
+    std::string word_;
     mutable std::string error_;
 };
 

@@ -1,0 +1,28 @@
+// The commands of tavrin-cli. Each lives in its own Cmd*.cpp and is listed
+// once in the table in main.cpp.
+#pragma once
+
+#include <string>
+
+#include "cli/CliArgs.h"
+
+namespace tavrin::cli {
+
+struct TCliCommand {
+    const char* name;
+    const char* usage; // options, shown by "tavrin-cli help" and "COMMAND --help"
+    const char* summary;
+    // argv[0] is the command name; returns the process exit status.
+    int (*run)(const TCliArgs& args);
+    // Commands that take one word before the options (e.g. "filter caption").
+    bool takesWord = false;
+};
+
+// Prints "tavrin-cli: error" on stderr and returns the usage-error status 2.
+int Fail(const std::string& error);
+
+int RunSettings(const TCliArgs& args);
+int RunPaths(const TCliArgs& args);
+int RunFilter(const TCliArgs& args);
+
+} // namespace tavrin::cli
