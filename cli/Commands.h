@@ -24,5 +24,7 @@ int Fail(const std::string& error);
 int RunSettings(const TCliArgs& args);
 int RunPaths(const TCliArgs& args);
 int RunFilter(const TCliArgs& args);
+int RunLogin(const TCliArgs& args);
+int RunSchedule(const TCliArgs& args);
 
 } // namespace tavrin::cli

@@ -25,6 +25,15 @@ const TCliCommand kCommands[] = {
      "caption|title|tail [--resolution 0|1] [--name ..] [--subject ..] [--grade ..] "
      "[--version ..] [--school ..] [--teacher ..] [--maker ..] [--date ..]",
      "print the drawtext filter of the live caption or an MP4 card", RunFilter, true},
+    {"login",
+     "--user ID --password-file FILE [--host H] [--port P] [--ca FILE] [--ini FILE] "
+     "[--cache FILE] [--timeout MS] [--accept-offline]",
+     "sign in to the platform; print the result, the common information and the schedule",
+     RunLogin},
+    {"schedule",
+     "--user ID --password-file FILE [--offline] [--cache FILE] [--host H] [--port P] [--ca FILE]",
+     "print the lesson schedule from the platform, or with --offline from the saved list",
+     RunSchedule},
 };
 
 void PrintCommand(const TCliCommand& c) {
