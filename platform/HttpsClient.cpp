@@ -3,8 +3,8 @@
 #include "base/Trace.h"
 
 #include <chrono>
-#include <cstdio>
 #include <curl/curl.h>
+#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -18,9 +18,6 @@ struct CurlDeleter {
 struct CurlListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -28,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 // ones arrived, so that a silent peer is given up after the read time-out.
 struct TTransfer {
     std::string* body = nullptr;
-    std::FILE* file = nullptr;
+    std::ofstream* file = nullptr;
     bool writeFailed = false;
     int64_t lastReceived = -1;
     Clock::time_point lastProgress = Clock::now();
@@ -42,7 +39,7 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<TTransfer*>(user);
     const size_t bytes = size * count;
     if (transfer->file != nullptr) {
-        if (std::fwrite(data, 1, bytes, transfer->file) != bytes) {
+        if (!transfer->file->write(data, std::streamsize(bytes))) {
             transfer->writeFailed = true;
             return 0;
         }
@@ -172,14 +169,14 @@ int THttpsClient::PostJson(const std::string& path, const std::string& body, std
 int THttpsClient::Download(const std::string& url, const std::string& filePath,
                            const TDownloadProgress& progress) {
     error_.clear();
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(filePath.c_str(), "wb"));
+    std::ofstream file(filePath, std::ios::binary | std::ios::trunc);
     if (!file) {
         error_ = "cannot create " + filePath;
         return -1;
     }
     char errorBuffer[CURL_ERROR_SIZE] = {};
     TTransfer transfer;
-    transfer.file = file.get();
+    transfer.file = &file;
     transfer.progress = &progress;
     auto curl = NewHandle(settings_, transfer, errorBuffer);
     if (!curl) {
@@ -188,7 +185,8 @@ int THttpsClient::Download(const std::string& url, const std::string& filePath,
     }
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     const long status = Perform(curl.get(), transfer, errorBuffer, error_);
-    if (std::fclose(file.release()) != 0 && status >= 0) {
+    file.close();
+    if (file.fail() && status >= 0) {
         error_ = "cannot write " + filePath;
         return -1;
     }

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -76,13 +77,14 @@ std::string Accounts() {
 class PlatformSimTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
+        dir_ = std::make_unique<TempDir>();
         WriteFile(dir_->File("accounts.json"), Accounts());
-        sim_ = new TPlatformSim(dir_->File("accounts.json"), {"--installer-size", "300000"});
+        sim_ = std::make_unique<TPlatformSim>(
+            dir_->File("accounts.json"), std::vector<std::string>{"--installer-size", "300000"});
     }
     static void TearDownTestSuite() {
-        delete sim_;
-        delete dir_;
+        sim_.reset();
+        dir_.reset();
     }
     void SetUp() override {
         ASSERT_GT(sim_->Port(), 0) << "platform-sim did not start";
@@ -100,12 +102,12 @@ protected:
         return setup;
     }
 
-    static TempDir* dir_;
-    static TPlatformSim* sim_;
+    static std::unique_ptr<TempDir> dir_;
+    static std::unique_ptr<TPlatformSim> sim_;
 };
 
-TempDir* PlatformSimTest::dir_ = nullptr;
-TPlatformSim* PlatformSimTest::sim_ = nullptr;
+std::unique_ptr<TempDir> PlatformSimTest::dir_;
+std::unique_ptr<TPlatformSim> PlatformSimTest::sim_;
 
 TEST_F(PlatformSimTest, SignInReceivesTheDecodedSchedule) {
     TMessageRecorder recorder;

@@ -27,6 +27,13 @@ TPlatformSim::TPlatformSim(const std::string& accountsFile, const std::vector<st
                                      "--accounts",
                                      accountsFile};
     args.insert(args.end(), extra.begin(), extra.end());
+    // Built before the fork: the child only calls what is safe there.
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
     int out[2];
     if (::pipe(out) != 0) {
         return;
@@ -36,11 +43,6 @@ TPlatformSim::TPlatformSim(const std::string& accountsFile, const std::vector<st
         ::dup2(out[1], STDOUT_FILENO);
         ::close(out[0]);
         ::close(out[1]);
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
