@@ -24,5 +24,8 @@ int Fail(const std::string& error);
 int RunSettings(const TCliArgs& args);
 int RunPaths(const TCliArgs& args);
 int RunFilter(const TCliArgs& args);
+int RunInfo(const TCliArgs& args);
+int RunCut(const TCliArgs& args);
+int RunFrames(const TCliArgs& args);
 
 } // namespace tavrin::cli

@@ -25,6 +25,12 @@ const TCliCommand kCommands[] = {
      "caption|title|tail [--resolution 0|1] [--name ..] [--subject ..] [--grade ..] "
      "[--version ..] [--school ..] [--teacher ..] [--maker ..] [--date ..]",
      "print the drawtext filter of the live caption or an MP4 card", RunFilter, true},
+    {"info", "--lesson ID [--root DIR] [--user ID] [--json]",
+     "print a recorded lesson's head, counters and block table", RunInfo},
+    {"cut", "--lesson ID [--root DIR] [--user ID] [--toggle 3,5-9] [--clear-all]",
+     "clear all delete marks and/or toggle blocks, then save the marks", RunCut},
+    {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
+     "list the frames of one block of a recorded lesson", RunFrames},
 };
 
 void PrintCommand(const TCliCommand& c) {
