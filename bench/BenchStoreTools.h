@@ -36,7 +36,11 @@ inline double Seconds(clockid_t clock) {
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-inline double WallSeconds() { return Seconds(CLOCK_MONOTONIC); }
-inline double CpuSeconds() { return Seconds(CLOCK_PROCESS_CPUTIME_ID); }
+inline double WallSeconds() {
+    return Seconds(CLOCK_MONOTONIC);
+}
+inline double CpuSeconds() {
+    return Seconds(CLOCK_PROCESS_CPUTIME_ID);
+}
 
 } // namespace tavrin::bench

@@ -1,15 +1,15 @@
 // Preparing a new lesson: the recorder's allocation of index.dat and av.dat
 // against writing every zero byte of them, as a ratio of wall time.
+#include "bench/BenchStoreTools.h"
+#include "output/LessonStoreFormat.h"
+#include "output/SaveAV.h"
+#include "output/StoreFile.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <vector>
-
-#include "bench/BenchStoreTools.h"
-#include "output/LessonStoreFormat.h"
-#include "output/SaveAV.h"
-#include "output/StoreFile.h"
 
 using namespace tavrin;
 

@@ -2,16 +2,16 @@
 // 22 Mbit/s through the recorder, as CPU time per recorded second and as a
 // ratio to a plain write() loop of the same frame bytes into a file
 // allocated the same way.
+#include "base/MediaFrame.h"
+#include "bench/BenchStoreTools.h"
+#include "output/LessonStoreFormat.h"
+#include "output/SaveAV.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
-
-#include "base/MediaFrame.h"
-#include "bench/BenchStoreTools.h"
-#include "output/LessonStoreFormat.h"
-#include "output/SaveAV.h"
 
 using namespace tavrin;
 
@@ -24,7 +24,7 @@ constexpr size_t kKeyBytes = 250'000;
 constexpr size_t kPictureBytes = (kBytesPerSecond - 47 * kAudioBytes - kKeyBytes) / 24;
 
 struct TContent {
-    std::vector<uint8_t> key, picture, audio; // payloads
+    std::vector<uint8_t> key, picture, audio;                // payloads
     std::vector<uint8_t> keyFrame, pictureFrame, audioFrame; // head + payload
 
     TContent() : key(kKeyBytes, 0x5A), picture(kPictureBytes, 0x33), audio(kAudioBytes, 0x21) {

@@ -1,6 +1,14 @@
 // info, cut and frames: look into a recorded lesson, mark blocks as cut and
 // list the frames of a block. A lesson is addressed by --root, --user and
 // --lesson in all three.
+#include "base/GetLessionInfo.h"
+#include "base/IniFile.h"
+#include "base/MediaFrame.h"
+#include "base/StorageDrive.h"
+#include "cli/Commands.h"
+#include "output/ReadAV.h"
+#include "output/SaveAV.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
@@ -10,13 +18,6 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <vector>
-
-#include "base/GetLessionInfo.h"
-#include "base/IniFile.h"
-#include "base/MediaFrame.h"
-#include "base/StorageDrive.h"
-#include "cli/Commands.h"
-#include "output/ReadAV.h"
 
 namespace tavrin::cli {
 
@@ -41,7 +42,9 @@ std::string LocalText(double localSeconds, bool withMillis) {
     return s;
 }
 
-std::string CreationText(double days) { return LocalText((days - 25569.0) * 86400.0, false); }
+std::string CreationText(double days) {
+    return LocalText((days - 25569.0) * 86400.0, false);
+}
 
 const char* FrameTypeName(int type) {
     switch (type) {
@@ -131,29 +134,30 @@ void PrintInfoJson(const TReadAV& reader, const TStoreView& v) {
                           {"error", b.ErrorFlag}});
     }
     const TIndex_Head& h = *v.head;
-    const nlohmann::json out = {
-        {"head",
-         {{"sysFlag", h.sysFlag},
-          {"sysVer", h.sysVer},
-          {"LessionID", h.LessionID},
-          {"UserID", UserIDText(h)},
-          {"createtionTime", h.createtionTime},
-          {"created", CreationText(h.createtionTime)},
-          {"videoType", h.videoType},
-          {"audioType", h.audioType},
-          {"videoWidth", h.videoWidth},
-          {"videoHeight", h.videoHeight},
-          {"audioSamples", h.audioSamples},
-          {"audioCH", h.audioCH}}},
-        {"counters",
-         {{"VideoCount", v.count->VideoCount},
-          {"AudioCount", v.count->AudioCount},
-          {"IBlockCount", v.count->IBlockCount},
-          {"LastTime", v.count->LastTime}}},
-        {"totals",
-         {{"seconds", seconds}, {"keptMBytes", mb}, {"keptSeconds", keptSeconds},
-          {"bitrate100k", rate}}},
-        {"blocks", blocks}};
+    const nlohmann::json out = {{"head",
+                                 {{"sysFlag", h.sysFlag},
+                                  {"sysVer", h.sysVer},
+                                  {"LessionID", h.LessionID},
+                                  {"UserID", UserIDText(h)},
+                                  {"createtionTime", h.createtionTime},
+                                  {"created", CreationText(h.createtionTime)},
+                                  {"videoType", h.videoType},
+                                  {"audioType", h.audioType},
+                                  {"videoWidth", h.videoWidth},
+                                  {"videoHeight", h.videoHeight},
+                                  {"audioSamples", h.audioSamples},
+                                  {"audioCH", h.audioCH}}},
+                                {"counters",
+                                 {{"VideoCount", v.count->VideoCount},
+                                  {"AudioCount", v.count->AudioCount},
+                                  {"IBlockCount", v.count->IBlockCount},
+                                  {"LastTime", v.count->LastTime}}},
+                                {"totals",
+                                 {{"seconds", seconds},
+                                  {"keptMBytes", mb},
+                                  {"keptSeconds", keptSeconds},
+                                  {"bitrate100k", rate}}},
+                                {"blocks", blocks}};
     std::printf("%s\n", out.dump(2).c_str());
 }
 
@@ -217,7 +221,65 @@ bool ParseBlockList(const std::string& text, std::set<int>& out) {
     return !out.empty();
 }
 
+// "正在准备录课数据... [#######.............]  35%" redrawn in place on stderr.
+void DrawPrepareBar(int percent) {
+    constexpr int kWidth = 40;
+    const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
+    std::fprintf(stderr, "\r正在准备录课数据... [%s%s] %3d%%",
+                 std::string(size_t(filled), '#').c_str(),
+                 std::string(size_t(kWidth - filled), '.').c_str(), percent);
+    std::fflush(stderr);
+}
+
 } // namespace
+
+int RunPrepare(const TCliArgs& args) {
+    int lesson = 0, width = 1280, height = 720;
+    if (!args.Has("lesson") || args.Get("lesson").empty()) {
+        return Fail("prepare needs --lesson ID");
+    }
+    if (!args.GetInt("lesson", lesson) || !args.GetInt("width", width) ||
+        !args.GetInt("height", height)) {
+        return Fail(args.Error());
+    }
+    TGetLessionInfo paths;
+    paths.initialize(args.Get("root", DefaultStoreRoot()), args.Get("user", "0"));
+    std::string dir;
+    paths.Get_CaptureDir(lesson, dir);
+
+    TSaveAV rec;
+    rec.Create(paths);
+    rec.SetPrepareMode(args.Has("write-zeros") ? TPrepareMode::WriteZeros : TPrepareMode::Allocate);
+    bool drawn = false;
+    rec.SetPrepareProgress([&drawn](int percent) {
+        DrawPrepareBar(percent);
+        drawn = true;
+    });
+    const int result = rec.NewLession(lesson, width, height);
+    if (drawn) {
+        std::fprintf(stderr, "\n");
+    }
+    switch (result) {
+    case TSaveAV::kNewOK:
+        break;
+    case TSaveAV::kFolderFailed:
+        std::fprintf(stderr, "tavrin-cli: the capture folder %s cannot be created\n", dir.c_str());
+        return 1;
+    case TSaveAV::kIndexFailed:
+        std::fprintf(stderr, "tavrin-cli: index.dat cannot be created in %s\n", dir.c_str());
+        return 1;
+    default:
+        std::fprintf(stderr, "tavrin-cli: av.dat cannot be created in %s (is the disk full?)\n",
+                     dir.c_str());
+        return 1;
+    }
+    int seconds = 0, mbytes = 0;
+    rec.Get_TotalCaptureSeconds(seconds, mbytes);
+    rec.EndLession();
+    std::printf("lesson %d ready in %s: %d s recorded, %d MiB of av.dat in use\n", lesson,
+                dir.c_str(), seconds, mbytes);
+    return 0;
+}
 
 int RunInfo(const TCliArgs& args) {
     TReadAV reader;
@@ -250,8 +312,9 @@ int RunCut(const TCliArgs& args) {
     }
     const TStoreView v = View(reader);
     if (!toggle.empty() && *toggle.rbegin() >= v.n) {
-        std::fprintf(stderr, "tavrin-cli: block %d does not exist (the lesson has %d blocks, 0-%d); "
-                             "nothing changed\n",
+        std::fprintf(stderr,
+                     "tavrin-cli: block %d does not exist (the lesson has %d blocks, 0-%d); "
+                     "nothing changed\n",
                      *toggle.rbegin(), v.n, v.n - 1);
         return 1;
     }
@@ -303,8 +366,8 @@ int RunFrames(const TCliArgs& args) {
     int size = 0, type = 0, at = -1, listed = 0;
     uint64_t offset = b.pos;
     while (reader.GetFrame(data, size, type, at, true) >= 0 && at == block) {
-        std::printf("%6d %-10s %9d %12" PRIu64 "  %s\n", listed, FrameTypeName(type), size,
-                    offset, LocalText(double(reader.LastFramePTS()) / 1e6, true).c_str());
+        std::printf("%6d %-10s %9d %12" PRIu64 "  %s\n", listed, FrameTypeName(type), size, offset,
+                    LocalText(double(reader.LastFramePTS()) / 1e6, true).c_str());
         offset += kMediaFrameHeadSize + uint64_t(size);
         ++listed;
     }

@@ -1,10 +1,10 @@
 // tavrin-cli: the headless front end over the console's libraries.
+#include "base/ProgramDir.h"
+#include "cli/Commands.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-#include "base/ProgramDir.h"
-#include "cli/Commands.h"
 
 namespace tavrin::cli {
 
@@ -25,6 +25,9 @@ const TCliCommand kCommands[] = {
      "caption|title|tail [--resolution 0|1] [--name ..] [--subject ..] [--grade ..] "
      "[--version ..] [--school ..] [--teacher ..] [--maker ..] [--date ..]",
      "print the drawtext filter of the live caption or an MP4 card", RunFilter, true},
+    {"prepare", "--lesson ID [--root DIR] [--user ID] [--width W] [--height H] [--write-zeros]",
+     "create (or check) a lesson's store as the recorder opens it, with a progress bar",
+     RunPrepare},
     {"info", "--lesson ID [--root DIR] [--user ID] [--json]",
      "print a recorded lesson's head, counters and block table", RunInfo},
     {"cut", "--lesson ID [--root DIR] [--user ID] [--toggle 3,5-9] [--clear-all]",

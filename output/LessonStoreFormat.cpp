@@ -1,14 +1,14 @@
 #include "output/LessonStoreFormat.h"
 
+#include "base/MediaFrame.h"
+
 #include <cmath>
 #include <cstring>
 
-#include "base/MediaFrame.h"
-
 namespace tavrin {
 
-TIndex_Head MakeIndexHead(int32_t nLessionID, const char* sUserID, int32_t nWidth,
-                          int32_t nHeight, double createtionTime) {
+TIndex_Head MakeIndexHead(int32_t nLessionID, const char* sUserID, int32_t nWidth, int32_t nHeight,
+                          double createtionTime) {
     TIndex_Head h;
     std::memset(&h, 0, sizeof h);
     h.sysFlag = kIndexSysFlag;

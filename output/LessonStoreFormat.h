@@ -59,8 +59,8 @@ static_assert(sizeof(TIndex_Count) == 20);
 static_assert(sizeof(TIndex_IBlock) == 18);
 
 constexpr uint64_t kIndexHeadOffset = 0;
-constexpr uint64_t kIndexCountOffset = sizeof(TIndex_Head);                           // 142
-constexpr uint64_t kIndexTableOffset = kIndexCountOffset + sizeof(TIndex_Count);      // 162
+constexpr uint64_t kIndexCountOffset = sizeof(TIndex_Head);                      // 142
+constexpr uint64_t kIndexTableOffset = kIndexCountOffset + sizeof(TIndex_Count); // 162
 constexpr int32_t kMaxIBlockCount =
     int32_t((kIndexFileSize - kIndexTableOffset) / sizeof(TIndex_IBlock)); // 582,533
 
@@ -70,8 +70,8 @@ constexpr uint64_t IBlockEntryOffset(int32_t k) {
 
 // The head a new lesson gets: every constant field set, the user ID cut to
 // 11 bytes, the size cut to its low 16 bits, created now.
-TIndex_Head MakeIndexHead(int32_t nLessionID, const char* sUserID, int32_t nWidth,
-                          int32_t nHeight, double createtionTime);
+TIndex_Head MakeIndexHead(int32_t nLessionID, const char* sUserID, int32_t nWidth, int32_t nHeight,
+                          double createtionTime);
 
 // Round to nearest, ties to even, independent of the FPU rounding mode.
 double RoundTiesToEven(double value);

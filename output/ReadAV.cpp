@@ -1,13 +1,13 @@
 #include "output/ReadAV.h"
 
+#include "base/MediaFrame.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-
-#include "base/MediaFrame.h"
 
 namespace tavrin {
 
@@ -24,9 +24,13 @@ bool Exists(const std::string& path) {
 
 } // namespace
 
-TReadAV::TReadAV() { Reset(); }
+TReadAV::TReadAV() {
+    Reset();
+}
 
-TReadAV::~TReadAV() { EndLession(); }
+TReadAV::~TReadAV() {
+    EndLession();
+}
 
 void TReadAV::initialize(const TGetLessionInfo& lessonPaths) {
     paths = lessonPaths;
@@ -46,7 +50,9 @@ void TReadAV::Reset() {
     ClearQueue();
 }
 
-void TReadAV::EndLession() { Reset(); }
+void TReadAV::EndLession() {
+    Reset();
+}
 
 void TReadAV::ClearQueue() {
     Frame.clear();
@@ -140,8 +146,8 @@ void TReadAV::LoadBlock(int32_t nIndex) {
         if (uint64_t(head.nFrameSize) > got - at - kMediaFrameHeadSize) {
             break;
         }
-        Frame.push_back({uint32_t(at + kMediaFrameHeadSize), head.nFrameSize, head.nFrameType,
-                         head.PTS});
+        Frame.push_back(
+            {uint32_t(at + kMediaFrameHeadSize), head.nFrameSize, head.nFrameType, head.PTS});
         at += kMediaFrameHeadSize + head.nFrameSize;
     }
 }

@@ -3,12 +3,12 @@
 // the cut editor toggles. One reader belongs to one thread.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "base/GetLessionInfo.h"
 #include "output/LessonStoreFormat.h"
 #include "output/StoreFile.h"
+
+#include <cstdint>
+#include <vector>
 
 namespace tavrin {
 
@@ -17,7 +17,7 @@ public:
     // OpenLession results.
     enum {
         kOpenOK = 0,
-        kNotRecorded = -1,   // capture folder, index.dat or av.dat missing
+        kNotRecorded = -1,    // capture folder, index.dat or av.dat missing
         kIndexNotOpened = -2, // e.g. the lesson is being recorded
         kDataNotOpened = -3,
         kNoBlocks = -4, // no closed block, or the index cannot be read

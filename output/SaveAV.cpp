@@ -1,13 +1,13 @@
 #include "output/SaveAV.h"
 
+#include "base/MediaFrame.h"
+#include "base/Message.h"
+#include "base/Trace.h"
+
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
-
-#include "base/MediaFrame.h"
-#include "base/Message.h"
-#include "base/Trace.h"
 
 namespace tavrin {
 
@@ -25,7 +25,9 @@ TSaveAV::TSaveAV() {
     ResetLocked();
 }
 
-TSaveAV::~TSaveAV() { Destroy(); }
+TSaveAV::~TSaveAV() {
+    Destroy();
+}
 
 void TSaveAV::Create(const TGetLessionInfo& lessonPaths) {
     std::lock_guard lock(FFrameLock);
@@ -41,6 +43,11 @@ void TSaveAV::Destroy() {
 void TSaveAV::SetPrepareProgress(TPrepareProgress progress) {
     std::lock_guard lock(FFrameLock);
     prepareProgress = std::move(progress);
+}
+
+void TSaveAV::SetPrepareMode(TPrepareMode mode) {
+    std::lock_guard lock(FFrameLock);
+    prepareMode = mode;
 }
 
 void TSaveAV::ResetLocked() {
@@ -86,8 +93,7 @@ bool TSaveAV::InitIndex() {
     }
     std::string userID;
     paths.Get_UserID(userID);
-    Index_Head = MakeIndexHead(LessionID, userID.c_str(), nYUVWidth, nYUVHeiht,
-                               LocalDateTimeNow());
+    Index_Head = MakeIndexHead(LessionID, userID.c_str(), nYUVWidth, nYUVHeiht, LocalDateTimeNow());
     std::memset(&Index_Count, 0, sizeof Index_Count);
     std::memset(&Index_IBlock, 0, sizeof Index_IBlock);
     return m_IndexFileHandle.WriteAt(&Index_Head, sizeof Index_Head, kIndexHeadOffset);
@@ -115,7 +121,7 @@ int TSaveAV::OpenStoreLocked() {
         m_IndexFileHandle.Close();
         if (m_AVFileHandle.Open(av, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
                 TStoreFile::kOpened ||
-            !m_AVFileHandle.FillZeros(kAVFileSize, TPrepareMode::Allocate, prepareProgress)) {
+            !m_AVFileHandle.FillZeros(kAVFileSize, prepareMode, prepareProgress)) {
             // A data file that cannot hold the lesson would lose every frame.
             return kDataFailed;
         }
@@ -130,12 +136,11 @@ int TSaveAV::OpenStoreLocked() {
         EndProcess();
         return kIndexFailed;
     }
-    bool indexSound = m_IndexFileHandle.Size() == int64_t(kIndexFileSize) &&
-                      m_IndexFileHandle.ReadExact(&Index_Head, sizeof Index_Head,
-                                                  kIndexHeadOffset) &&
-                      m_IndexFileHandle.ReadExact(&Index_Count, sizeof Index_Count,
-                                                  kIndexCountOffset) &&
-                      Index_Count.IBlockCount >= 0 && Index_Count.IBlockCount <= kMaxIBlockCount;
+    bool indexSound =
+        m_IndexFileHandle.Size() == int64_t(kIndexFileSize) &&
+        m_IndexFileHandle.ReadExact(&Index_Head, sizeof Index_Head, kIndexHeadOffset) &&
+        m_IndexFileHandle.ReadExact(&Index_Count, sizeof Index_Count, kIndexCountOffset) &&
+        Index_Count.IBlockCount >= 0 && Index_Count.IBlockCount <= kMaxIBlockCount;
     if (indexSound && Index_Count.IBlockCount > 0) {
         indexSound = m_IndexFileHandle.ReadExact(&Index_IBlock, sizeof Index_IBlock,
                                                  IBlockEntryOffset(Index_Count.IBlockCount - 1));
@@ -155,8 +160,7 @@ int TSaveAV::OpenStoreLocked() {
         EndProcess();
         return kDataFailed;
     }
-    if (!avExisted &&
-        !m_AVFileHandle.FillZeros(kAVFileSize, TPrepareMode::Allocate, prepareProgress)) {
+    if (!avExisted && !m_AVFileHandle.FillZeros(kAVFileSize, prepareMode, prepareProgress)) {
         return kDataFailed;
     }
 
@@ -303,6 +307,8 @@ bool TSaveAV::Get_TotalCaptureSeconds(int& nT, int& nL) const {
     return true;
 }
 
-void TSaveAV::PreventCapture() { bPreventCapture = true; }
+void TSaveAV::PreventCapture() {
+    bPreventCapture = true;
+}
 
 } // namespace tavrin

@@ -4,19 +4,18 @@
 // after its last closed block.
 #pragma once
 
+#include "base/GetLessionInfo.h"
+#include "output/LessonStoreFormat.h"
+#include "output/StoreFile.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <span>
 
-#include "base/GetLessionInfo.h"
-#include "output/LessonStoreFormat.h"
-#include "output/StoreFile.h"
-
 namespace tavrin {
 
-inline constexpr char kIndexOpenFailedExit[] =
-    "索引文件打不开，请重启软件或电脑，系统即将退出";
+inline constexpr char kIndexOpenFailedExit[] = "索引文件打不开，请重启软件或电脑，系统即将退出";
 inline constexpr char kDataOpenFailedExit[] = "数据文件打不开，请重启电脑，系统即将退出";
 
 class TSaveAV {
@@ -42,6 +41,8 @@ public:
     // Preparing a new av.dat takes a while without a fast allocation; the
     // GUI shows a progress window, the CLI a bar.
     void SetPrepareProgress(TPrepareProgress progress);
+    // Allocate (the default) or write every zero byte of a new av.dat.
+    void SetPrepareMode(TPrepareMode mode);
 
     int NewLession(int32_t nLessionID, int32_t W, int32_t H);
     int EndLession();
@@ -65,6 +66,7 @@ private:
 
     TGetLessionInfo paths;
     TPrepareProgress prepareProgress;
+    TPrepareMode prepareMode = TPrepareMode::Allocate;
 
     std::atomic<int32_t> LessionID{-1};
     int32_t nYUVWidth = 0;

@@ -1,5 +1,7 @@
 #include "output/StoreFile.h"
 
+#include "output/LessonStoreFormat.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -8,8 +10,6 @@
 #include <sys/uio.h>
 #include <unistd.h>
 #include <vector>
-
-#include "output/LessonStoreFormat.h"
 
 namespace tavrin {
 
@@ -50,8 +50,8 @@ int64_t TStoreFile::Size() const {
 size_t TStoreFile::ReadAt(std::span<uint8_t> bytes, uint64_t offset) const {
     size_t done = 0;
     while (fd_ >= 0 && done < bytes.size()) {
-        const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done,
-                                  off_t(offset + done));
+        const ssize_t n =
+            ::pread(fd_, bytes.data() + done, bytes.size() - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) {
             continue;
         }

@@ -2,6 +2,9 @@
 // power and hands that copy lessons around: the reader must survive any
 // bytes in them. Input: 2 bytes of index length (little-endian), the index
 // bytes, then the av.dat bytes.
+#include "base/GetLessionInfo.h"
+#include "output/ReadAV.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,9 +12,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "base/GetLessionInfo.h"
-#include "output/ReadAV.h"
 
 namespace {
 

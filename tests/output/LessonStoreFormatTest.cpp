@@ -1,8 +1,8 @@
+#include "output/LessonStoreFormat.h"
+
 #include <cstddef>
 #include <cstring>
 #include <gtest/gtest.h>
-
-#include "output/LessonStoreFormat.h"
 
 namespace tavrin {
 namespace {

@@ -1,12 +1,12 @@
+#include "base/MediaFrame.h"
+#include "tests/base/TempDir.h"
+#include "tests/output/StoreTestKit.h"
+
 #include <cmath>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-
-#include "base/MediaFrame.h"
-#include "tests/base/TempDir.h"
-#include "tests/output/StoreTestKit.h"
 
 namespace tavrin {
 namespace {

@@ -1,12 +1,12 @@
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
-
 #include "base/MediaFrame.h"
 #include "base/Message.h"
 #include "tests/base/TempDir.h"
 #include "tests/output/StoreTestKit.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {

@@ -1,13 +1,14 @@
 // tavrin-cli info, cut and frames on a lesson written by the recorder.
-#include <cstdio>
-#include <cstdlib>
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-#include <sys/wait.h>
-
 #include "base/MediaFrame.h"
 #include "tests/base/TempDir.h"
 #include "tests/output/StoreTestKit.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/wait.h>
 
 namespace tavrin {
 namespace {
@@ -35,8 +36,8 @@ protected:
     }
 
     TRun Run(const std::string& command, const std::string& options) {
-        const std::string line = cli + " " + command + " --root " + dir.Path() +
-                                 " --user 1001 " + options + " 2>&1";
+        const std::string line =
+            cli + " " + command + " --root " + dir.Path() + " --user 1001 " + options + " 2>&1";
         TRun r;
         FILE* p = ::popen(line.c_str(), "r");
         if (p == nullptr) {
@@ -136,6 +137,34 @@ TEST_F(StoreCliTest, FramesListsOneBlock) {
 
     EXPECT_EQ(Run("frames", "--lesson 812 --block 11").status, 1);
     EXPECT_EQ(Run("frames", "--lesson 812").status, 2);
+}
+
+TEST_F(StoreCliTest, PrepareCreatesOrContinuesALesson) {
+    TRun r = Run("prepare", "--lesson 900 --width 1920 --height 1080");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("] 100%"), std::string::npos) << r.out; // the progress bar
+    EXPECT_NE(r.out.find("lesson 900 ready"), std::string::npos);
+    std::string av, index;
+    paths.Get_AVDataFile(900, av);
+    paths.Get_IndexFile(900, index);
+    EXPECT_EQ(std::filesystem::file_size(av), kAVFileSize);
+    EXPECT_EQ(std::filesystem::file_size(index), kIndexFileSize);
+    EXPECT_EQ(test::ReadFile(index).substr(133, 4), std::string("\x80\x07\x38\x04", 4));
+
+    // The recorded lesson is left as it is.
+    r = Run("prepare", "--lesson 812");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("11 s recorded"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("%"), std::string::npos);
+    EXPECT_EQ(Flags().size(), 11u);
+
+    // Held by a reader here: the recorder's message, then the process ends.
+    TReadAV reader;
+    reader.initialize(paths);
+    ASSERT_EQ(reader.OpenLession(kLesson), 0);
+    r = Run("prepare", "--lesson 812");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find(kIndexOpenFailedExit), std::string::npos) << r.out;
 }
 
 TEST_F(StoreCliTest, ErrorsAreExplained) {

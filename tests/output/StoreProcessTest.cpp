@@ -1,15 +1,15 @@
 // The store across processes: a recorder killed mid-block, and the
 // exclusive hold of a lesson between a recording and a reading process.
+#include "base/MediaFrame.h"
+#include "base/Message.h"
+#include "tests/base/TempDir.h"
+#include "tests/output/StoreTestKit.h"
+
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include "base/MediaFrame.h"
-#include "base/Message.h"
-#include "tests/base/TempDir.h"
-#include "tests/output/StoreTestKit.h"
 
 namespace tavrin {
 namespace {
@@ -19,8 +19,7 @@ constexpr int kLesson = 4711;
 // A child process running body(reportFd); the parent reads its reports.
 class TChild {
 public:
-    template <typename Body>
-    explicit TChild(Body body) {
+    template <typename Body> explicit TChild(Body body) {
         int fds[2];
         if (::pipe(fds) != 0) {
             return;

@@ -1,10 +1,10 @@
 #include "tests/output/StoreTestKit.h"
 
+#include "base/MediaFrame.h"
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-
-#include "base/MediaFrame.h"
 
 namespace tavrin::test {
 
@@ -34,7 +34,9 @@ std::vector<uint8_t> Lead(uint8_t type) {
     }
 }
 
-uint8_t Fill(uint32_t seq, size_t i) { return uint8_t(seq * 31 + i * 13 + (i >> 8)); }
+uint8_t Fill(uint32_t seq, size_t i) {
+    return uint8_t(seq * 31 + i * 13 + (i >> 8));
+}
 
 } // namespace
 

@@ -2,14 +2,14 @@
 // back from a store without remembering what was written.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "base/GetLessionInfo.h"
 #include "output/LessonStoreFormat.h"
 #include "output/ReadAV.h"
 #include "output/SaveAV.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tavrin::test {
 
