@@ -101,6 +101,12 @@ bool OpenFromArgs(const TCliArgs& args, TReadAV& reader, int& status) {
     return false;
 }
 
+// A copy of a packed record's field: the JSON builder takes references,
+// which must not point into a packed record.
+template <typename T> T Val(T value) {
+    return value;
+}
+
 struct TStoreView {
     const TIndex_Head* head = nullptr;
     const TIndex_Count* count = nullptr;
@@ -126,32 +132,32 @@ void PrintInfoJson(const TReadAV& reader, const TStoreView& v) {
     for (int k = 0; k < v.n; ++k) {
         const TIndex_IBlock& b = v.blocks[k];
         blocks.push_back({{"index", k},
-                          {"pos", b.pos},
-                          {"length", b.Length},
-                          {"video", b.VideoCount},
-                          {"audio", b.AudioCount},
-                          {"deleted", b.DeleteFlag},
-                          {"error", b.ErrorFlag}});
+                          {"pos", Val(b.pos)},
+                          {"length", Val(b.Length)},
+                          {"video", Val(b.VideoCount)},
+                          {"audio", Val(b.AudioCount)},
+                          {"deleted", Val(b.DeleteFlag)},
+                          {"error", Val(b.ErrorFlag)}});
     }
     const TIndex_Head& h = *v.head;
     const nlohmann::json out = {{"head",
-                                 {{"sysFlag", h.sysFlag},
-                                  {"sysVer", h.sysVer},
-                                  {"LessionID", h.LessionID},
+                                 {{"sysFlag", Val(h.sysFlag)},
+                                  {"sysVer", Val(h.sysVer)},
+                                  {"LessionID", Val(h.LessionID)},
                                   {"UserID", UserIDText(h)},
-                                  {"createtionTime", h.createtionTime},
+                                  {"createtionTime", Val(h.createtionTime)},
                                   {"created", CreationText(h.createtionTime)},
-                                  {"videoType", h.videoType},
-                                  {"audioType", h.audioType},
-                                  {"videoWidth", h.videoWidth},
-                                  {"videoHeight", h.videoHeight},
-                                  {"audioSamples", h.audioSamples},
-                                  {"audioCH", h.audioCH}}},
+                                  {"videoType", Val(h.videoType)},
+                                  {"audioType", Val(h.audioType)},
+                                  {"videoWidth", Val(h.videoWidth)},
+                                  {"videoHeight", Val(h.videoHeight)},
+                                  {"audioSamples", Val(h.audioSamples)},
+                                  {"audioCH", Val(h.audioCH)}}},
                                 {"counters",
-                                 {{"VideoCount", v.count->VideoCount},
-                                  {"AudioCount", v.count->AudioCount},
-                                  {"IBlockCount", v.count->IBlockCount},
-                                  {"LastTime", v.count->LastTime}}},
+                                 {{"VideoCount", Val(v.count->VideoCount)},
+                                  {"AudioCount", Val(v.count->AudioCount)},
+                                  {"IBlockCount", Val(v.count->IBlockCount)},
+                                  {"LastTime", Val(v.count->LastTime)}}},
                                 {"totals",
                                  {{"seconds", seconds},
                                   {"keptMBytes", mb},

@@ -135,7 +135,9 @@ void TReadAV::LoadBlock(int32_t nIndex) {
     blockBytes.resize(want);
     const size_t got = m_AVFileHandle.ReadAt({blockBytes.data(), want}, block.pos);
 
-    const int64_t promised = int64_t(std::max(block.VideoCount, 0)) + std::max(block.AudioCount, 0);
+    const int32_t video = block.VideoCount;
+    const int32_t audio = block.AudioCount;
+    const int64_t promised = int64_t(std::max(video, 0)) + std::max(audio, 0);
     size_t at = 0;
     TZeroMediaFrameHead head{};
     for (int64_t n = 0; n < promised; ++n) {

@@ -34,11 +34,11 @@ TEST(LessonStoreFormat, NewHeadBytes) {
     EXPECT_EQ(std::memcmp(b + 100, fixed, sizeof fixed), 0);
     // A 12-digit user keeps its first 11 digits and no terminator.
     EXPECT_EQ(std::string(h.UserID, 11), "12345678901");
-    EXPECT_EQ(h.videoWidth, 0x0780); // low 16 bits: 1920
-    EXPECT_EQ(h.videoHeight, 1080);
+    EXPECT_EQ(+h.videoWidth, 0x0780); // low 16 bits: 1920
+    EXPECT_EQ(+h.videoHeight, 1080);
     EXPECT_EQ(b[131], 1);
     EXPECT_EQ(b[132], 1);
-    EXPECT_EQ(h.audioSamples, 48000);
+    EXPECT_EQ(+h.audioSamples, 48000);
     EXPECT_EQ(b[141], 2);
 
     const TIndex_Head shortID = MakeIndexHead(1, "42", 1280, 720, 0);

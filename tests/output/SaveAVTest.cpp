@@ -75,7 +75,7 @@ TEST_F(SaveAVTest, BlocksStartAtKeyFramesAndTileTheDataFile) {
     const auto blocks = test::Blocks(reader);
     ASSERT_EQ(blocks.size(), 3u);
     uint64_t expectPos = 0;
-    for (const TIndex_IBlock& b : blocks) {
+    for (const test::TBlock& b : blocks) {
         EXPECT_EQ(b.pos, expectPos);
         EXPECT_EQ(b.VideoCount, 25);
         EXPECT_EQ(b.AudioCount, 47);
@@ -93,15 +93,15 @@ TEST_F(SaveAVTest, BlocksStartAtKeyFramesAndTileTheDataFile) {
     const TIndex_Count* c = nullptr;
     const TIndex_IBlock* t = nullptr;
     reader.GetLessionInfo_struc(h, c, t);
-    EXPECT_EQ(c->IBlockCount, 3);
-    EXPECT_EQ(c->VideoCount, 75);
-    EXPECT_EQ(c->AudioCount, 141);
-    EXPECT_GT(c->LastTime, 0.0);
-    EXPECT_EQ(h->videoWidth, 1920);
-    EXPECT_EQ(h->videoHeight, 1080);
-    EXPECT_EQ(h->LessionID, kLesson);
+    EXPECT_EQ(+c->IBlockCount, 3);
+    EXPECT_EQ(+c->VideoCount, 75);
+    EXPECT_EQ(+c->AudioCount, 141);
+    EXPECT_GT(+c->LastTime, 0.0);
+    EXPECT_EQ(+h->videoWidth, 1920);
+    EXPECT_EQ(+h->videoHeight, 1080);
+    EXPECT_EQ(+h->LessionID, kLesson);
     EXPECT_EQ(std::string(h->UserID), "1001");
-    EXPECT_GT(h->createtionTime, 45000.0); // a day after 2023
+    EXPECT_GT(+h->createtionTime, 45000.0); // a day after 2023
 
     const auto back = ReadAll(reader, false);
     EXPECT_EQ(back.badFrames, 0);

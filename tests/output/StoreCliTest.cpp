@@ -58,7 +58,7 @@ protected:
         reader.initialize(paths);
         EXPECT_EQ(reader.OpenLession(kLesson), 0);
         std::vector<int> flags;
-        for (const TIndex_IBlock& b : test::Blocks(reader)) {
+        for (const test::TBlock& b : test::Blocks(reader)) {
             flags.push_back(b.DeleteFlag);
         }
         return flags;

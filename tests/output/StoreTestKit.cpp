@@ -88,12 +88,17 @@ TReadBack ReadAll(TReadAV& reader, bool bIncludeDelete) {
     return back;
 }
 
-std::vector<TIndex_IBlock> Blocks(const TReadAV& reader) {
+std::vector<TBlock> Blocks(const TReadAV& reader) {
     const TIndex_Head* head = nullptr;
     const TIndex_Count* count = nullptr;
     const TIndex_IBlock* table = nullptr;
     const int n = reader.GetLessionInfo_struc(head, count, table);
-    return std::vector<TIndex_IBlock>(table, table + n);
+    std::vector<TBlock> blocks;
+    for (int k = 0; k < n; ++k) {
+        const TIndex_IBlock& b = table[k];
+        blocks.push_back({b.VideoCount, b.AudioCount, b.pos, b.Length, b.DeleteFlag, b.ErrorFlag});
+    }
+    return blocks;
 }
 
 void WriteStore(const TGetLessionInfo& paths, int32_t lesson, const TIndex_Count& count,

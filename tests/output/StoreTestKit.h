@@ -39,8 +39,19 @@ struct TReadBack {
 // Every frame the reader hands out until it reports the end.
 TReadBack ReadAll(TReadAV& reader, bool bIncludeDelete);
 
+// A block entry copied out of the packed record, so that tests can bind
+// its fields to references.
+struct TBlock {
+    int32_t VideoCount;
+    int32_t AudioCount;
+    uint32_t pos;
+    uint32_t Length;
+    int DeleteFlag;
+    int ErrorFlag;
+};
+
 // The block table of an open reader.
-std::vector<TIndex_IBlock> Blocks(const TReadAV& reader);
+std::vector<TBlock> Blocks(const TReadAV& reader);
 
 // Writes a small store by hand (no pre-allocation): the head, the counters,
 // the table and the av.dat bytes.
