@@ -183,10 +183,6 @@ TEST_F(StoreCliTest, ErrorsAreExplained) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("being recorded"), std::string::npos) << r.out;
     rec.EndLession();
-
-    r = Run("info", "--help");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("usage: tavrin-cli info"), std::string::npos);
 }
 
 } // namespace
