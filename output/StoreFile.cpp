@@ -110,11 +110,17 @@ bool TStoreFile::FillZeros(uint64_t size, TPrepareMode mode, const TPrepareProgr
     if (fd_ < 0 || ::ftruncate(fd_, 0) != 0) {
         return false;
     }
-    if (mode == TPrepareMode::Allocate && ::posix_fallocate(fd_, 0, off_t(size)) == 0) {
-        if (progress) {
-            progress(100);
+    if (mode == TPrepareMode::Allocate) {
+        const int rc = ::posix_fallocate(fd_, 0, off_t(size));
+        if (rc == 0) {
+            if (progress) {
+                progress(100);
+            }
+            return true;
         }
-        return true;
+        if (rc == ENOSPC) {
+            return false; // writing the zeros would not fit either
+        }
     }
     // No allocation on this file system (or zeros were asked for): write them,
     // reporting after every 1/100 of the chunks.
