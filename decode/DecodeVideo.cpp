@@ -158,6 +158,11 @@ const AVFrame* TDecodeVideo::TakePicture(const uint8_t* pInPackage, int nSize, i
     return pic;
 }
 
+void TDecodeVideo::SetTrueRect(const SDL_Rect& used) {
+    std::lock_guard<std::mutex> lock(FLock);
+    trueRect = used;
+}
+
 TDecodeVideo::TCutState TDecodeVideo::ReadCutState() {
     std::lock_guard<std::mutex> lock(FLock);
     return TCutState{xW, xH, xW_Source, xH_Source, xPos, yPos};
@@ -223,7 +228,7 @@ int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPacka
                           size_t(cw) * ch * 3 / 2 > pBuf.size();
         DescribePacked(pFrameYUV_Clip.get(), clipBuf.data(), s.xW, s.xH);
         if (full) {
-            trueRect = SDL_Rect{0, 0, W, H};
+            SetTrueRect(SDL_Rect{0, 0, W, H});
             if (CachedScaler(pSwsCxt, W, H, pic->format, s.xW, s.xH)) {
                 sws_scale(pSwsCxt.get(), pic->data, pic->linesize, 0, H, pFrameYUV_Clip->data,
                           pFrameYUV_Clip->linesize);
@@ -232,7 +237,7 @@ int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPacka
         } else {
             const int x = std::clamp(s.xPos, 0, W - cw);
             const int y = std::clamp(s.yPos, 0, H - ch);
-            trueRect = SDL_Rect{x, y, cw, ch};
+            SetTrueRect(SDL_Rect{x, y, cw, ch});
             if (CachedScaler(pSwsCxt_Clip, cw, ch, AV_PIX_FMT_YUV420P, s.xW, s.xH)) {
                 CopyCutArea(pic, x, y, cw, ch);
                 sws_scale(pSwsCxt_Clip.get(), pFrameYUV_4K->data, pFrameYUV_4K->linesize, 0, ch,
@@ -264,7 +269,7 @@ int TDecodeVideo::GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutF
     const int ch = std::clamp(s.xH_Source, clipH, H);
     const int x = std::clamp(s.xPos, 0, W - cw);
     const int y = std::clamp(s.yPos, 0, H - ch);
-    trueRect = SDL_Rect{x, y, cw, ch};
+    SetTrueRect(SDL_Rect{x, y, cw, ch});
     if (!ScalePreview(pic)) {
         return 0;
     }

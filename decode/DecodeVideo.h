@@ -71,6 +71,8 @@ private:
                                bool& bResolutionChanged);
     const AVFrame* Decode(const uint8_t* pInPackage, int nSize);
     TCutState ReadCutState();
+    // The cut area used for the last picture, read by the overlay.
+    void SetTrueRect(const SDL_Rect& used);
     // Steps 2 to 4 of a permille rectangle to a source-pixel area.
     bool PermilleToArea(int xStart, int yStart, int xEnd, int yEnd, TArea& area) const;
     void CopyCutArea(const AVFrame* pic, int x, int y, int cw, int ch);
