@@ -45,6 +45,19 @@ TStream MakeStream(int w, int h, int pictures) {
     return s;
 }
 
+// Feeds units from next on until a picture comes out.
+bool NextPicture(TDecodeVideo& dec, const TStream& s, size_t& next, bool full, AVFrame*& preview,
+                 AVFrame*& clip) {
+    while (next < s.units.size()) {
+        const auto& u = s.units[next];
+        const int type = s.types[next++];
+        if (dec.GetFrame_includeClip(full, u.data(), int(u.size()), preview, clip, type)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class DecodeVideoTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -54,20 +67,6 @@ protected:
     static void TearDownTestSuite() {
         k1080.reset();
         k720.reset();
-    }
-
-    // Feeds units from *next until a picture comes out.
-    static bool NextPicture(TDecodeVideo& dec, const TStream& s, size_t& next, bool full,
-                            AVFrame*& preview, AVFrame*& clip) {
-        while (next < s.units.size()) {
-            const auto& u = s.units[next];
-            const int type = s.types[next];
-            ++next;
-            if (dec.GetFrame_includeClip(full, u.data(), int(u.size()), preview, clip, type)) {
-                return true;
-            }
-        }
-        return false;
     }
 
     static std::unique_ptr<TStream> k1080;
@@ -310,21 +309,11 @@ TEST(DecodeVideo, PortraitSourceKeepsTheWidenedCutInsideThePicture) {
     AVFrame* preview = nullptr;
     AVFrame* clip = nullptr;
     size_t next = 0;
-    auto nextPicture = [&] {
-        while (next < portrait.units.size()) {
-            const auto& u = portrait.units[next];
-            const int type = portrait.types[next++];
-            if (dec.GetFrame_includeClip(false, u.data(), int(u.size()), preview, clip, type)) {
-                return true;
-            }
-        }
-        return false;
-    };
-    ASSERT_TRUE(nextPicture());
+    ASSERT_TRUE(NextPicture(dec, portrait, next, false, preview, clip));
     EXPECT_EQ(dec.GetPIX(), "");
     int cx = 0, cy = 0;
     ASSERT_TRUE(dec.SetClipArea(0, 0, 1000, 1000, cx, cy));
-    ASSERT_TRUE(nextPicture());
+    ASSERT_TRUE(NextPicture(dec, portrait, next, false, preview, clip));
     SDL_Rect used{};
     int w = 0, h = 0;
     dec.GetClipRect(used, w, h);
