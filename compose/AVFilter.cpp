@@ -41,31 +41,46 @@ std::string EscapedPath(const std::string& path) {
 
 std::string ResolveFontFiles(const std::string& description, const std::string& dir) {
     static constexpr std::string_view kKey = "fontfile=";
-    static constexpr std::string_view kValueEnd = ":,;[]";
+    static constexpr std::string_view kValueEnd = ":,;[]'\\";
     std::string out;
-    size_t from = 0;
-    for (;;) {
-        const size_t at = description.find(kKey, from);
-        if (at == std::string::npos) {
-            break;
+    out.reserve(description.size() + dir.size());
+    bool quoted = false;
+    size_t i = 0;
+    while (i < description.size()) {
+        const char c = description[i];
+        // Only an option key outside quoted text, right after a filter name
+        // or another option, names a font file.
+        const bool atOption = i == 0 || description[i - 1] == '=' || description[i - 1] == ':';
+        if (!quoted && atOption && description.compare(i, kKey.size(), kKey) == 0) {
+            const size_t valueStart = i + kKey.size();
+            size_t valueEnd = description.find_first_of(kValueEnd, valueStart);
+            if (valueEnd == std::string::npos) {
+                valueEnd = description.size();
+            }
+            const std::string value = description.substr(valueStart, valueEnd - valueStart);
+            out += kKey;
+            const bool endsPlain = valueEnd == description.size() ||
+                                   (description[valueEnd] != '\\' && description[valueEnd] != '\'');
+            if (!value.empty() && value.front() != '/' && endsPlain) {
+                out += EscapedPath(dir + "/" + value);
+            } else {
+                out += value;
+            }
+            i = valueEnd;
+            continue;
         }
-        const size_t valueStart = at + kKey.size();
-        size_t valueEnd = description.find_first_of(kValueEnd, valueStart);
-        if (valueEnd == std::string::npos) {
-            valueEnd = description.size();
+        if (c == '\\' && i + 1 < description.size()) {
+            out += c;
+            out += description[i + 1];
+            i += 2;
+            continue;
         }
-        const std::string_view value(description.data() + valueStart, valueEnd - valueStart);
-        out.append(description, from, valueStart - from);
-        const bool plainRelative = !value.empty() && value.front() != '/' &&
-                                   value.find_first_of("'\\") == std::string_view::npos;
-        if (plainRelative) {
-            out += EscapedPath(dir + "/" + std::string(value));
-        } else {
-            out += value;
+        if (c == '\'') {
+            quoted = !quoted;
         }
-        from = valueEnd;
+        out += c;
+        ++i;
     }
-    out.append(description, from, std::string::npos);
     return out;
 }
 

@@ -211,7 +211,7 @@ void TCombineVideo::CopyRect(const TPlanes& src, int sx, int sy, int dx, int dy,
     const int ch = std::min({h / 2, nYUVHeight / 2 - dy / 2, (src.height + 1) / 2 - sy / 2});
     for (int r = 0; r < ch; ++r) {
         const size_t dst = size_t(dy / 2 + r) * (W / 2) + dx / 2;
-        const size_t srcRow = size_t(sy / 2 + r);
+        const size_t srcRow = size_t(sy / 2) + size_t(r);
         std::memcpy(planeU + dst, src.data[1] + srcRow * src.linesize[1] + sx / 2, size_t(cw));
         std::memcpy(planeV + dst, src.data[2] + srcRow * src.linesize[2] + sx / 2, size_t(cw));
     }

@@ -91,8 +91,8 @@ int TDecodeAudio::GetPCM(const uint8_t* pAACData, int nAACSize, const uint8_t*& 
         // Interleaved: the first two channels (mono is doubled).
         const auto* in = reinterpret_cast<const int16_t*>(f.extended_data[0]);
         for (int i = 0; i < n; ++i) {
-            const int16_t l = in[i * channelsIn];
-            SampBuf[i] = {l, twoChannels ? in[i * channelsIn + 1] : l};
+            const int16_t* sample = in + ptrdiff_t(i) * channelsIn;
+            SampBuf[i] = {sample[0], twoChannels ? sample[1] : sample[0]};
         }
         break;
     }

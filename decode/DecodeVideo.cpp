@@ -184,7 +184,7 @@ void TDecodeVideo::CopyCutArea(const AVFrame* pic, int x, int y, int cw, int ch)
                     size_t(cw));
     }
     for (int r = 0; r < chc; ++r) {
-        const size_t row = size_t(y / 2 + r);
+        const size_t row = size_t(y / 2) + size_t(r);
         std::memcpy(dstU + size_t(r) * cwc, pic->data[1] + row * pic->linesize[1] + x / 2,
                     size_t(cwc));
         std::memcpy(dstV + size_t(r) * cwc, pic->data[2] + row * pic->linesize[2] + x / 2,

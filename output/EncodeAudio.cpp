@@ -138,7 +138,7 @@ int TEncodeAudio::addPCM(const AVFrame* pPCM, int nSamples, const uint8_t* pData
 
     while (swr_get_out_samples(Actx.get(), 0) >= kFrameSamples) {
         if (dstPos + kFrameBytes > kAccumulationBytes) {
-            Trace("convert error2 buffer full " + std::to_string(dstPos));
+            Trace("convert drain stopped, buffer full " + std::to_string(dstPos));
             break;
         }
         const int drained = Convert(nullptr, 0);

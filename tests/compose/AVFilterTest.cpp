@@ -167,6 +167,9 @@ TEST(AVFilter, OnlyPlainRelativeFontFilesAreRedirected) {
     EXPECT_EQ(ResolveFontFiles("drawtext=fontfile='sy.otf':text=x", "/opt/t"),
               "drawtext=fontfile='sy.otf':text=x");
     EXPECT_EQ(ResolveFontFiles("drawtext=text=x", "/opt/t"), "drawtext=text=x");
+    // Text that merely contains the key is text.
+    EXPECT_EQ(ResolveFontFiles("drawtext=text='a:fontfile=b':fontfile=c.otf", "/t"),
+              "drawtext=text='a:fontfile=b':fontfile=/t/c.otf");
     // Both levels of escaping for a folder name with separators in it.
     EXPECT_EQ(ResolveFontFiles("drawtext=fontfile=sy.otf", "/a:b"),
               "drawtext=fontfile=/a\\\\:b/sy.otf");
