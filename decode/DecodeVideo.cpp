@@ -122,9 +122,7 @@ const AVFrame* TDecodeVideo::Decode(const uint8_t* pInPackage, int nSize) {
     return pVideoRaw_Comm.get();
 }
 
-const AVFrame* TDecodeVideo::TakePicture(const uint8_t* pInPackage, int nSize, int nType,
-                                         bool& bResolutionChanged) {
-    bResolutionChanged = false;
+const AVFrame* TDecodeVideo::TakePicture(const uint8_t* pInPackage, int nSize, int nType) {
     const AVFrame* pic = nullptr;
     if (nType == kFrameH264 || nType == kFrameH264Key) {
         pic = Decode(pInPackage, nSize);
@@ -142,7 +140,6 @@ const AVFrame* TDecodeVideo::TakePicture(const uint8_t* pInPackage, int nSize, i
         return nullptr;
     }
     if (pic->width != lnYUVWidth || pic->height != lnYUVHeight) {
-        bResolutionChanged = true;
         std::lock_guard<std::mutex> lock(FLock);
         lnYUVWidth = pic->width;
         lnYUVHeight = pic->height;
@@ -205,8 +202,7 @@ int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPacka
                                        AVFrame*& POutFrame, AVFrame*& POutFrame_Clip, int nType) {
     POutFrame = nullptr;
     POutFrame_Clip = nullptr;
-    bool bResolutionChanged = false;
-    const AVFrame* pic = TakePicture(pInPackage, nSize, nType, bResolutionChanged);
+    const AVFrame* pic = TakePicture(pInPackage, nSize, nType);
     if (pic == nullptr) {
         return 0;
     }
@@ -255,8 +251,7 @@ int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPacka
 
 int TDecodeVideo::GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType) {
     POutFrame = nullptr;
-    bool bResolutionChanged = false;
-    const AVFrame* pic = TakePicture(pInPackage, nSize, nType, bResolutionChanged);
+    const AVFrame* pic = TakePicture(pInPackage, nSize, nType);
     if (pic == nullptr) {
         return 0;
     }

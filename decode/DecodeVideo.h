@@ -65,10 +65,9 @@ private:
         int x, y, w, h;
     };
 
-    // Decodes (or adopts, for type 15) the next picture; updates the source
-    // size and the preview scaler. Returns the picture or null.
-    const AVFrame* TakePicture(const uint8_t* pInPackage, int nSize, int nType,
-                               bool& bResolutionChanged);
+    // Decodes (or adopts, for type 15) the next picture; on a new source
+    // size resets a cut area that no longer fits. Returns the picture or null.
+    const AVFrame* TakePicture(const uint8_t* pInPackage, int nSize, int nType);
     const AVFrame* Decode(const uint8_t* pInPackage, int nSize);
     TCutState ReadCutState();
     // The cut area used for the last picture, read by the overlay.
