@@ -1,0 +1,234 @@
+#include "compose/AVFilter.h"
+
+#include <cstdio>
+#include <string_view>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/buffer.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+}
+
+#include "base/ProgramDir.h"
+#include "base/Trace.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kPtsStep = 3600;
+
+std::string Escaped(std::string_view text, std::string_view special) {
+    std::string out;
+    for (const char c : text) {
+        if (special.find(c) != std::string_view::npos) {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out;
+}
+
+// A path as a drawtext option value inside a graph description: escaped
+// once for the option list, then again for the graph.
+std::string EscapedPath(const std::string& path) {
+    return Escaped(Escaped(path, "\\': \t"), "\\'[],; \t");
+}
+
+} // namespace
+
+std::string ResolveFontFiles(const std::string& description, const std::string& dir) {
+    static constexpr std::string_view kKey = "fontfile=";
+    static constexpr std::string_view kValueEnd = ":,;[]'\\";
+    std::string out;
+    out.reserve(description.size() + dir.size());
+    bool quoted = false;
+    size_t i = 0;
+    while (i < description.size()) {
+        const char c = description[i];
+        // Only an option key outside quoted text, right after a filter name
+        // or another option, names a font file.
+        const bool atOption = i == 0 || description[i - 1] == '=' || description[i - 1] == ':';
+        if (!quoted && atOption && description.compare(i, kKey.size(), kKey) == 0) {
+            const size_t valueStart = i + kKey.size();
+            size_t valueEnd = description.find_first_of(kValueEnd, valueStart);
+            if (valueEnd == std::string::npos) {
+                valueEnd = description.size();
+            }
+            const std::string value = description.substr(valueStart, valueEnd - valueStart);
+            out += kKey;
+            const bool endsPlain = valueEnd == description.size() ||
+                                   (description[valueEnd] != '\\' && description[valueEnd] != '\'');
+            if (!value.empty() && value.front() != '/' && endsPlain) {
+                out += EscapedPath(dir + "/" + value);
+            } else {
+                out += value;
+            }
+            i = valueEnd;
+            continue;
+        }
+        if (c == '\\' && i + 1 < description.size()) {
+            out += c;
+            out += description[i + 1];
+            i += 2;
+            continue;
+        }
+        if (c == '\'') {
+            quoted = !quoted;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+int TAVFilter::initialize(const std::string& sWaterMark, int nW, int nH) {
+    return initialize(sWaterMark, nW, nH, ProgramDir());
+}
+
+int TAVFilter::initialize(const std::string& sWaterMark, int nW, int nH,
+                          const std::string& fontDir) {
+    Destroy();
+    nWidth = nW;
+    nHeight = nH;
+    pts = 0;
+    nEffectCount = 0;
+    nBuildResult = AVERROR(EINVAL);
+
+    frame_in.reset(av_frame_alloc());
+    frame_out.reset(av_frame_alloc());
+    const int poolSize = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, nW, nH, 1);
+    if (!frame_in || !frame_out || nW <= 0 || nH <= 0 || poolSize <= 0) {
+        return nBuildResult;
+    }
+    frame_buffer_in.reset(av_buffer_pool_init(size_t(poolSize), nullptr));
+    AvFilterGraphPtr graph(avfilter_graph_alloc());
+    AvFilterInOutPtr outputs(avfilter_inout_alloc());
+    AvFilterInOutPtr inputs(avfilter_inout_alloc());
+    if (!frame_buffer_in || !graph || !outputs || !inputs) {
+        return nBuildResult;
+    }
+
+    char args[256];
+    std::snprintf(args, sizeof(args),
+                  "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", nW, nH,
+                  int(AV_PIX_FMT_YUV420P), 1, 25, 1, 1);
+    AVFilterContext* src = nullptr;
+    AVFilterContext* sink = nullptr;
+    int ret = avfilter_graph_create_filter(&src, avfilter_get_by_name("buffer"), "in", args,
+                                           nullptr, graph.get());
+    if (ret >= 0) {
+        ret = avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out",
+                                           nullptr, nullptr, graph.get());
+    }
+    if (ret >= 0) {
+        const AVPixelFormat formats[] = {AV_PIX_FMT_YUV420P, AV_PIX_FMT_NONE};
+        ret =
+            av_opt_set_int_list(sink, "pix_fmts", formats, AV_PIX_FMT_NONE, AV_OPT_SEARCH_CHILDREN);
+    }
+    if (ret >= 0) {
+        outputs->name = av_strdup("in");
+        outputs->filter_ctx = src;
+        outputs->pad_idx = 0;
+        outputs->next = nullptr;
+        inputs->name = av_strdup("out");
+        inputs->filter_ctx = sink;
+        inputs->pad_idx = 0;
+        inputs->next = nullptr;
+        AVFilterInOut* in = inputs.release();
+        AVFilterInOut* out = outputs.release();
+        const std::string description = ResolveFontFiles(sWaterMark, fontDir);
+        ret = avfilter_graph_parse_ptr(graph.get(), description.c_str(), &in, &out, nullptr);
+        inputs.reset(in);
+        outputs.reset(out);
+    }
+    if (ret >= 0) {
+        ret = avfilter_graph_config(graph.get(), nullptr);
+    }
+    if (ret < 0) {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(ret, text, sizeof(text));
+        Trace(std::string("filter build failed: ") + text);
+        nBuildResult = ret;
+        return ret;
+    }
+    frame_in->width = nW;
+    frame_in->height = nH;
+    frame_in->format = AV_PIX_FMT_YUV420P;
+    filter_graph = std::move(graph);
+    buffersrc_ctx = src;
+    buffersink_ctx = sink;
+    nBuildResult = 0;
+    return 0;
+}
+
+int TAVFilter::PushFrame(const AVFrame* PInFrame, AVFrame*& POutFrame) {
+    ++nEffectCount;
+    POutFrame = nullptr;
+    if (nBuildResult < 0) {
+        return nBuildResult;
+    }
+    if (PInFrame == nullptr || PInFrame->width != nWidth || PInFrame->height != nHeight ||
+        PInFrame->format != AV_PIX_FMT_YUV420P) {
+        return AVERROR(EINVAL);
+    }
+    av_frame_unref(frame_out.get());
+
+    AVBufferRef* buffer = av_buffer_pool_get(frame_buffer_in.get());
+    if (buffer == nullptr) {
+        return AVERROR(ENOMEM);
+    }
+    frame_in->buf[0] = buffer;
+    frame_in->width = nWidth;
+    frame_in->height = nHeight;
+    frame_in->format = AV_PIX_FMT_YUV420P;
+    av_image_fill_arrays(frame_in->data, frame_in->linesize, buffer->data, AV_PIX_FMT_YUV420P,
+                         nWidth, nHeight, 1);
+    av_image_copy(frame_in->data, frame_in->linesize, const_cast<const uint8_t**>(PInFrame->data),
+                  PInFrame->linesize, AV_PIX_FMT_YUV420P, nWidth, nHeight);
+    pts += kPtsStep;
+    frame_in->pts = pts;
+    // The source takes the reference; frame_in is left empty.
+    int ret = av_buffersrc_add_frame_flags(buffersrc_ctx, frame_in.get(), 0);
+    if (ret < 0) {
+        av_frame_unref(frame_in.get());
+        return ret;
+    }
+    ret = av_buffersink_get_frame(buffersink_ctx, frame_out.get());
+    if (ret < 0) {
+        return ret;
+    }
+    POutFrame = frame_out.get();
+    return 0;
+}
+
+int TAVFilter::GetFrame(AVFrame*& POutFrame) {
+    POutFrame = nullptr;
+    if (nBuildResult < 0) {
+        return nBuildResult;
+    }
+    av_frame_unref(frame_out.get());
+    const int ret = av_buffersink_get_frame(buffersink_ctx, frame_out.get());
+    if (ret < 0) {
+        return ret;
+    }
+    POutFrame = frame_out.get();
+    return 0;
+}
+
+void TAVFilter::Destroy() {
+    if (frame_out) {
+        av_frame_unref(frame_out.get());
+    }
+    buffersrc_ctx = nullptr;
+    buffersink_ctx = nullptr;
+    filter_graph.reset();
+    frame_in.reset();
+    frame_out.reset();
+    frame_buffer_in.reset();
+    nBuildResult = AVERROR(EINVAL);
+}
+
+} // namespace tavrin

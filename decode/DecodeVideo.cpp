@@ -1,0 +1,467 @@
+#include "decode/DecodeVideo.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "base/MediaFrame.h"
+#include "base/Settings.h"
+#include "base/Trace.h"
+
+namespace tavrin {
+
+namespace {
+
+// Rebuilds a scaler only when one of its sizes or the source format changed.
+bool CachedScaler(SwsContextPtr& ctx, int srcW, int srcH, int srcFormat, int dstW, int dstH) {
+    ctx.reset(sws_getCachedContext(ctx.release(), srcW, srcH, AVPixelFormat(srcFormat), dstW, dstH,
+                                   AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    return ctx != nullptr;
+}
+
+// The cut copy reads the planes directly, so it needs 8-bit 4:2:0 planar.
+bool IsPlanar420(int format) {
+    return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+}
+
+int RoundDown16(int v) {
+    return v / 16 * 16;
+}
+
+} // namespace
+
+int TDecodeVideo::initialize(int /*nYUVWidth*/, int /*nYUVHeight*/) {
+    Destroy();
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        lnYUVWidth = lnYUVHeight = 0;
+        xPos = yPos = 0;
+        xW = xH = 0;
+        xW_Source = xH_Source = 0;
+    }
+    pVideoCodec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    if (pVideoCodec == nullptr) {
+        return -1;
+    }
+    AvCodecContextPtr ctx(avcodec_alloc_context3(pVideoCodec));
+    if (!ctx) {
+        return -2;
+    }
+    ctx->time_base = AVRational{1, 25};
+    ctx->bit_rate = 0;
+    ctx->codec_type = AVMEDIA_TYPE_VIDEO;
+    ctx->pix_fmt = AV_PIX_FMT_NV12; // replaced by the stream's own format
+    ctx->thread_count = DecoderThreadCount();
+    ctx->thread_type = FF_THREAD_FRAME;
+    if (avcodec_open2(ctx.get(), pVideoCodec, nullptr) < 0) {
+        return -2;
+    }
+    pVideoCodecCtx = std::move(ctx);
+
+    AVPackets.reset(av_packet_alloc());
+    pVideoRaw_Comm.reset(av_frame_alloc());
+    pFrameYUV.reset(av_frame_alloc());
+    pFrameYUV_Clip.reset(av_frame_alloc());
+    pFrameYUV_4K.reset(av_frame_alloc());
+    if (!AVPackets || !pVideoRaw_Comm || !pFrameYUV || !pFrameYUV_Clip || !pFrameYUV_4K) {
+        Destroy();
+        return -2;
+    }
+    previewBuf.assign(size_t(kPreviewW) * kPreviewH * 3 / 2, 0);
+    clipBuf.assign(size_t(kMaxClipW) * kMaxClipH * 3 / 2, 0);
+    pBuf.assign(kCutBufSize, 0);
+    DescribePacked(pFrameYUV.get(), previewBuf.data(), kPreviewW, kPreviewH);
+    DescribePacked(pFrameYUV_Clip.get(), clipBuf.data(), kMaxClipW, kMaxClipH);
+    return 0;
+}
+
+void TDecodeVideo::DescribePacked(AVFrame* frame, uint8_t* base, int w, int h) {
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = w;
+    frame->height = h;
+    frame->data[0] = base;
+    frame->data[1] = base + size_t(w) * h;
+    frame->data[2] = base + size_t(w) * h / 4 * 5;
+    frame->linesize[0] = w;
+    frame->linesize[1] = w / 2;
+    frame->linesize[2] = w / 2;
+}
+
+const AVFrame* TDecodeVideo::Decode(const uint8_t* pInPackage, int nSize) {
+    if (!pVideoCodecCtx || pInPackage == nullptr || nSize <= 0) {
+        return nullptr;
+    }
+    AVPackets->data = const_cast<uint8_t*>(pInPackage);
+    AVPackets->size = nSize;
+    int sent = avcodec_send_packet(pVideoCodecCtx.get(), AVPackets.get());
+    if (sent == AVERROR(EAGAIN)) {
+        // A finished picture is still waiting: hand it out now and queue
+        // this packet behind it, so neither is lost.
+        av_frame_unref(pVideoRaw_Comm.get());
+        const bool waiting = avcodec_receive_frame(pVideoCodecCtx.get(), pVideoRaw_Comm.get()) == 0;
+        sent = avcodec_send_packet(pVideoCodecCtx.get(), AVPackets.get());
+        if (waiting) {
+            AVPackets->data = nullptr;
+            AVPackets->size = 0;
+            return pVideoRaw_Comm.get();
+        }
+    }
+    AVPackets->data = nullptr;
+    AVPackets->size = 0;
+    if (sent < 0) {
+        return nullptr;
+    }
+    av_frame_unref(pVideoRaw_Comm.get());
+    if (avcodec_receive_frame(pVideoCodecCtx.get(), pVideoRaw_Comm.get()) < 0) {
+        return nullptr;
+    }
+    return pVideoRaw_Comm.get();
+}
+
+const AVFrame* TDecodeVideo::TakePicture(const uint8_t* pInPackage, int nSize, int nType) {
+    const AVFrame* pic = nullptr;
+    if (nType == kFrameH264 || nType == kFrameH264Key) {
+        pic = Decode(pInPackage, nSize);
+        if (pic != nullptr &&
+            (pic->width != pVideoCodecCtx->width || pic->height != pVideoCodecCtx->height)) {
+            Trace("pVideoCodecCtx.width <>pVideoRaw.width");
+        }
+    } else if (nType == kFrameDecoded && pInPackage != nullptr) {
+        pic = reinterpret_cast<const AVFrame*>(pInPackage);
+        if (pic->format != AV_PIX_FMT_YUV420P) {
+            return nullptr;
+        }
+    }
+    if (pic == nullptr || pic->width <= 0 || pic->height <= 0 || !pFrameYUV) {
+        return nullptr;
+    }
+    if (pic->width != lnYUVWidth || pic->height != lnYUVHeight) {
+        std::lock_guard<std::mutex> lock(FLock);
+        lnYUVWidth = pic->width;
+        lnYUVHeight = pic->height;
+        if (xPos + xW_Source > lnYUVWidth || yPos + xH_Source > lnYUVHeight) {
+            xPos = yPos = 0;
+            xW_Source = lnYUVWidth;
+            xH_Source = lnYUVHeight;
+        }
+    }
+    if (!CachedScaler(pSwsCxt_Client, pic->width, pic->height, pic->format, kPreviewW, kPreviewH)) {
+        return nullptr;
+    }
+    return pic;
+}
+
+void TDecodeVideo::SetTrueRect(const SDL_Rect& used) {
+    std::lock_guard<std::mutex> lock(FLock);
+    trueRect = used;
+}
+
+TDecodeVideo::TCutState TDecodeVideo::ReadCutState() {
+    std::lock_guard<std::mutex> lock(FLock);
+    return TCutState{xW, xH, xW_Source, xH_Source, xPos, yPos};
+}
+
+bool TDecodeVideo::ScalePreview(const AVFrame* pic) {
+    return sws_scale(pSwsCxt_Client.get(), pic->data, pic->linesize, 0, pic->height,
+                     pFrameYUV->data, pFrameYUV->linesize) > 0;
+}
+
+void TDecodeVideo::CopyCutArea(const AVFrame* pic, int x, int y, int cw, int ch) {
+    const int cwc = (cw + 1) / 2;
+    const int chc = (ch + 1) / 2;
+    uint8_t* dstY = pBuf.data();
+    uint8_t* dstU = dstY + size_t(cw) * ch;
+    uint8_t* dstV = dstU + size_t(cwc) * chc;
+    for (int r = 0; r < ch; ++r) {
+        std::memcpy(dstY + size_t(r) * cw, pic->data[0] + size_t(y + r) * pic->linesize[0] + x,
+                    size_t(cw));
+    }
+    for (int r = 0; r < chc; ++r) {
+        const size_t row = size_t(y / 2) + size_t(r);
+        std::memcpy(dstU + size_t(r) * cwc, pic->data[1] + row * pic->linesize[1] + x / 2,
+                    size_t(cwc));
+        std::memcpy(dstV + size_t(r) * cwc, pic->data[2] + row * pic->linesize[2] + x / 2,
+                    size_t(cwc));
+    }
+    pFrameYUV_4K->data[0] = dstY;
+    pFrameYUV_4K->data[1] = dstU;
+    pFrameYUV_4K->data[2] = dstV;
+    pFrameYUV_4K->linesize[0] = cw;
+    pFrameYUV_4K->linesize[1] = cwc;
+    pFrameYUV_4K->linesize[2] = cwc;
+    pFrameYUV_4K->width = cw;
+    pFrameYUV_4K->height = ch;
+    pFrameYUV_4K->format = AV_PIX_FMT_YUV420P;
+}
+
+int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPackage, int nSize,
+                                       AVFrame*& POutFrame, AVFrame*& POutFrame_Clip, int nType) {
+    POutFrame = nullptr;
+    POutFrame_Clip = nullptr;
+    const AVFrame* pic = TakePicture(pInPackage, nSize, nType);
+    if (pic == nullptr) {
+        return 0;
+    }
+    const int W = pic->width;
+    const int H = pic->height;
+    const TCutState s = ReadCutState();
+
+    const bool clipServed = s.xW > 0 && s.xH > 0 && s.xW <= kMaxClipW && s.xH <= kMaxClipH;
+    if (clipServed) {
+        int cw = std::max(s.xW_Source, 0);
+        int ch = std::max(s.xH_Source, 0);
+        if (cw < s.xW || ch < s.xH) {
+            cw = s.xW; // never upscale a small cut area
+            ch = s.xH;
+        }
+        cw = std::min(cw, W);
+        ch = std::min(ch, H);
+        const bool full = bFullScreen || s.xW >= W || s.xH >= H || !IsPlanar420(pic->format) ||
+                          size_t(cw) * ch * 3 / 2 > pBuf.size();
+        DescribePacked(pFrameYUV_Clip.get(), clipBuf.data(), s.xW, s.xH);
+        if (full) {
+            SetTrueRect(SDL_Rect{0, 0, W, H});
+            if (CachedScaler(pSwsCxt, W, H, pic->format, s.xW, s.xH)) {
+                sws_scale(pSwsCxt.get(), pic->data, pic->linesize, 0, H, pFrameYUV_Clip->data,
+                          pFrameYUV_Clip->linesize);
+                POutFrame_Clip = pFrameYUV_Clip.get();
+            }
+        } else {
+            const int x = std::clamp(s.xPos, 0, W - cw);
+            const int y = std::clamp(s.yPos, 0, H - ch);
+            SetTrueRect(SDL_Rect{x, y, cw, ch});
+            if (CachedScaler(pSwsCxt_Clip, cw, ch, AV_PIX_FMT_YUV420P, s.xW, s.xH)) {
+                CopyCutArea(pic, x, y, cw, ch);
+                sws_scale(pSwsCxt_Clip.get(), pFrameYUV_4K->data, pFrameYUV_4K->linesize, 0, ch,
+                          pFrameYUV_Clip->data, pFrameYUV_Clip->linesize);
+                POutFrame_Clip = pFrameYUV_Clip.get();
+            }
+        }
+    }
+    if (!ScalePreview(pic)) {
+        return 0;
+    }
+    POutFrame = pFrameYUV.get();
+    return 1;
+}
+
+int TDecodeVideo::GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType) {
+    POutFrame = nullptr;
+    const AVFrame* pic = TakePicture(pInPackage, nSize, nType);
+    if (pic == nullptr) {
+        return 0;
+    }
+    const int W = pic->width;
+    const int H = pic->height;
+    const TCutState s = ReadCutState();
+    const int clipW = std::clamp(s.xW, 0, W);
+    const int clipH = std::clamp(s.xH, 0, H);
+    const int cw = std::clamp(s.xW_Source, clipW, W);
+    const int ch = std::clamp(s.xH_Source, clipH, H);
+    const int x = std::clamp(s.xPos, 0, W - cw);
+    const int y = std::clamp(s.yPos, 0, H - ch);
+    SetTrueRect(SDL_Rect{x, y, cw, ch});
+    if (!ScalePreview(pic)) {
+        return 0;
+    }
+    POutFrame = pFrameYUV.get();
+    return 1;
+}
+
+int TDecodeVideo::GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame,
+                                  int /*nType*/, int nOutPix) {
+    POutFrame = nullptr;
+    const AVFrame* pic = Decode(pInPackage, nSize);
+    if (pic == nullptr || pic->width <= 0 || pic->height <= 0) {
+        return 0;
+    }
+    if (pic->width != lnYUVWidth || pic->height != lnYUVHeight) {
+        std::lock_guard<std::mutex> lock(FLock);
+        lnYUVWidth = pic->width;
+        lnYUVHeight = pic->height;
+    }
+    AVFrame* out = pFrameYUV.get();
+    int outW = kPreviewW;
+    int outH = kPreviewH;
+    if (nOutPix != 0) {
+        out = pFrameYUV_Clip.get();
+        outW = kMaxClipW;
+        outH = kMaxClipH;
+        DescribePacked(out, clipBuf.data(), outW, outH);
+    }
+    if (!CachedScaler(pSwsCxt_Client, pic->width, pic->height, pic->format, outW, outH) ||
+        sws_scale(pSwsCxt_Client.get(), pic->data, pic->linesize, 0, pic->height, out->data,
+                  out->linesize) <= 0) {
+        return 0;
+    }
+    POutFrame = out;
+    return 1;
+}
+
+bool TDecodeVideo::SetClipWH(int w, int h, SwsContext* /*ignored*/) {
+    std::lock_guard<std::mutex> lock(FLock);
+    xW = w;
+    xH = h;
+    return true;
+}
+
+bool TDecodeVideo::PermilleToArea(int xStart, int yStart, int xEnd, int yEnd, TArea& area) const {
+    const int W = lnYUVWidth;
+    const int H = lnYUVHeight;
+    if (W <= 0 || H <= 0 || xEnd > 1000 || yEnd > 1000 || (xStart == xEnd && yStart == yEnd) ||
+        xStart < 0 || yStart < 0 || xStart > xEnd || yStart > yEnd) {
+        return false;
+    }
+    int x = int(int64_t(xStart) * W / 1000);
+    int y = int(int64_t(yStart) * H / 1000);
+    int w = int(int64_t(xEnd - xStart) * W / 1000);
+    int h = int(int64_t(yEnd - yStart) * H / 1000);
+    // Widen to 16:9.
+    if (h * 16 < w * 9) {
+        h = w * 9 / 16;
+        if (h > H) {
+            // A portrait source: the widened area would be taller than the
+            // picture; keep 16:9 by narrowing it, centred on the request.
+            h = H;
+            const int narrowed = H * 16 / 9;
+            x += (w - narrowed) / 2;
+            w = narrowed;
+        }
+        if (y + h > H) {
+            y = H - h;
+        }
+    } else {
+        w = h * 16 / 9;
+        if (w > W) {
+            // A portrait or 4:3 source: the widened area would be wider than
+            // the picture; keep 16:9 by lowering it, centred on the request.
+            w = W;
+            const int lowered = W * 9 / 16;
+            y += (h - lowered) / 2;
+            h = lowered;
+            x = 0;
+        }
+        if (x + w > W) {
+            x = W - w;
+        }
+    }
+    w = RoundDown16(w);
+    h = RoundDown16(h);
+    area = TArea{std::clamp(x, 0, std::max(W - w, 0)), std::clamp(y, 0, std::max(H - h, 0)), w, h};
+    return true;
+}
+
+bool TDecodeVideo::SetClipArea(int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
+                               int& yMiddleFocusPos) {
+    std::lock_guard<std::mutex> lock(FLock);
+    TArea a{};
+    if (!PermilleToArea(xStart, yStart, xEnd, yEnd, a)) {
+        return false;
+    }
+    xPos = a.x;
+    yPos = a.y;
+    xW_Source = a.w;
+    xH_Source = a.h;
+    xMiddleFocusPos = int(int64_t(xPos + xW_Source / 2) * kPreviewW / lnYUVWidth);
+    yMiddleFocusPos = int(int64_t(yPos + xH_Source / 2) * kPreviewH / lnYUVHeight);
+    return true;
+}
+
+bool TDecodeVideo::GetCovertRectFromInterfaceToDisp(TestRect& rTestRect, int DW, int DH) {
+    std::lock_guard<std::mutex> lock(FLock);
+    TArea a{};
+    if (!PermilleToArea(rTestRect.xStart, rTestRect.yStart, rTestRect.xEnd, rTestRect.yEnd, a)) {
+        return false;
+    }
+    const int W = lnYUVWidth;
+    const int H = lnYUVHeight;
+    int minW = xW;
+    int minH = xH;
+    if (xW > W || xH > H) {
+        minW = W;
+        minH = H;
+    }
+    if (a.w < minW || a.h < minH) {
+        a.w = minW;
+        a.h = minH;
+    }
+    a.x = std::clamp(a.x, 0, std::max(W - a.w, 0));
+    a.y = std::clamp(a.y, 0, std::max(H - a.h, 0));
+    rTestRect.Rect = SDL_Rect{int(int64_t(DW) * a.x / W), int(int64_t(DH) * a.y / H),
+                              int(int64_t(DW) * a.w / W), int(int64_t(DH) * a.h / H)};
+    return true;
+}
+
+bool TDecodeVideo::MoveCutArea(int incream_H, int incream_V) {
+    std::lock_guard<std::mutex> lock(FLock);
+    const int W = lnYUVWidth;
+    const int H = lnYUVHeight;
+    if (xPos + incream_H + xW > W) {
+        xPos = W - xW;
+        return false;
+    }
+    if (yPos + incream_V + xH > H) {
+        yPos = H - xH;
+        return false;
+    }
+    if (xPos + incream_H < 0) {
+        xPos = 0;
+        return false;
+    }
+    if (yPos + incream_V < 0) {
+        yPos = 0;
+        return false;
+    }
+    xPos += incream_H;
+    yPos += incream_V;
+    return true;
+}
+
+bool TDecodeVideo::GetClipRect(SDL_Rect& sd, int& w, int& h) {
+    std::lock_guard<std::mutex> lock(FLock);
+    sd = trueRect;
+    w = lnYUVWidth;
+    h = lnYUVHeight;
+    return true;
+}
+
+bool TDecodeVideo::GetWH(int& w, int& h) const {
+    w = lnYUVWidth;
+    h = lnYUVHeight;
+    return w != 0 && h != 0;
+}
+
+std::string TDecodeVideo::GetPIX() const {
+    switch (lnYUVWidth) {
+    case 1280:
+        return "(720P)";
+    case 1920:
+        return "(1080P)";
+    case 3840:
+        return "(4K)";
+    default:
+        return "";
+    }
+}
+
+void TDecodeVideo::Destroy() {
+    pSwsCxt.reset();
+    pSwsCxt_Clip.reset();
+    pSwsCxt_Client.reset();
+    pFrameYUV_4K.reset();
+    pFrameYUV_Clip.reset();
+    pFrameYUV.reset();
+    pVideoRaw_Comm.reset();
+    pVideoCodecCtx.reset();
+    AVPackets.reset();
+    pVideoCodec = nullptr;
+    pBuf = {};
+    clipBuf = {};
+    previewBuf = {};
+}
+
+} // namespace tavrin

@@ -1,0 +1,106 @@
+// H.264 decoder of one source. Each decoded picture yields a 1280 x 720
+// preview and, when the channel is on the programme, a clip picture of the
+// size the compositor asks for: the whole picture scaled, or a movable 16:9
+// cut area of it.
+#pragma once
+
+#include "av/AvPtr.h"
+#include "decode/TestRect.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+class TDecodeVideo {
+public:
+    static constexpr int kPreviewW = 1280;
+    static constexpr int kPreviewH = 720;
+    // Clip pictures are served up to this size.
+    static constexpr int kMaxClipW = 1920;
+    static constexpr int kMaxClipH = 1080;
+    // Room for a cut area of a 3840 x 2160 source.
+    static constexpr size_t kCutBufSize = 3840 * 2160 * 3 / 2;
+
+    TDecodeVideo() = default;
+    ~TDecodeVideo() { Destroy(); }
+    TDecodeVideo(const TDecodeVideo&) = delete;
+    TDecodeVideo& operator=(const TDecodeVideo&) = delete;
+
+    // 0, -1 when there is no H.264 decoder, -2 when it does not open.
+    int initialize(int nYUVWidth = 0, int nYUVHeight = 0);
+
+    // nType 9/10: pInPackage is one H.264 access unit of nSize bytes; 15: it
+    // is an AVFrame holding an already decoded YUV420P picture. Returns
+    // non-zero when a picture was produced. The pictures belong to the
+    // decoder and stay valid until the next call; POutFrame_Clip is null
+    // while no clip size within 1920 x 1080 has been set.
+    int GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPackage, int nSize,
+                             AVFrame*& POutFrame, AVFrame*& POutFrame_Clip, int nType);
+    // Preview only (the channel is not on the programme).
+    int GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType);
+    // Replay: 1920 x 1080 pictures when nOutPix is non-zero, else 1280 x 720.
+    int GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType,
+                        int nOutPix);
+
+    bool SetClipWH(int w, int h, SwsContext* ignored = nullptr);
+    bool SetClipArea(int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
+                     int& yMiddleFocusPos);
+    bool MoveCutArea(int incream_H, int incream_V);
+    bool GetClipRect(SDL_Rect& sd, int& w, int& h);
+    bool GetCovertRectFromInterfaceToDisp(TestRect& rTestRect, int DW, int DH);
+    bool GetifHasDecode() const { return lnYUVWidth > 0; }
+    bool GetWH(int& w, int& h) const;
+    std::string GetPIX() const;
+
+    void Destroy();
+
+private:
+    struct TCutState {
+        int xW, xH, xW_Source, xH_Source, xPos, yPos;
+    };
+    struct TArea {
+        int x, y, w, h;
+    };
+
+    // Decodes (or adopts, for type 15) the next picture; on a new source
+    // size resets a cut area that no longer fits. Returns the picture or null.
+    const AVFrame* TakePicture(const uint8_t* pInPackage, int nSize, int nType);
+    const AVFrame* Decode(const uint8_t* pInPackage, int nSize);
+    TCutState ReadCutState();
+    // The cut area used for the last picture, read by the overlay.
+    void SetTrueRect(const SDL_Rect& used);
+    // Steps 2 to 4 of a permille rectangle to a source-pixel area.
+    bool PermilleToArea(int xStart, int yStart, int xEnd, int yEnd, TArea& area) const;
+    void CopyCutArea(const AVFrame* pic, int x, int y, int cw, int ch);
+    void DescribePacked(AVFrame* frame, uint8_t* base, int w, int h);
+    bool ScalePreview(const AVFrame* pic);
+
+    AvPacketPtr AVPackets;
+    AvCodecContextPtr pVideoCodecCtx;
+    const AVCodec* pVideoCodec = nullptr;
+    AvFramePtr pVideoRaw_Comm;
+    AvFramePtr pFrameYUV;
+    AvFramePtr pFrameYUV_Clip;
+    AvFramePtr pFrameYUV_4K; // describes pBuf, owns nothing
+    SwsContextPtr pSwsCxt;
+    SwsContextPtr pSwsCxt_Clip;
+    SwsContextPtr pSwsCxt_Client;
+    int lnYUVWidth = 0;
+    int lnYUVHeight = 0;
+    int xW = 0;
+    int xH = 0;
+    int xW_Source = 0;
+    int xH_Source = 0;
+    int xPos = 0;
+    int yPos = 0;
+    std::vector<uint8_t> pBuf;
+    std::vector<uint8_t> clipBuf;    // behind pFrameYUV_Clip
+    std::vector<uint8_t> previewBuf; // behind pFrameYUV
+    SDL_Rect trueRect{0, 0, 0, 0};
+    std::mutex FLock;
+};
+
+} // namespace tavrin

@@ -1,0 +1,116 @@
+#include "output/EncodeVideo.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace tavrin {
+
+namespace {
+constexpr int kGop = 25;
+constexpr int kNalSps = 7;
+} // namespace
+
+int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) {
+    Destroy();
+    nWidth = W;
+    nHeight = H;
+    pH264Codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+    if (pH264Codec == nullptr) {
+        return -1;
+    }
+    AvCodecContextPtr ctx(avcodec_alloc_context3(pH264Codec));
+    if (!ctx) {
+        return -2;
+    }
+    ctx->codec_type = AVMEDIA_TYPE_VIDEO;
+    ctx->codec_id = AV_CODEC_ID_H264;
+    ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+    ctx->width = W;
+    ctx->height = H;
+    ctx->time_base = AVRational{1, 25};
+    ctx->framerate = AVRational{25, 1};
+    ctx->bit_rate = nBitrate;
+    ctx->gop_size = kGop;
+    // With scene cuts x264 would add key frames of its own; every I-block
+    // of the store must be exactly one second.
+    ctx->keyint_min = kGop;
+    ctx->qmin = 10;
+    ctx->qmax = 51;
+    ctx->thread_count = 3;
+    ctx->thread_type = FF_THREAD_FRAME;
+    if (W >= 1280 || H >= 720) {
+        ctx->colorspace = AVCOL_SPC_BT709;
+        ctx->color_primaries = AVCOL_PRI_BT709;
+        ctx->color_trc = AVCOL_TRC_BT709;
+    }
+    // No global header: SPS and PPS travel in-band before every key frame.
+
+    AVDictionary* param = nullptr;
+    av_dict_set(&param, "preset", "superfast", 0);
+    av_dict_set(&param, "tune", "zerolatency", 0);
+    av_dict_set(&param, "profile", bMainProfile ? "main" : "high", 0);
+    av_dict_set(&param, "x264-params", "scenecut=0", 0);
+    const int opened = avcodec_open2(ctx.get(), pH264Codec, &param);
+    av_dict_free(&param);
+    if (opened < 0) {
+        return -2;
+    }
+
+    AvPacketPtr pkt(av_packet_alloc());
+    AvFramePtr frame(av_frame_alloc());
+    if (!pkt || !frame) {
+        return -2;
+    }
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = W;
+    frame->height = H;
+    if (av_frame_get_buffer(frame.get(), 0) < 0) {
+        return -2;
+    }
+    pH264CodecCtx = std::move(ctx);
+    packet = std::move(pkt);
+    pInputFrame = std::move(frame);
+    nNextPts = 0;
+    return 0;
+}
+
+int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POutPackage,
+                             int& nPackageType) {
+    nPackageType = 99;
+    POutPackage.clear();
+    if (!pH264CodecCtx || pInFrame == nullptr || pInFrame->width != nWidth ||
+        pInFrame->height != nHeight || pInFrame->format != AV_PIX_FMT_YUV420P) {
+        return -1;
+    }
+    av_packet_unref(packet.get());
+    // The encoder has released the previous picture, so this does not
+    // allocate; it only would if libx264 still held a reference.
+    if (av_frame_make_writable(pInputFrame.get()) < 0 ||
+        av_frame_copy(pInputFrame.get(), pInFrame) < 0) {
+        return -1;
+    }
+    pInputFrame->pts = nNextPts++;
+    pInputFrame->pict_type = AV_PICTURE_TYPE_NONE;
+    if (avcodec_send_frame(pH264CodecCtx.get(), pInputFrame.get()) < 0) {
+        return -1;
+    }
+    if (avcodec_receive_packet(pH264CodecCtx.get(), packet.get()) < 0 || packet->size <= 0) {
+        av_packet_unref(packet.get());
+        return -1;
+    }
+    const int size = packet->size;
+    nPackageType = (size > 4 && (packet->data[4] & 0x1F) == kNalSps) ? 10 : 9;
+    POutPackage.assign(packet->data, packet->data + size);
+    av_packet_unref(packet.get());
+    return size;
+}
+
+void TEncodeVideo::Destroy() {
+    pInputFrame.reset();
+    packet.reset();
+    pH264CodecCtx.reset();
+    pH264Codec = nullptr;
+}
+
+} // namespace tavrin

@@ -1,0 +1,51 @@
+// H.264 encoder for every place that makes video: the programme, local
+// cameras, the still-image source and the MP4 builder. Output units are in
+// the media frame payload form: Annex B with SPS and PPS in front of every
+// key frame, one key frame every 25 pictures, no B-frames.
+#pragma once
+
+#include "av/AvPtr.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tavrin {
+
+class TEncodeVideo {
+public:
+    TEncodeVideo() = default;
+    ~TEncodeVideo() { Destroy(); }
+    TEncodeVideo(const TEncodeVideo&) = delete;
+    TEncodeVideo& operator=(const TEncodeVideo&) = delete;
+
+    // Opens libx264 for W x H YUV420P pictures at nBitrate bit/s, main or
+    // high profile. 0 on success, -1 when there is no H.264 encoder, -2 when
+    // it cannot be opened; after a failure every GetPackage returns -1.
+    int initialize(int W, int H, int64_t nBitrate, bool bMainProfile);
+
+    // Encodes the next picture of the 25 pictures-per-second stream (its own
+    // timestamp is ignored). On success POutPackage holds the access unit,
+    // nPackageType is 10 (key, starting with an SPS) or 9, and the size is
+    // returned. When no unit came out, or the picture is not YUV420P of the
+    // opened size, returns -1 with POutPackage empty and nPackageType 99.
+    int GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POutPackage, int& nPackageType);
+
+    void Destroy();
+
+    int Width() const { return nWidth; }
+    int Height() const { return nHeight; }
+
+private:
+    AvCodecContextPtr pH264CodecCtx;
+    const AVCodec* pH264Codec = nullptr;
+    AvPacketPtr packet;
+    // The encoder's own copy of the input picture, allocated once: the
+    // caller's picture is not reference counted and libavcodec would
+    // otherwise allocate a copy for every call.
+    AvFramePtr pInputFrame;
+    int64_t nNextPts = 0;
+    int nWidth = 0;
+    int nHeight = 0;
+};
+
+} // namespace tavrin
