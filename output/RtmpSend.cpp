@@ -1,0 +1,459 @@
+#include "output/RtmpSend.h"
+
+#include <atomic>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
+#include "base/GloTimer.h"
+#include "base/Trace.h"
+#include "output/H264ParameterSets.h"
+
+namespace tavrin {
+
+namespace {
+
+// Set when a blocking network call was given up; shared by every sender
+// (there is one).
+std::atomic<bool> gInterrupted{false};
+
+// Blocking calls are abandoned by time: FFmpeg asks the callback on every
+// read and write of the RTMP handshake, so a call count would cut healthy
+// connections short.
+constexpr uint32_t kConnectLimitMs = 3000;
+constexpr uint32_t kWriteLimitMs = 1000;
+
+// Frames a stalled server may leave queued when the queue holds no second
+// key frame to cut at; past this the whole queue goes.
+constexpr size_t kHardQueueLimit = 3000;
+// Spent frame buffers kept for reuse.
+constexpr size_t kFreeBlockLimit = 64;
+
+} // namespace
+
+int TRtmpSend::InterruptRTMPIO(void* opaque) {
+    auto* sender = static_cast<TRtmpSend*>(opaque);
+    if (sender->Terminated()) {
+        return 1; // shutting down: give up the blocking call at once
+    }
+    if (GlobeElapsed(sender->ioStart) <= sender->ioLimit) {
+        return 0;
+    }
+    if (!gInterrupted.exchange(true)) {
+        Trace("interruptRTMPIO");
+    }
+    return 1;
+}
+
+void TRtmpSend::BeginBlockingCall(uint32_t limitMs) {
+    ioLimit = limitMs;
+    ioStart = GetGlobeCount();
+}
+
+namespace {
+
+uint8_t FrameType(const std::vector<uint8_t>& frame) {
+    return frame.empty() ? 0 : frame[0];
+}
+
+bool SetExtradata(AVCodecParameters* par, std::span<const uint8_t> bytes) {
+    par->extradata = static_cast<uint8_t*>(av_mallocz(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (par->extradata == nullptr) {
+        return false;
+    }
+    std::memcpy(par->extradata, bytes.data(), bytes.size());
+    par->extradata_size = int(bytes.size());
+    return true;
+}
+
+} // namespace
+
+TRtmpSend::TRtmpSend() = default;
+
+TRtmpSend::~TRtmpSend() {
+    Destroy();
+}
+
+int TRtmpSend::initialize(int nW, int nH, int AudioDelay) {
+    return initialize(nW, nH, AudioDelay, ProgrammeParameterSets(nW, nH));
+}
+
+int TRtmpSend::initialize(int nW, int nH, int AudioDelay, std::span<const uint8_t> spsPps) {
+    stamper.Reset();
+    nACount_inner = 0;
+    nVCount_inner = 0;
+    gInterrupted = false;
+    {
+        std::lock_guard<std::mutex> lock(FSetLock);
+        ClientSendInfo = TClientSendInfo();
+        ClientSendInfo.bPause = true;
+    }
+    nReconnectCount = 0;
+    nAcceptTotalFrames = 0;
+    nHasSendFrames = 0;
+    nThrowFrames = 0;
+    bPause = true;
+    bHasRtmpIni = false;
+    bChangeURL = false;
+    bNeedIFrame = true;
+    nAudiooffSet = AudioDelay * 21;
+    nWidth = nW;
+    nHeight = nH;
+    videoExtradata.assign(spsPps.begin(), spsPps.end());
+    if (!AVPackets) {
+        AVPackets.reset(av_packet_alloc());
+    }
+    return 0;
+}
+
+std::vector<uint8_t> TRtmpSend::TakeBlock() {
+    if (freeBlocks.empty()) {
+        return {};
+    }
+    std::vector<uint8_t> block = std::move(freeBlocks.back());
+    freeBlocks.pop_back();
+    return block;
+}
+
+void TRtmpSend::addPackage_IncludeHead(const TZeroMediaFrameHead& head, const uint8_t* pData) {
+    if (bPause || (bNeedIFrame && head.nFrameType != kFrameH264Key)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    if (pLink.size() > kQueueLimit) {
+        Trace("clear frame");
+        ClearToSecondKey();
+        if (pLink.size() > kHardQueueLimit) {
+            ClearAll();
+            if (head.nFrameType != kFrameH264Key) {
+                return; // the queue restarts at a key frame
+            }
+        }
+    }
+    bNeedIFrame = false;
+    std::vector<uint8_t> block = TakeBlock();
+    AssignMediaFrame(block, head.nFrameType, head.PTS,
+                     std::span<const uint8_t>(pData, pData == nullptr ? 0 : head.nFrameSize));
+    pLink.push_back(std::move(block));
+    ++nAcceptTotalFrames;
+}
+
+void TRtmpSend::ClearAll() {
+    const size_t count = pLink.size();
+    nThrowFrames += uint32_t(count);
+    Trace("clear  all =" + std::to_string(count));
+    while (!pLink.empty()) {
+        if (freeBlocks.size() < kFreeBlockLimit) {
+            freeBlocks.push_back(std::move(pLink.front()));
+        }
+        pLink.pop_front();
+    }
+    bNeedIFrame = true;
+}
+
+void TRtmpSend::ClearToSecondKey() {
+    size_t keys = 0;
+    size_t second = 0;
+    for (size_t i = 0; i < pLink.size(); ++i) {
+        if (FrameType(pLink[i]) == kFrameH264Key && ++keys == 2) {
+            second = i;
+            break;
+        }
+    }
+    if (keys < 2) {
+        return;
+    }
+    for (size_t i = 0; i < second; ++i) {
+        if (freeBlocks.size() < kFreeBlockLimit) {
+            freeBlocks.push_back(std::move(pLink.front()));
+        }
+        pLink.pop_front();
+    }
+    nThrowFrames += uint32_t(second);
+    Trace("clear not all =" + std::to_string(second));
+}
+
+int TRtmpSend::refreshURL(const std::string& l_rtmpURL) {
+    std::lock_guard<std::mutex> lock(FSetLock);
+    if (l_rtmpURL != rtmpURL) {
+        rtmpURL = l_rtmpURL;
+        ClientSendInfo.rtmpURL = l_rtmpURL;
+        ClientSendInfo.bSetURL = true;
+        bChangeURL = true;
+    }
+    return 0;
+}
+
+int TRtmpSend::SetPause(bool pause) {
+    {
+        std::lock_guard<std::mutex> lock(FSetLock);
+        bPause = pause;
+        ClientSendInfo.bPause = pause;
+    }
+    bNeedIFrame = true;
+    return 0;
+}
+
+int TRtmpSend::SetAudioDelay(int AudioDelay) {
+    nAudiooffSet = AudioDelay * 21;
+    return nAudiooffSet;
+}
+
+int TRtmpSend::GetClientInfo(TClientSendInfo& info) {
+    uint32_t remain = 0;
+    {
+        std::lock_guard<std::mutex> lock(FFrameLock);
+        remain = uint32_t(pLink.size());
+    }
+    std::lock_guard<std::mutex> lock(FSetLock);
+    info = ClientSendInfo;
+    info.bConnectOK = bHasRtmpIni && nErrorCode == kConnectOK;
+    info.nRemainFrames = remain;
+    info.nAcceptTotalFrames = nAcceptTotalFrames;
+    info.nThrowFrames = nThrowFrames;
+    info.nReconnectCount = nReconnectCount;
+    info.nHasSendFrames = nHasSendFrames;
+    return 0;
+}
+
+void TRtmpSend::CloseOutput() {
+    if (!ofmt_ctx) {
+        return;
+    }
+    if (ofmt_ctx->pb != nullptr && !(ofmt_ctx->oformat->flags & AVFMT_NOFILE)) {
+        avio_closep(&ofmt_ctx->pb);
+    }
+    ofmt_ctx.reset();
+}
+
+int TRtmpSend::OpenConnection() {
+    stamper.Reset();
+    CloseOutput();
+    std::string url;
+    {
+        std::lock_guard<std::mutex> lock(FSetLock);
+        url = rtmpURL;
+    }
+
+    static const int networkReady = avformat_network_init();
+    (void)networkReady;
+
+    AVFormatContext* created = nullptr;
+    if (avformat_alloc_output_context2(&created, nullptr, "flv", url.c_str()) < 0 ||
+        created == nullptr) {
+        return kNoOutputContext;
+    }
+    ofmt_ctx.reset(created);
+    // Without audio (a silent main channel) the interleaving writer would hold
+    // pictures for its default 10 s; a live stream must not lag that much.
+    ofmt_ctx->max_interleave_delta = 1000000;
+    ofmt_ctx->interrupt_callback.callback = InterruptRTMPIO;
+    ofmt_ctx->interrupt_callback.opaque = this;
+
+    AVStream* video = avformat_new_stream(ofmt_ctx.get(), nullptr);
+    AVStream* audio = avformat_new_stream(ofmt_ctx.get(), nullptr);
+    if (video == nullptr || audio == nullptr) {
+        CloseOutput();
+        return kNoOutputContext;
+    }
+    AVCodecParameters* vp = video->codecpar;
+    vp->codec_type = AVMEDIA_TYPE_VIDEO;
+    vp->codec_id = AV_CODEC_ID_H264;
+    vp->width = nWidth;
+    vp->height = nHeight;
+    vp->format = AV_PIX_FMT_YUV420P;
+    vp->codec_tag = 0;
+    video->time_base = {1, int(TRtmpStamper::kTimebase)};
+    AVCodecParameters* ap = audio->codecpar;
+    ap->codec_type = AVMEDIA_TYPE_AUDIO;
+    ap->codec_id = AV_CODEC_ID_AAC;
+    ap->profile = FF_PROFILE_AAC_LOW;
+    ap->sample_rate = 48000;
+    av_channel_layout_default(&ap->ch_layout, 2);
+    ap->format = AV_SAMPLE_FMT_FLTP;
+    ap->bit_rate = 131072;
+    ap->frame_size = 1024;
+    ap->codec_tag = 0;
+    audio->time_base = {1, int(TRtmpStamper::kTimebase)};
+    if (!SetExtradata(vp, videoExtradata) || !SetExtradata(ap, dsi)) {
+        CloseOutput();
+        return kNoOutputContext;
+    }
+    streamIndex_V = video->index;
+    streamIndex_A = audio->index;
+
+    AVDictionary* ioOptions = nullptr;
+    // For the rtmp protocol "timeout" means "listen for an incoming
+    // connection", which would turn the push into a server; there the
+    // connect is bounded by the interrupt callback and rw_timeout instead.
+    if (url.rfind("rtmp", 0) != 0) {
+        av_dict_set(&ioOptions, "timeout", "2000000", 0);
+    }
+    av_dict_set(&ioOptions, "rw_timeout", "1000000", 0);
+    if (!(ofmt_ctx->oformat->flags & AVFMT_NOFILE)) {
+        const int ret = avio_open2(&ofmt_ctx->pb, url.c_str(), AVIO_FLAG_WRITE,
+                                   &ofmt_ctx->interrupt_callback, &ioOptions);
+        av_dict_free(&ioOptions);
+        if (ret < 0) {
+            CloseOutput();
+            return kCannotOpen;
+        }
+    }
+    av_dict_free(&ioOptions);
+    AVDictionary* muxOptions = nullptr;
+    av_dict_set(&muxOptions, "flvflags", "no_duration_filesize", 0);
+    const int ret = avformat_write_header(ofmt_ctx.get(), &muxOptions);
+    av_dict_free(&muxOptions);
+    if (ret < 0) {
+        CloseOutput();
+        return kNoHeader;
+    }
+    bHasRtmpIni = true;
+    return kConnectOK;
+}
+
+int TRtmpSend::WriteFrame(const std::vector<uint8_t>& frame, bool fresh) {
+    TZeroMediaFrameHead head{};
+    if (!ReadMediaFrameHead(frame, head) || !ofmt_ctx) {
+        return -1;
+    }
+    const uint8_t* p = frame.data() + kMediaFrameHeadSize;
+    const int n = int(head.nFrameSize);
+    AVPacket* pkt = AVPackets.get();
+    av_packet_unref(pkt);
+    if (head.nFrameType == kFrameAAC) {
+        const TRtmpStamp s = stamper.StampAudio(fresh, nACount_inner, nAudiooffSet);
+        if (s.adjusted) {
+            Trace("rtmp Audio adjust");
+        }
+        pkt->pts = pkt->dts = s.pts;
+        pkt->duration = s.duration;
+        pkt->stream_index = streamIndex_A;
+        pkt->data = const_cast<uint8_t*>(p + 7); // the ADTS header is not sent
+        pkt->size = n - 7;
+    } else {
+        const TRtmpStamp s = stamper.StampVideo(fresh, nAudiooffSet);
+        if (s.adjusted) {
+            Trace("rtmp video adjust");
+        }
+        pkt->pts = pkt->dts = s.pts;
+        pkt->duration = s.duration;
+        pkt->stream_index = streamIndex_V;
+        pkt->flags = head.nFrameType == kFrameH264Key ? AV_PKT_FLAG_KEY : 0;
+        pkt->data = const_cast<uint8_t*>(p);
+        pkt->size = n;
+    }
+    const AVRational ms = {1, int(TRtmpStamper::kTimebase)};
+    av_packet_rescale_ts(pkt, ms, ofmt_ctx->streams[pkt->stream_index]->time_base);
+    BeginBlockingCall(kWriteLimitMs);
+    int ret = av_interleaved_write_frame(ofmt_ctx.get(), pkt);
+    av_packet_unref(pkt);
+    // The interleaving writer answers 0 while it only buffers, even after the
+    // connection broke; the I/O context remembers the failure.
+    if (ret >= 0 && ofmt_ctx->pb != nullptr && ofmt_ctx->pb->error < 0) {
+        ret = ofmt_ctx->pb->error;
+    }
+    if (ret >= 0) {
+        ++nHasSendFrames;
+    }
+    return ret < 0 ? ret : 0;
+}
+
+void TRtmpSend::Execute() {
+    uint32_t lastOK = GetGlobeCount();
+    bool fresh = true;
+    bool holding = false;
+    std::vector<uint8_t> held;
+
+    while (!Terminated()) {
+        SleepMs(2);
+        if (bPause) {
+            continue;
+        }
+        {
+            // An idle open connection is not a stalled one: then the
+            // one-second rule counts only while a frame is waiting.
+            std::lock_guard<std::mutex> lock(FFrameLock);
+            if (!holding && pLink.empty() && nErrorCode == kConnectOK) {
+                lastOK = GetGlobeCount();
+            }
+        }
+        if (bChangeURL || GlobeElapsed(lastOK) > 1000) {
+            bool haveURL = false;
+            {
+                std::lock_guard<std::mutex> lock(FSetLock);
+                haveURL = !rtmpURL.empty();
+            }
+            if (!haveURL) {
+                continue;
+            }
+            bChangeURL = false;
+            Trace("RTMPIni");
+            BeginBlockingCall(kConnectLimitMs);
+            nErrorCode = OpenConnection();
+            ++nReconnectCount;
+            if (holding) {
+                holding = false; // the frame the old connection could not take
+                ++nThrowFrames;
+            }
+            fresh = true; // the next frame is a new one, whatever happened to the held one
+            Trace("RTMPIniOK");
+            gInterrupted = false;
+            lastOK = GetGlobeCount();
+        }
+        for (int i = 0; i < 3 && !Terminated(); ++i) {
+            if (!holding) {
+                std::lock_guard<std::mutex> lock(FFrameLock);
+                if (pLink.empty()) {
+                    break;
+                }
+                held = std::move(pLink.front());
+                pLink.pop_front();
+                holding = true;
+            }
+            const bool usable =
+                FrameType(held) != kFrameAAC || held.size() > kMediaFrameHeadSize + 7;
+            if (usable && WriteFrame(held, fresh) < 0) {
+                fresh = false;
+                continue;
+            }
+            const bool audio = FrameType(held) == kFrameAAC;
+            holding = false;
+            {
+                std::lock_guard<std::mutex> lock(FFrameLock);
+                if (freeBlocks.size() < kFreeBlockLimit) {
+                    freeBlocks.push_back(std::move(held));
+                }
+            }
+            if (!usable) {
+                ++nThrowFrames; // an AAC frame without its ADTS header cannot be sent
+                continue;
+            }
+            lastOK = GetGlobeCount();
+            ++(audio ? nACount_inner : nVCount_inner);
+            fresh = true;
+        }
+    }
+}
+
+void TRtmpSend::Destroy() {
+    Terminate();
+    WaitFor();
+    if (ofmt_ctx && bHasRtmpIni && nErrorCode == kConnectOK) {
+        // Hand the server what the interleaving writer still holds.
+        BeginBlockingCall(kWriteLimitMs);
+        av_write_trailer(ofmt_ctx.get());
+    }
+    CloseOutput();
+    {
+        std::lock_guard<std::mutex> lock(FFrameLock);
+        if (!pLink.empty()) {
+            ClearAll();
+        }
+    }
+    AVPackets.reset();
+}
+
+} // namespace tavrin

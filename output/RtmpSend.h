@@ -1,0 +1,101 @@
+// Pushes the programme live to an RTMP server as one FLV stream with an H.264
+// and an AAC track. The output pipeline queues encoded pictures and the main
+// channel's AAC frames; this thread stamps and writes them, reconnecting
+// whenever the server has accepted nothing for a second.
+#pragma once
+
+#include "av/AvPtr.h"
+#include "base/MediaFrame.h"
+#include "base/Thread.h"
+#include "output/ClientSendInfo.h"
+#include "output/RtmpStamper.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+class TRtmpSend : public TThread {
+public:
+    // Connection results.
+    enum : int {
+        kConnectOK = 0,
+        kNoOutputContext = -1002,
+        kCannotOpen = -1000,
+        kNoHeader = -1001,
+        kWriteException = -9,
+    };
+    static constexpr size_t kQueueLimit = 600;
+
+    TRtmpSend();
+    ~TRtmpSend() override;
+
+    // Created paused and without an address. The video track is described
+    // with the parameter sets our programme encoder emits at nW x nH.
+    int initialize(int nW, int nH, int AudioDelay);
+    // The same with the parameter sets given (Annex B SPS + PPS), for an
+    // owner that already has them from its encoder.
+    int initialize(int nW, int nH, int AudioDelay, std::span<const uint8_t> spsPps);
+
+    void addPackage_IncludeHead(const TZeroMediaFrameHead& head, const uint8_t* pData);
+    int refreshURL(const std::string& l_rtmpURL);
+    int SetPause(bool pause);
+    int SetAudioDelay(int AudioDelay);
+    int GetClientInfo(TClientSendInfo& info);
+    // Stops the thread, closes the output and empties the queue.
+    void Destroy();
+
+protected:
+    void Execute() override;
+
+private:
+    int OpenConnection();
+    void CloseOutput();
+    int WriteFrame(const std::vector<uint8_t>& frame, bool fresh);
+    void ClearAll();                  // under FFrameLock
+    void ClearToSecondKey();          // under FFrameLock
+    std::vector<uint8_t> TakeBlock(); // a recycled frame buffer
+    static int InterruptRTMPIO(void* opaque);
+    void BeginBlockingCall(uint32_t limitMs);
+
+    AvOutputFormatContextPtr ofmt_ctx;
+    AvPacketPtr AVPackets;
+    int nWidth = 1280;
+    int nHeight = 720;
+    std::vector<uint8_t> videoExtradata;
+    int streamIndex_V = 0;
+    int streamIndex_A = 1;
+    const uint8_t dsi[2] = {0x11, 0x80 | (2 << 3)}; // AAC-LC, 48 kHz, stereo
+
+    TRtmpStamper stamper;
+    uint64_t nACount_inner = 0;
+    uint64_t nVCount_inner = 0;
+
+    std::atomic<int32_t> nAudiooffSet{0}; // milliseconds
+    std::atomic<uint32_t> ioStart{0};     // when the current blocking call began
+    std::atomic<uint32_t> ioLimit{0};     // how long it may block
+    std::string rtmpURL;
+    std::atomic<int> nErrorCode{kCannotOpen};
+    std::atomic<bool> bHasRtmpIni{false};
+    std::atomic<bool> bNeedIFrame{true};
+    std::atomic<bool> bChangeURL{false};
+    std::atomic<bool> bPause{true};
+
+    std::deque<std::vector<uint8_t>> pLink;
+    std::vector<std::vector<uint8_t>> freeBlocks; // spent frame buffers, reused
+    std::mutex FFrameLock;
+    std::mutex FSetLock;
+    TClientSendInfo ClientSendInfo; // address and pause, under FSetLock
+    // Counters of the statistics, written by several threads.
+    std::atomic<uint32_t> nReconnectCount{0};
+    std::atomic<uint32_t> nAcceptTotalFrames{0};
+    std::atomic<uint32_t> nHasSendFrames{0};
+    std::atomic<uint32_t> nThrowFrames{0};
+};
+
+} // namespace tavrin

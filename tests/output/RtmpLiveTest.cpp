@@ -1,0 +1,197 @@
+// Pushes a programme to a real RTMP server (the ffmpeg command line listening
+// on 127.0.0.1) and checks what the server received.
+#include "base/MediaFrame.h"
+#include "base/Thread.h"
+#include "base/Trace.h"
+#include "output/H264ParameterSets.h"
+#include "output/RtmpSend.h"
+#include "tests/base/TempDir.h"
+#include "tests/support/NginxRtmp.h"
+#include "tests/support/TestMedia.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavrin {
+namespace {
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n = 0;
+    while (p != nullptr && (n = fread(buffer, 1, sizeof(buffer), p)) > 0) {
+        out.append(buffer, n);
+    }
+    if (p != nullptr) {
+        ::pclose(p);
+    }
+    return out;
+}
+
+TEST(RtmpLive, ProgrammeArrivesAtARealServerWithSteadyStamps) {
+    test::TempDir dir;
+    const std::string adts = dir.File("a.aac");
+    ASSERT_TRUE(test::MakeTestAdts(adts, 4));
+    const auto video = test::EncodeTestVideo(1280, 720, 100);
+    const auto audio = test::ReadMediaFrames(adts);
+    ASSERT_EQ(video.size(), 100u);
+    ASSERT_GE(audio.size(), 187u);
+    ASSERT_EQ(video[0][0], kFrameH264Key);
+    ASSERT_EQ(video[25][0], kFrameH264Key);
+    ASSERT_EQ(video[1][0], kFrameH264);
+
+    test::NginxRtmp server(dir.Path());
+    ASSERT_TRUE(server.Listening());
+
+    TTraceCapture trace;
+    TRtmpSend sender;
+    // The FLV header announces what our own programme encoder emits.
+    ASSERT_EQ(ProgrammeParameterSets(1280, 720),
+              ExtractParameterSets(std::span(video[0]).subspan(kMediaFrameHeadSize)));
+    sender.initialize(1280, 720, 0);
+    sender.SetPause(false);
+    const auto frames = test::Interleave(video, audio);
+    for (const auto& f : frames) {
+        TZeroMediaFrameHead head{};
+        ReadMediaFrameHead(f, head);
+        sender.addPackage_IncludeHead(head, f.data() + kMediaFrameHeadSize);
+    }
+    // The first frame in the queue is the key picture: audio before it was dropped.
+    TClientSendInfo info;
+    sender.GetClientInfo(info);
+    const uint32_t accepted = info.nAcceptTotalFrames;
+    EXPECT_EQ(accepted, uint32_t(frames.size() - 1)); // one audio frame came before the key picture
+
+    sender.refreshURL(server.Url("x"));
+    sender.Start();
+    for (int t = 0; t < 30000; t += 20) {
+        sender.GetClientInfo(info);
+        if (info.nRemainFrames == 0 && info.nHasSendFrames == accepted) {
+            break;
+        }
+        SleepMs(20);
+    }
+    EXPECT_TRUE(info.bConnectOK);
+    EXPECT_EQ(info.nHasSendFrames, accepted);
+    if (info.nHasSendFrames != accepted) {
+        for (const std::string& line : trace.Lines()) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+        }
+    }
+    EXPECT_GE(info.nReconnectCount, 1u);
+    sender.Destroy();
+    EXPECT_TRUE(trace.Contains("----ss---RTMPIni"));
+    EXPECT_TRUE(trace.Contains("----ss---RTMPIniOK"));
+    ASSERT_TRUE(server.WaitRecordingClosed("x", 15000));
+    const std::string out = server.Recording("x");
+
+    const std::string streams = Capture("ffprobe -v error -show_entries "
+                                        "stream=codec_name,width,height,sample_rate,channels "
+                                        "-of csv=p=0 '" +
+                                        out + "'");
+    EXPECT_NE(streams.find("h264,1280,720"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("aac,48000,2"), std::string::npos) << streams;
+
+    // Every picture arrived, 40 ms apart, and decodes without an error.
+    const std::string pts = Capture("ffprobe -v error -select_streams v -show_entries "
+                                    "packet=pts -of csv=p=0 '" +
+                                    out + "'");
+    std::vector<long> stamps;
+    for (size_t pos = 0; pos < pts.size();) {
+        const size_t end = pts.find('\n', pos);
+        stamps.push_back(std::stol(pts.substr(pos, end - pos)));
+        pos = end == std::string::npos ? pts.size() : end + 1;
+    }
+    ASSERT_EQ(stamps.size(), 100u);
+    for (size_t i = 1; i < stamps.size(); ++i) {
+        const long step = stamps[i] - stamps[i - 1];
+        EXPECT_TRUE(step == 40 || step == 30 || step == 50) << i << ": " << step;
+    }
+    EXPECT_EQ(Capture("ffmpeg -nostdin -v error -i '" + out + "' -f null - 2>&1"), "");
+}
+
+void Queue(TRtmpSend& sender, const std::vector<std::vector<uint8_t>>& frames) {
+    for (const auto& f : frames) {
+        TZeroMediaFrameHead head{};
+        ReadMediaFrameHead(f, head);
+        sender.addPackage_IncludeHead(head, f.data() + kMediaFrameHeadSize);
+    }
+}
+
+// Waits until `done` frames were written or given up and nothing is queued.
+bool WaitSent(TRtmpSend& sender, uint32_t done, int waitMs) {
+    TClientSendInfo info;
+    for (int t = 0; t < waitMs; t += 20) {
+        sender.GetClientInfo(info);
+        if (info.nHasSendFrames + info.nThrowFrames >= done && info.nRemainFrames == 0) {
+            return true;
+        }
+        SleepMs(20);
+    }
+    return false;
+}
+
+TEST(RtmpLive, ServerRestartIsFollowedByANewConnection) {
+    test::TempDir dir;
+    const auto video = test::EncodeTestVideo(640, 360, 50);
+    ASSERT_EQ(video.size(), 50u);
+
+    TRtmpSend sender;
+    sender.initialize(640, 360, 0);
+    sender.SetPause(false);
+    const int port = test::FreeLoopbackPort();
+    {
+        ::mkdir(dir.File("first").c_str(), 0777);
+        test::NginxRtmp first(dir.File("first"), port);
+        ASSERT_TRUE(first.Listening());
+        sender.refreshURL(first.Url("x"));
+        sender.Start();
+        Queue(sender, video);
+        ASSERT_TRUE(WaitSent(sender, 50, 20000));
+    } // the server goes away mid-lesson
+
+    // Frames keep coming while nobody listens; a new server on the same
+    // address gets them after the sender's next attempt.
+    Queue(sender, video);
+    ::mkdir(dir.File("second").c_str(), 0777);
+    test::NginxRtmp second(dir.File("second"), port);
+    ASSERT_TRUE(second.Listening());
+    Queue(sender, video);
+    EXPECT_TRUE(WaitSent(sender, 150, 20000));
+    TClientSendInfo info;
+    sender.GetClientInfo(info);
+    EXPECT_GE(info.nReconnectCount, 2u);
+    EXPECT_TRUE(info.bConnectOK);
+    sender.Destroy();
+    ASSERT_TRUE(second.WaitRecordingClosed("x", 15000));
+    const std::string packets = Capture("ffprobe -v error -count_packets -select_streams v "
+                                        "-show_entries stream=nb_read_packets -of csv=p=0 '" +
+                                        second.Recording("x") + "'");
+    ASSERT_FALSE(packets.empty());
+    EXPECT_GE(std::stoi(packets), 25) << packets;
+}
+
+TEST(RtmpLive, UnreachableServerIsRetriedEverySecond) {
+    const int port = test::FreeLoopbackPort(); // nobody listens here
+    TRtmpSend sender;
+    sender.initialize(1280, 720, 0, {});
+    sender.SetPause(false);
+    sender.refreshURL("rtmp://127.0.0.1:" + std::to_string(port) + "/live/x");
+    sender.Start();
+    TClientSendInfo info;
+    for (int t = 0; t < 10000; t += 20) {
+        sender.GetClientInfo(info);
+        if (info.nReconnectCount >= 2) {
+            break;
+        }
+        SleepMs(20);
+    }
+    EXPECT_GE(info.nReconnectCount, 2u);
+    EXPECT_FALSE(info.bConnectOK);
+    sender.Destroy();
+}
+
+} // namespace
+} // namespace tavrin
