@@ -51,7 +51,8 @@ std::vector<uint8_t> SolidPicture(int w, int h, Yuv c) {
 
 TReadBack::TReadBack(TDisplay& port, int w, int h, const std::string& folder) {
     static int serial = 0;
-    const std::string file = folder + "/readback" + std::to_string(++serial) + ".bmp";
+    std::string file = folder;
+    file.append("/readback").append(std::to_string(++serial)).append(".bmp");
     if (!port.saveBmp(w, h, file)) {
         return;
     }
@@ -80,8 +81,9 @@ bool Near(Rgb a, Rgb b, int tolerance) {
 }
 
 std::string ToString(Rgb c) {
-    return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) +
-           ")";
+    std::string text("(");
+    text.append(std::to_string(c.r)).append(",").append(std::to_string(c.g)).append(",");
+    return text.append(std::to_string(c.b)).append(")");
 }
 
 } // namespace tavrin::test
