@@ -2,7 +2,9 @@
 
 namespace tavrin {
 
-int TDispManager::initialize() { return 0; }
+int TDispManager::initialize() {
+    return 0;
+}
 
 int TDispManager::createNewPort(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight,
                                 const SDL_Rect& xr) {
@@ -48,8 +50,7 @@ int TDispManager::GetRect(int nPort, SDL_Rect*& xr) {
 
 int TDispManager::pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch,
                             const SDL_Rect* CutArea, const SDL_Rect* TestCutArea,
-                            const SDL_Rect* TestCutArea_Adjust,
-                            const rAudioChannel* pAudioVolume) {
+                            const SDL_Rect* TestCutArea_Adjust, const rAudioChannel* pAudioVolume) {
     const std::shared_ptr<TDisplay> port = Port(nPort);
     if (!port) {
         return -1;

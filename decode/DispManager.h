@@ -2,11 +2,11 @@
 // programme, ports 1..N the channels.
 #pragma once
 
+#include "decode/Display.h"
+
 #include <memory>
 #include <mutex>
 #include <vector>
-
-#include "decode/Display.h"
 
 namespace tavrin {
 

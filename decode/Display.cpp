@@ -1,11 +1,11 @@
 #include "decode/Display.h"
 
+#include "base/ProgramDir.h"
+#include "base/Trace.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-
-#include "base/ProgramDir.h"
-#include "base/Trace.h"
 
 namespace tavrin {
 
@@ -18,15 +18,22 @@ int LevelHeight(uint16_t level, int h) {
     return int(std::lround(double(clamped) * h / 100.0));
 }
 
-void SetColor(SDL_Renderer* r, SDL_Color c) { SDL_SetRenderDrawColor(r, c.r, c.g, c.b, c.a); }
+void SetColor(SDL_Renderer* r, SDL_Color c) {
+    SDL_SetRenderDrawColor(r, c.r, c.g, c.b, c.a);
+}
 
 } // namespace
 
 void ComputeHandles(const SDL_Rect& r, SDL_Rect (&handles)[8]) {
     const SDL_Point points[8] = {
-        {r.x, r.y},         {r.x + r.w / 2, r.y},         {r.x + r.w, r.y},
-        {r.x, r.y + r.h / 2},                             {r.x + r.w, r.y + r.h / 2},
-        {r.x, r.y + r.h},   {r.x + r.w / 2, r.y + r.h},   {r.x + r.w, r.y + r.h},
+        {r.x, r.y},
+        {r.x + r.w / 2, r.y},
+        {r.x + r.w, r.y},
+        {r.x, r.y + r.h / 2},
+        {r.x + r.w, r.y + r.h / 2},
+        {r.x, r.y + r.h},
+        {r.x + r.w / 2, r.y + r.h},
+        {r.x + r.w, r.y + r.h},
     };
     for (int i = 0; i < 8; ++i) {
         handles[i] = {points[i].x - kHandleSize / 2, points[i].y - kHandleSize / 2, kHandleSize,
@@ -36,7 +43,9 @@ void ComputeHandles(const SDL_Rect& r, SDL_Rect (&handles)[8]) {
 
 TDisplay::TDisplay() = default;
 
-TDisplay::~TDisplay() { Destroy(); }
+TDisplay::~TDisplay() {
+    Destroy();
+}
 
 int TDisplay::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, const SDL_Rect& xr,
                          bool bNeedText) {
@@ -70,6 +79,9 @@ int TDisplay::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, c
             screen.reset(SDL_CreateWindowFrom(reinterpret_cast<const void*>(xHandle)));
         }
         if (screen) {
+            // SDL moves a fixed-size window back to where it first saw it
+            // whenever it is resized; the panel's position is the GUI's.
+            SDL_SetWindowResizable(screen.get(), SDL_TRUE);
             SDL_ShowWindow(screen.get());
         } else {
             // Without a display the port keeps working offscreen.
@@ -136,8 +148,7 @@ int TDisplay::pushFrame(const uint8_t* Frame_pixels, int Frame_pitch, const SDL_
     const uint8_t* y = Frame_pixels;
     const uint8_t* u = y + size_t(Frame_pitch) * lnYUVHeight;
     const uint8_t* v = u + size_t(chromaPitch) * ((lnYUVHeight + 1) / 2);
-    SDL_UpdateYUVTexture(sdlTexture.get(), nullptr, y, Frame_pitch, u, chromaPitch, v,
-                         chromaPitch);
+    SDL_UpdateYUVTexture(sdlTexture.get(), nullptr, y, Frame_pitch, u, chromaPitch, v, chromaPitch);
     SDL_RenderCopy(r, sdlTexture.get(), &sdlRectSource, &sdlRect);
 
     if (CutArea != nullptr && CutArea_Test == nullptr) {
@@ -300,8 +311,7 @@ bool TDisplay::saveBmp(int nW, int nH, const std::string& bmpFile) {
     if (!sdlRenderer || nW <= 0 || nH <= 0) {
         return false;
     }
-    TSdlSurfacePtr surface(
-        SDL_CreateRGBSurface(0, nW, nH, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000));
+    TSdlSurfacePtr surface(SDL_CreateRGBSurface(0, nW, nH, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000));
     if (!surface) {
         return false;
     }

@@ -4,14 +4,14 @@
 // alignment guides drawn on top.
 #pragma once
 
+#include "decode/AudioChannel.h"
+#include "decode/SdlHandles.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "decode/AudioChannel.h"
-#include "decode/SdlHandles.h"
 
 namespace tavrin {
 

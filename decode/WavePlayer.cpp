@@ -1,11 +1,11 @@
 #include "decode/WavePlayer.h"
 
+#include "base/Trace.h"
+#include "decode/SdlHandles.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
-
-#include "base/Trace.h"
-#include "decode/SdlHandles.h"
 
 namespace tavrin {
 
@@ -33,7 +33,9 @@ SDL_AudioFormat FormatFor(int bitsPerSample) {
 
 } // namespace
 
-TWavePlayer::TWavePlayer() { FWaveCountLock(); }
+TWavePlayer::TWavePlayer() {
+    FWaveCountLock();
+}
 
 void TWavePlayer::Create(uint8_t blockCount) {
     CloseWaveDev();
@@ -229,6 +231,8 @@ void TWavePlayer::CloseWaveDev() {
     }
 }
 
-void TWavePlayer::Destroy() { CloseWaveDev(); }
+void TWavePlayer::Destroy() {
+    CloseWaveDev();
+}
 
 } // namespace tavrin

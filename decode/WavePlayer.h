@@ -52,7 +52,7 @@ private:
     struct TWaveBlock {
         uint8_t* lpData = nullptr;
         uint32_t dwBufferLength = 0;
-        uint32_t dwUser = 0;              // bytes filled
+        uint32_t dwUser = 0;                // bytes filled
         std::atomic<bool> bPrepared{false}; // queued to the device
     };
 

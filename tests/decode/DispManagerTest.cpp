@@ -1,13 +1,14 @@
 // The port list: indexes, dropping only from the end, full screen of one
 // port and holding a port while the GUI changes it.
+#include "decode/DispManager.h"
+
+#include "base/Thread.h"
+#include "tests/base/TempDir.h"
+#include "tests/decode/TestPicture.h"
+
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
-
-#include "base/Thread.h"
-#include "decode/DispManager.h"
-#include "tests/base/TempDir.h"
-#include "tests/decode/TestPicture.h"
 
 namespace tavrin {
 namespace {

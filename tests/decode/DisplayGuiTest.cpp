@@ -1,17 +1,19 @@
 // Display ports inside real Qt panels on a private X server: what the port
 // draws is read back from the port and from a screenshot of the screen.
-#include <QApplication>
-#include <QImage>
-#include <QtTest/QTest>
-#include <cstdlib>
-#include <gtest/gtest.h>
-#include <memory>
-
 #include "decode/DispManager.h"
 #include "tests/base/TempDir.h"
 #include "tests/decode/PortHost.h"
 #include "tests/decode/TestPicture.h"
 #include "tests/decode/XvfbServer.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QtTest/QTest>
+#include <atomic>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
 
 namespace tavrin {
 namespace {
@@ -94,8 +96,8 @@ TEST_F(PortInPanel, PictureLandsInsideItsPanelOnly) {
     ASSERT_EQ(Push(3, test::QuadrantPicture(640, 360, 640, test::kQuadrants), 640), 3);
     TReadBack drawn(*port, 320, 180, dir.Path());
     for (int q = 0; q < 4; ++q) {
-        EXPECT_TRUE(Near(drawn.At(80 + (q % 2) * 160, 45 + (q / 2) * 90),
-                         Bt709(test::kQuadrants[q])))
+        EXPECT_TRUE(
+            Near(drawn.At(80 + (q % 2) * 160, 45 + (q / 2) * 90), Bt709(test::kQuadrants[q])))
             << q;
     }
 
@@ -162,8 +164,8 @@ TEST_F(PortInPanel, PausedPortKeepsItsLastPictureOnScreen) {
 
     ASSERT_EQ(manager.UnToFullScreen(0), 0);
     ASSERT_EQ(Push(1, test::SolidPicture(320, 180, test::kBlue), 320), 1);
-    EXPECT_TRUE(Near(At(Screenshot(dir.Path()), OnScreen(host.Panel(1), 160, 90)),
-                     Bt709(test::kBlue)));
+    EXPECT_TRUE(
+        Near(At(Screenshot(dir.Path()), OnScreen(host.Panel(1), 160, 90)), Bt709(test::kBlue)));
 }
 
 TEST_F(PortInPanel, PortFollowsAResizedPanel) {
@@ -228,14 +230,68 @@ TEST_F(PortInPanel, TextTexturesOnAPanel) {
         << "guide down the shared left edge";
 }
 
+TEST_F(PortInPanel, WorkersDrawTheirPortsAtTheSameTime) {
+    // Channel workers push from their own threads while the GUI resizes.
+    TPortHost host(manager, 3, 1, 240, 135);
+    Show(host, {0, 0});
+    ASSERT_TRUE(host.CreatePorts(320, 180));
+    const test::Yuv colours[3] = {test::kRed, test::kGreen, test::kBlue};
+    std::vector<std::thread> workers;
+    std::atomic<int> failures{0};
+    for (int port = 0; port < 3; ++port) {
+        workers.emplace_back([&, port] {
+            const auto grey = test::SolidPicture(320, 180, test::kGrey);
+            const auto last = test::SolidPicture(320, 180, colours[port]);
+            for (int i = 0; i < 60; ++i) {
+                failures += Push(port, i == 59 ? last : grey, 320) == port ? 0 : 1;
+            }
+        });
+    }
+    for (int i = 0; i < 10; ++i) {
+        host.resize(host.width() + 3, host.height() + 3);
+        QCoreApplication::processEvents();
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    EXPECT_EQ(failures.load(), 0);
+    // Redraw once more at the final size, then every panel shows its own colour.
+    for (int port = 0; port < 3; ++port) {
+        ASSERT_EQ(Push(port, test::SolidPicture(320, 180, colours[port]), 320), port);
+    }
+    const QImage screen = Screenshot(dir.Path());
+    for (int port = 0; port < 3; ++port) {
+        test::TPortPanel& panel = host.Panel(port);
+        EXPECT_TRUE(Near(At(screen, OnScreen(panel, panel.width() - 2, panel.height() - 2)),
+                         Bt709(colours[port])))
+            << port << " panel " << panel.width() << "x" << panel.height() << " rect "
+            << manager.Port(port)->GetRect()->w << "x" << manager.Port(port)->GetRect()->h
+            << " centre " << At(screen, OnScreen(panel, 5, 5)) << " corner "
+            << At(screen, OnScreen(panel, panel.width() - 2, panel.height() - 2));
+    }
+}
+
+TEST_F(PortInPanel, PortFreedAfterItsPanelIsGone) {
+    auto host = std::make_unique<TPortHost>(manager, 1, 1, 160, 90);
+    Show(*host, {0, 0});
+    ASSERT_TRUE(host->CreatePorts(160, 90));
+    ASSERT_EQ(Push(0, test::SolidPicture(160, 90, test::kRed), 160), 0);
+    host.reset();
+    QCoreApplication::processEvents();
+    QTest::qWait(50);
+    // Freeing the port must not take the process down with an X error.
+    manager.Destroy();
+    EXPECT_EQ(manager.Count(), 0);
+}
+
 TEST_F(PortInPanel, PortOnAPanelNotShownYet) {
     // The console creates its panes and ports before it shows them.
     TPortHost host(manager, 1, 1, 320, 180);
     ASSERT_TRUE(host.CreatePorts(320, 180));
     Show(host, {30, 30});
     ASSERT_EQ(Push(0, test::SolidPicture(320, 180, test::kBlue), 320), 0);
-    EXPECT_TRUE(Near(At(Screenshot(dir.Path()), OnScreen(host.Panel(0), 160, 90)),
-                     Bt709(test::kBlue)));
+    EXPECT_TRUE(
+        Near(At(Screenshot(dir.Path()), OnScreen(host.Panel(0), 160, 90)), Bt709(test::kBlue)));
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 // Display ports without a window: everything is drawn offscreen and read
 // back through saveBmp, so the geometry and colours are checked exactly.
-#include <gtest/gtest.h>
-
 #include "decode/Display.h"
+
 #include "tests/base/TempDir.h"
 #include "tests/decode/TestPicture.h"
+
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {
@@ -25,7 +26,8 @@ protected:
         ASSERT_EQ(port.initialize(0, w, h, xr, text), 0);
         ASSERT_FALSE(port.HasWindow());
     }
-    void Push(const std::vector<uint8_t>& picture, int pitch, const rAudioChannel* level = nullptr) {
+    void Push(const std::vector<uint8_t>& picture, int pitch,
+              const rAudioChannel* level = nullptr) {
         ASSERT_EQ(port.pushFrame(picture.data(), pitch, nullptr, nullptr, nullptr, level), 0);
     }
     // Every sampled point of each quadrant of a w x h area has its colour.

@@ -1,10 +1,10 @@
 // The layout editor's drawings on a display port: text textures with their
 // ids and selection guides, video rectangles with handles and guides.
-#include <gtest/gtest.h>
-
 #include "decode/Display.h"
 #include "tests/base/TempDir.h"
 #include "tests/decode/TestPicture.h"
+
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {
@@ -88,8 +88,8 @@ TEST_F(EditorPort, SelectedTextIsOutlinedWithAGuideToItsColumn) {
 TEST(VideoRectHandles, CentredTwelvePixelSquaresOnCornersAndMidpoints) {
     SDL_Rect h[8];
     ComputeHandles({100, 100, 320, 180}, h);
-    const SDL_Point want[8] = {{94, 94},   {254, 94},  {414, 94},  {94, 184},
-                               {414, 184}, {94, 274},  {254, 274}, {414, 274}};
+    const SDL_Point want[8] = {{94, 94},   {254, 94}, {414, 94},  {94, 184},
+                               {414, 184}, {94, 274}, {254, 274}, {414, 274}};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(h[i].x, want[i].x) << i;
         EXPECT_EQ(h[i].y, want[i].y) << i;

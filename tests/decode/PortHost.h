@@ -2,11 +2,11 @@
 // list: the way the console's preview grid hosts its ports.
 #pragma once
 
+#include "decode/DispManager.h"
+
 #include <QWidget>
 #include <functional>
 #include <vector>
-
-#include "decode/DispManager.h"
 
 namespace tavrin::test {
 

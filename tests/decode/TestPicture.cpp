@@ -8,7 +8,9 @@
 namespace tavrin::test {
 
 namespace {
-int Clamp8(double v) { return std::clamp(int(std::lround(v)), 0, 255); }
+int Clamp8(double v) {
+    return std::clamp(int(std::lround(v)), 0, 255);
+}
 } // namespace
 
 Rgb Bt709(Yuv c) {
@@ -63,7 +65,9 @@ TReadBack::TReadBack(TDisplay& port, int w, int h, const std::string& folder) {
     }
 }
 
-TReadBack::~TReadBack() { SDL_FreeSurface(surface_); }
+TReadBack::~TReadBack() {
+    SDL_FreeSurface(surface_);
+}
 
 Rgb TReadBack::At(int x, int y) const {
     if (surface_ == nullptr || x < 0 || y < 0 || x >= surface_->w || y >= surface_->h) {

@@ -1,13 +1,13 @@
 // Test pictures for display ports and reading back what a port drew.
 #pragma once
 
+#include "decode/Display.h"
+
 #include <SDL.h>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include "decode/Display.h"
 
 namespace tavrin::test {
 
@@ -53,7 +53,11 @@ private:
 
 bool Near(Rgb a, Rgb b, int tolerance = 4);
 std::string ToString(Rgb c);
-inline bool operator==(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
-inline std::ostream& operator<<(std::ostream& out, Rgb c) { return out << ToString(c); }
+inline bool operator==(Rgb a, Rgb b) {
+    return a.r == b.r && a.g == b.g && a.b == b.b;
+}
+inline std::ostream& operator<<(std::ostream& out, Rgb c) {
+    return out << ToString(c);
+}
 
 } // namespace tavrin::test

@@ -1,11 +1,11 @@
 // Real-time playback through SDL's disk audio driver: everything pushed in
 // whole blocks comes out of the device, in order, and nothing else does.
-#include <cstdlib>
-#include <gtest/gtest.h>
-
 #include "base/Thread.h"
 #include "decode/WavePlayer.h"
 #include "tests/base/TempDir.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {

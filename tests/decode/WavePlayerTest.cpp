@@ -1,12 +1,13 @@
 // The wave player's block ring on SDL's disk audio driver: what is queued,
 // what waits, what a full ring drops, and the device's hand-back of blocks.
+#include "decode/WavePlayer.h"
+
+#include "base/Thread.h"
+#include "tests/base/TempDir.h"
+
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <numeric>
-
-#include "base/Thread.h"
-#include "decode/WavePlayer.h"
-#include "tests/base/TempDir.h"
 
 namespace tavrin {
 namespace {
