@@ -119,6 +119,12 @@ TEST_F(PortInPanel, PictureLandsInsideItsPanelOnly) {
     // Not drawn at the same spot of the screen or into another panel.
     EXPECT_FALSE(Near(At(screen, QPoint(80, 45)), Bt709(test::kRed)));
     EXPECT_FALSE(Near(At(screen, OnScreen(host.Panel(0), 80, 45)), Bt709(test::kRed)));
+
+    // The grid's ports go from the end only.
+    EXPECT_EQ(manager.DropPort(1), -1);
+    EXPECT_EQ(manager.Count(), 4);
+    EXPECT_EQ(manager.DropPort(3), 3);
+    EXPECT_EQ(Push(3, test::SolidPicture(640, 360, test::kBlue), 640), -1);
 }
 
 TEST_F(PortInPanel, LevelBarsOfA640x360Port) {
@@ -187,18 +193,6 @@ TEST_F(PortInPanel, PortFollowsAResizedPanel) {
         << "the picture fills the grown panel";
     EXPECT_TRUE(Near(At(screen, OnScreen(panel, 630, 10)), Bt709(test::kGreen)));
     EXPECT_TRUE(Near(At(screen, OnScreen(panel, 300, 170)), Bt709(test::kRed)));
-}
-
-TEST_F(PortInPanel, OnlyTheLastOfThreePortsDrops) {
-    TPortHost host(manager, 3, 1, 160, 90);
-    Show(host, {0, 0});
-    ASSERT_TRUE(host.CreatePorts(320, 180));
-    EXPECT_EQ(manager.DropPort(1), -1);
-    EXPECT_EQ(manager.Count(), 3);
-    EXPECT_EQ(Push(1, test::SolidPicture(320, 180, test::kBlue), 320), 1);
-    EXPECT_EQ(manager.DropPort(2), 2);
-    EXPECT_EQ(manager.Count(), 2);
-    EXPECT_EQ(Push(2, test::SolidPicture(320, 180, test::kBlue), 320), -1);
 }
 
 TEST_F(PortInPanel, TextTexturesOnAPanel) {

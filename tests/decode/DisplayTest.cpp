@@ -140,17 +140,6 @@ TEST_F(OffscreenPort, CutOutlinesTestReplacesTheRealOne) {
     EXPECT_TRUE(Near(real.At(50, 220), background));
 }
 
-TEST_F(OffscreenPort, PausedPortKeepsItsLastPicture) {
-    Open(320, 180, {0, 0, 320, 180});
-    Push(test::SolidPicture(320, 180, test::kRed), 320);
-    port.Pause(true);
-    Push(test::SolidPicture(320, 180, test::kBlue), 320);
-    EXPECT_TRUE(Near(TReadBack(port, 320, 180, dir.Path()).At(160, 90), Bt709(test::kRed)));
-    port.Pause(false);
-    Push(test::SolidPicture(320, 180, test::kBlue), 320);
-    EXPECT_TRUE(Near(TReadBack(port, 320, 180, dir.Path()).At(160, 90), Bt709(test::kBlue)));
-}
-
 TEST_F(OffscreenPort, ResizeKeepsPictureTextsAndBitmapBounds) {
     Open(640, 360, {0, 0, 640, 360}, true);
     // Blue is bits 16..23 of the colour.
