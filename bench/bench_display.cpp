@@ -94,7 +94,8 @@ double SwscaleMs(const std::vector<SDL_Rect>& panes, const std::vector<uint8_t> 
     const double start = CpuMs();
     for (int round = 0; round < kRounds; ++round) {
         const uint8_t* y = pictures[round % 2].data();
-        const uint8_t* src[3] = {y, y + kW * kH, y + kW * kH * 5 / 4};
+        const size_t luma = size_t(kW) * kH;
+        const uint8_t* src[3] = {y, y + luma, y + luma * 5 / 4};
         const int srcStride[3] = {kW, kW / 2, kW / 2};
         for (Target& t : targets) {
             uint8_t* dst[1] = {t.rgb.data()};

@@ -76,7 +76,10 @@ int TDisplay::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, c
         }
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
             bVideoStarted = true;
-            screen.reset(SDL_CreateWindowFrom(reinterpret_cast<const void*>(xHandle)));
+            // SDL takes the X window id in a pointer.
+            const auto* native =
+                reinterpret_cast<const void*>(xHandle); // NOLINT(performance-no-int-to-ptr)
+            screen.reset(SDL_CreateWindowFrom(native));
         }
         if (screen) {
             // SDL moves a fixed-size window back to where it first saw it

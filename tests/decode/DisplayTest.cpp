@@ -2,9 +2,11 @@
 // back through saveBmp, so the geometry and colours are checked exactly.
 #include "decode/Display.h"
 
+#include "base/Trace.h"
 #include "tests/base/TempDir.h"
 #include "tests/decode/TestPicture.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace tavrin {
@@ -76,6 +78,17 @@ TEST_F(OffscreenPort, RejectsMissingOrShortPictures) {
     TDisplay never;
     EXPECT_EQ(never.pushFrame(picture.data(), 64, nullptr, nullptr, nullptr, nullptr), -1);
     EXPECT_EQ(never.initialize(0, 0, 36, {0, 0, 64, 36}, false), -1);
+}
+
+TEST_F(OffscreenPort, WindowWithoutADisplayFallsBackOffscreen) {
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    TTraceCapture trace;
+    ASSERT_EQ(port.initialize(TNativeWindow(0x400007), 320, 180, {0, 0, 320, 180}, false), 0);
+    EXPECT_FALSE(port.HasWindow());
+    EXPECT_EQ(trace.Lines().size(), 1u) << "the fallback is traced";
+    Push(test::SolidPicture(320, 180, test::kBlue), 320);
+    EXPECT_TRUE(Near(TReadBack(port, 320, 180, dir.Path()).At(160, 90), Bt709(test::kBlue)));
 }
 
 TEST_F(OffscreenPort, LevelBarsAndProgrammeAudioMark) {

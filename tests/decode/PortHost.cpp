@@ -27,7 +27,8 @@ TPortHost::TPortHost(TDispManager& manager, int columns, int rows, int panelW, i
     setPalette(dark);
     setAutoFillBackground(true);
     for (int i = 0; i < columns * rows; ++i) {
-        panels_.push_back(new TPortPanel(i, this));
+        panels_.push_back(
+            new TPortPanel(i, this)); // NOLINT(cppcoreguidelines-owning-memory): Qt parent owns it
     }
     resize(columns * (panelW + 1) + 1, rows * (panelH + 1) + 1);
 }

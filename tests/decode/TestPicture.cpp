@@ -60,13 +60,9 @@ TReadBack::TReadBack(TDisplay& port, int w, int h, const std::string& folder) {
     }
     SDL_Surface* loaded = SDL_LoadBMP(file.c_str());
     if (loaded != nullptr) {
-        surface_ = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+        surface_.reset(SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0));
         SDL_FreeSurface(loaded);
     }
-}
-
-TReadBack::~TReadBack() {
-    SDL_FreeSurface(surface_);
 }
 
 Rgb TReadBack::At(int x, int y) const {

@@ -41,14 +41,13 @@ class TReadBack {
 public:
     // Saves the port's picture as a w x h bitmap into folder and loads it.
     TReadBack(TDisplay& port, int w, int h, const std::string& folder);
-    ~TReadBack();
     bool Ok() const { return surface_ != nullptr; }
     int Width() const { return surface_ ? surface_->w : 0; }
     int Height() const { return surface_ ? surface_->h : 0; }
     Rgb At(int x, int y) const;
 
 private:
-    SDL_Surface* surface_ = nullptr;
+    TSdlSurfacePtr surface_;
 };
 
 bool Near(Rgb a, Rgb b, int tolerance = 4);

@@ -12,7 +12,7 @@
 namespace tavrin {
 namespace {
 
-constexpr int kBlock = 4096; // 1024 stereo 16-bit sample frames
+constexpr std::ptrdiff_t kBlock = 4096; // 1024 stereo 16-bit sample frames
 
 // Bytes that are never zero, so they cannot be mistaken for silence.
 std::vector<uint8_t> Pattern(size_t n, size_t start = 0) {
@@ -70,7 +70,7 @@ TEST_F(WaveOut, TenThousandBytesQueueTwoAndLeave1808) {
 TEST_F(WaveOut, FullRingRefusesTheNextPushUntilTheDeviceHandsBack) {
     // Holding the device lock keeps its thread from taking any block.
     SDL_LockAudioDevice(player.DeviceId());
-    EXPECT_TRUE(Push(25 * kBlock));
+    EXPECT_TRUE(Push(size_t(25 * kBlock)));
     EXPECT_EQ(player.GetRemainCount(), 25);
     EXPECT_FALSE(Push(100));
     EXPECT_EQ(player.PendingBytes(), 0u) << "the refused bytes were dropped";
@@ -80,12 +80,12 @@ TEST_F(WaveOut, FullRingRefusesTheNextPushUntilTheDeviceHandsBack) {
         SleepMs(10);
     }
     ASSERT_LT(player.GetRemainCount(), 25);
-    EXPECT_TRUE(Push(kBlock));
+    EXPECT_TRUE(Push(size_t(kBlock)));
 }
 
 TEST_F(WaveOut, DeviceTakesBlocksInOrderAcrossItsReads) {
     SDL_LockAudioDevice(player.DeviceId());
-    const auto bytes = Pattern(3 * kBlock + 100);
+    const auto bytes = Pattern(size_t(3 * kBlock + 100));
     ASSERT_TRUE(player.PushStreamData(bytes.data(), uint32_t(bytes.size())));
     EXPECT_EQ(player.GetRemainCount(), 3);
 
@@ -95,7 +95,7 @@ TEST_F(WaveOut, DeviceTakesBlocksInOrderAcrossItsReads) {
     for (int i = 0; i < 13; ++i) {
         player.FillDevice(read, int(sizeof(read)));
         out.insert(out.end(), read, read + sizeof(read));
-        const int played = int(out.size()) / kBlock;
+        const int played = int(std::ptrdiff_t(out.size()) / kBlock);
         EXPECT_EQ(player.GetRemainCount(), std::max(0, 3 - played)) << "after " << out.size();
     }
     SDL_UnlockAudioDevice(player.DeviceId());
@@ -126,8 +126,8 @@ TEST(WaveOutFailure, NoDeviceLeavesThePlayerClosed) {
     player.Create(25);
     EXPECT_FALSE(player.OpenWaveDev(2, 16, 48000, 1024));
     EXPECT_FALSE(player.IsOpen());
-    const auto bytes = Pattern(kBlock);
-    EXPECT_FALSE(player.PushStreamData(bytes.data(), kBlock));
+    const auto bytes = Pattern(size_t(kBlock));
+    EXPECT_FALSE(player.PushStreamData(bytes.data(), uint32_t(kBlock)));
     EXPECT_EQ(player.GetRemainCount(), 0);
 
     setenv("SDL_AUDIODRIVER", "dummy", 1);
