@@ -5,9 +5,10 @@
 #include "base/Thread.h"
 #include "tests/base/TempDir.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <numeric>
 
 namespace tavrin {
 namespace {
@@ -15,10 +16,10 @@ namespace {
 constexpr std::ptrdiff_t kBlock = 4096; // 1024 stereo 16-bit sample frames
 
 // Bytes that are never zero, so they cannot be mistaken for silence.
-std::vector<uint8_t> Pattern(size_t n, size_t start = 0) {
+std::vector<uint8_t> Pattern(size_t n) {
     std::vector<uint8_t> bytes(n);
     for (size_t i = 0; i < n; ++i) {
-        bytes[i] = uint8_t(1 + (start + i) * 7 % 251);
+        bytes[i] = uint8_t(1 + i * 7 % 251);
     }
     return bytes;
 }
