@@ -2,9 +2,9 @@
 // once in the table in main.cpp.
 #pragma once
 
-#include <string>
-
 #include "cli/CliArgs.h"
+
+#include <string>
 
 namespace tavrin::cli {
 
@@ -24,5 +24,11 @@ int Fail(const std::string& error);
 int RunSettings(const TCliArgs& args);
 int RunPaths(const TCliArgs& args);
 int RunFilter(const TCliArgs& args);
+int RunLogin(const TCliArgs& args);
+int RunSchedule(const TCliArgs& args);
+int RunPrepare(const TCliArgs& args);
+int RunInfo(const TCliArgs& args);
+int RunCut(const TCliArgs& args);
+int RunFrames(const TCliArgs& args);
 
 } // namespace tavrin::cli

@@ -1,10 +1,10 @@
 // tavrin-cli: the headless front end over the console's libraries.
+#include "base/ProgramDir.h"
+#include "cli/Commands.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-#include "base/ProgramDir.h"
-#include "cli/Commands.h"
 
 namespace tavrin::cli {
 
@@ -25,6 +25,24 @@ const TCliCommand kCommands[] = {
      "caption|title|tail [--resolution 0|1] [--name ..] [--subject ..] [--grade ..] "
      "[--version ..] [--school ..] [--teacher ..] [--maker ..] [--date ..]",
      "print the drawtext filter of the live caption or an MP4 card", RunFilter, true},
+    {"login",
+     "--user ID --password-file FILE [--host H] [--port P] [--ca FILE] [--ini FILE] "
+     "[--cache FILE] [--timeout MS] [--accept-offline]",
+     "sign in to the platform; print the result, the common information and the schedule",
+     RunLogin},
+    {"schedule",
+     "--user ID --password-file FILE [--offline] [--cache FILE] [--host H] [--port P] [--ca FILE]",
+     "print the lesson schedule from the platform, or with --offline from the saved list",
+     RunSchedule},
+    {"prepare", "--lesson ID [--root DIR] [--user ID] [--width W] [--height H] [--write-zeros]",
+     "create (or check) a lesson's store as the recorder opens it, with a progress bar",
+     RunPrepare},
+    {"info", "--lesson ID [--root DIR] [--user ID] [--json]",
+     "print a recorded lesson's head, counters and block table", RunInfo},
+    {"cut", "--lesson ID [--root DIR] [--user ID] [--toggle 3,5-9] [--clear-all]",
+     "clear all delete marks and/or toggle blocks, then save the marks", RunCut},
+    {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
+     "list the frames of one block of a recorded lesson", RunFrames},
 };
 
 void PrintCommand(const TCliCommand& c) {

@@ -1,0 +1,314 @@
+#include "output/SaveAV.h"
+
+#include "base/MediaFrame.h"
+#include "base/Message.h"
+#include "base/Trace.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+
+namespace tavrin {
+
+namespace {
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+} // namespace
+
+TSaveAV::TSaveAV() {
+    std::lock_guard lock(FFrameLock);
+    ResetLocked();
+}
+
+TSaveAV::~TSaveAV() {
+    Destroy();
+}
+
+void TSaveAV::Create(const TGetLessionInfo& lessonPaths) {
+    std::lock_guard lock(FFrameLock);
+    paths = lessonPaths;
+    ResetLocked();
+}
+
+void TSaveAV::Destroy() {
+    // An owner that forgot EndLession still gets its open block saved.
+    EndLession();
+}
+
+void TSaveAV::SetPrepareProgress(TPrepareProgress progress) {
+    std::lock_guard lock(FFrameLock);
+    prepareProgress = std::move(progress);
+}
+
+void TSaveAV::SetPrepareMode(TPrepareMode mode) {
+    std::lock_guard lock(FFrameLock);
+    prepareMode = mode;
+}
+
+void TSaveAV::ResetLocked() {
+    bNeedIFrame = true;
+    bCapture = false;
+    LessionID = -1;
+    m_IndexFileHandle.Close();
+    m_AVFileHandle.Close();
+    std::memset(&Index_Head, 0, sizeof Index_Head);
+    std::memset(&Index_Count, 0, sizeof Index_Count);
+    std::memset(&Index_IBlock, 0, sizeof Index_IBlock);
+    nOpenBlockErrorFlag = 0;
+    PublishTotalsLocked();
+}
+
+void TSaveAV::PublishTotalsLocked() {
+    nAudioTotal = Index_Count.AudioCount;
+    nUsedBytes = uint64_t(Index_IBlock.pos) + Index_IBlock.Length;
+}
+
+int TSaveAV::NewLession(int32_t nLessionID, int32_t W, int32_t H) {
+    std::lock_guard lock(FFrameLock);
+    if (LessionID >= 0 && LessionID == nLessionID) {
+        return kNewOK;
+    }
+    if (LessionID >= 0) {
+        CloseBlockLocked();
+    }
+    ResetLocked();
+    nYUVWidth = W;
+    nYUVHeiht = H;
+    LessionID = nLessionID;
+    const int result = OpenStoreLocked();
+    if (result != kNewOK) {
+        ResetLocked();
+    }
+    return result;
+}
+
+bool TSaveAV::InitIndex() {
+    if (!m_IndexFileHandle.FillZeros(kIndexFileSize, TPrepareMode::Allocate, nullptr)) {
+        return false;
+    }
+    std::string userID;
+    paths.Get_UserID(userID);
+    Index_Head = MakeIndexHead(LessionID, userID.c_str(), nYUVWidth, nYUVHeiht, LocalDateTimeNow());
+    std::memset(&Index_Count, 0, sizeof Index_Count);
+    std::memset(&Index_IBlock, 0, sizeof Index_IBlock);
+    return m_IndexFileHandle.WriteAt(&Index_Head, sizeof Index_Head, kIndexHeadOffset);
+}
+
+int TSaveAV::OpenStoreLocked() {
+    std::string dir, index, av;
+    paths.Get_CaptureDir(LessionID, dir);
+    paths.Get_IndexFile(LessionID, index);
+    paths.Get_AVDataFile(LessionID, av);
+
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir, ec)) {
+        return kFolderFailed;
+    }
+
+    if (!Exists(index) || !Exists(av)) {
+        // A lone index.dat or a lone av.dat is no lesson: both start afresh.
+        if (m_IndexFileHandle.Open(index, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
+                TStoreFile::kOpened ||
+            !InitIndex()) {
+            return kIndexFailed;
+        }
+        m_IndexFileHandle.Close();
+        if (m_AVFileHandle.Open(av, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
+                TStoreFile::kOpened ||
+            !m_AVFileHandle.FillZeros(kAVFileSize, prepareMode, prepareProgress)) {
+            // A data file that cannot hold the lesson would lose every frame.
+            return kDataFailed;
+        }
+        m_AVFileHandle.Close();
+    }
+
+    // Held exclusively until the lesson ends: no reader may see a half
+    // written block, and no second recorder may write the same lesson.
+    if (m_IndexFileHandle.Open(index, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
+        TStoreFile::kOpened) {
+        ShowMessage(kIndexOpenFailedExit, TMsgIcon::Error);
+        EndProcess();
+        return kIndexFailed;
+    }
+    bool indexSound =
+        m_IndexFileHandle.Size() == int64_t(kIndexFileSize) &&
+        m_IndexFileHandle.ReadExact(&Index_Head, sizeof Index_Head, kIndexHeadOffset) &&
+        m_IndexFileHandle.ReadExact(&Index_Count, sizeof Index_Count, kIndexCountOffset) &&
+        Index_Count.IBlockCount >= 0 && Index_Count.IBlockCount <= kMaxIBlockCount;
+    if (indexSound && Index_Count.IBlockCount > 0) {
+        indexSound = m_IndexFileHandle.ReadExact(&Index_IBlock, sizeof Index_IBlock,
+                                                 IBlockEntryOffset(Index_Count.IBlockCount - 1));
+    }
+    if (!indexSound) {
+        // Its old table is lost; av.dat is written again from the start.
+        Trace("index.dat rebuilt");
+        if (!InitIndex()) {
+            return kIndexFailed;
+        }
+    }
+
+    const bool avExisted = Exists(av);
+    if (m_AVFileHandle.Open(av, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
+        TStoreFile::kOpened) {
+        ShowMessage(kDataOpenFailedExit, TMsgIcon::Error);
+        EndProcess();
+        return kDataFailed;
+    }
+    if (!avExisted && !m_AVFileHandle.FillZeros(kAVFileSize, prepareMode, prepareProgress)) {
+        return kDataFailed;
+    }
+
+    // The next block starts right after the last closed one. Its error mark
+    // starts clear like every other new block.
+    Index_IBlock.pos += Index_IBlock.Length;
+    Index_IBlock.Length = 0;
+    Index_IBlock.VideoCount = 0;
+    Index_IBlock.AudioCount = 0;
+    Index_IBlock.DeleteFlag = 0;
+    Index_IBlock.ErrorFlag = 0;
+    nOpenBlockErrorFlag = 0;
+    PublishTotalsLocked();
+    return kNewOK;
+}
+
+int TSaveAV::EndLession() {
+    std::lock_guard lock(FFrameLock);
+    if (LessionID >= 0) {
+        CloseBlockLocked();
+    }
+    ResetLocked();
+    return 0;
+}
+
+bool TSaveAV::SetCaptureState(bool bC) {
+    std::lock_guard lock(FFrameLock);
+    bCapture = bC;
+    if (LessionID >= 0) {
+        CloseBlockLocked();
+    }
+    if (bC) {
+        bNeedIFrame = true;
+    }
+    return bC;
+}
+
+void TSaveAV::CloseBlockLocked() {
+    if (Index_IBlock.Length == 0) {
+        return;
+    }
+    Index_Count.IBlockCount += 1;
+    Index_Count.LastTime = double(LocalWallClockMicros());
+    Index_IBlock.DeleteFlag = 0;
+    Index_IBlock.ErrorFlag = nOpenBlockErrorFlag.exchange(0);
+    // The entry goes first: a crash between the two writes leaves the old
+    // count, and the block is simply not part of the lesson.
+    const bool written =
+        m_IndexFileHandle.WriteAt(&Index_IBlock, sizeof Index_IBlock,
+                                  IBlockEntryOffset(Index_Count.IBlockCount - 1)) &&
+        m_IndexFileHandle.WriteAt(&Index_Count, sizeof Index_Count, kIndexCountOffset);
+    if (!written) {
+        Trace("index.dat: block entry not written");
+    }
+    Index_IBlock.pos += Index_IBlock.Length;
+    Index_IBlock.Length = 0;
+    Index_IBlock.VideoCount = 0;
+    Index_IBlock.AudioCount = 0;
+    Index_IBlock.ErrorFlag = 0;
+    PublishTotalsLocked();
+}
+
+void TSaveAV::WriteFrameLocked(uint8_t t, const uint8_t* payload, uint32_t n) {
+    if (bPreventCapture) {
+        return;
+    }
+    if (!bNeedIFrame && t == kFrameH264Key) {
+        CloseBlockLocked();
+    }
+    if (bNeedIFrame) {
+        if (t != kFrameH264Key) {
+            return;
+        }
+        bNeedIFrame = false;
+    }
+    const uint64_t at = uint64_t(Index_IBlock.pos) + Index_IBlock.Length;
+    // Offsets in the index are 32-bit, and a block beyond the table's room
+    // could never be entered: such frames are dropped rather than corrupting
+    // the lesson.
+    if (at + kMediaFrameHeadSize + n > UINT32_MAX || Index_Count.IBlockCount >= kMaxIBlockCount) {
+        return;
+    }
+    uint8_t head[kMediaFrameHeadSize];
+    WriteMediaFrameHead({t, n, LocalWallClockMicros()}, head);
+    if (!m_AVFileHandle.WriteTwoAt(head, {payload, n}, at)) {
+        // Not counted: the next frame takes its place and the block stays whole.
+        Trace("av.dat: frame not written");
+        return;
+    }
+    if (t == kFrameAAC) {
+        Index_Count.AudioCount += 1;
+        Index_IBlock.AudioCount += 1;
+    } else {
+        Index_Count.VideoCount += 1;
+        Index_IBlock.VideoCount += 1;
+    }
+    Index_IBlock.Length += uint32_t(kMediaFrameHeadSize + n);
+    PublishTotalsLocked();
+}
+
+int TSaveAV::PushH264(const uint8_t* PData, int nSize, int nType) {
+    if (bPreventCapture || !bCapture || LessionID < 0) {
+        return 0;
+    }
+    // Only pictures belong here; anything else would be counted as one.
+    if ((nType != kFrameH264 && nType != kFrameH264Key) || nSize < 0 ||
+        (PData == nullptr && nSize > 0)) {
+        return 0;
+    }
+    std::lock_guard lock(FFrameLock);
+    if (!bCapture || LessionID < 0 || (bNeedIFrame && nType != kFrameH264Key)) {
+        return 0;
+    }
+    WriteFrameLocked(uint8_t(nType), PData, uint32_t(nSize));
+    return 0;
+}
+
+int TSaveAV::PushAAC(const uint8_t* PData, int nSize) {
+    if (bPreventCapture || !bCapture || LessionID < 0) {
+        return 0;
+    }
+    if (nSize < 0 || (PData == nullptr && nSize > 0)) {
+        return 0;
+    }
+    std::lock_guard lock(FFrameLock);
+    if (!bCapture || LessionID < 0) {
+        return 0;
+    }
+    WriteFrameLocked(kFrameAAC, PData, uint32_t(nSize));
+    return 0;
+}
+
+int TSaveAV::SetThisPortInError(int /*nPort*/, int errorCode) {
+    if (!bCapture || LessionID < 0) {
+        return 0;
+    }
+    nOpenBlockErrorFlag = uint8_t(errorCode & 0xFF);
+    return errorCode;
+}
+
+bool TSaveAV::Get_TotalCaptureSeconds(int& nT, int& nL) const {
+    nT = AudioFramesToSeconds(nAudioTotal);
+    nL = int(nUsedBytes / 1048576);
+    return true;
+}
+
+void TSaveAV::PreventCapture() {
+    bPreventCapture = true;
+}
+
+} // namespace tavrin
