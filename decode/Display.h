@@ -4,7 +4,7 @@
 // alignment guides drawn on top.
 #pragma once
 
-#include "decode/AudioChannel.h"
+#include "base/AudioChannel.h"
 #include "decode/SdlHandles.h"
 
 #include <atomic>
