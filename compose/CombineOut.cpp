@@ -47,7 +47,7 @@ int TCombineOut::initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVW
         size_t(av_image_get_buffer_size(AV_PIX_FMT_YUV420P, nYUVWidth, nYUVHeight, 1)), 0);
     pFrame.reset(av_frame_alloc());
     if (!pFrame || pFrameBuffer.empty()) {
-        return -1;
+        return kNoPipeline;
     }
     pFrame->format = AV_PIX_FMT_YUV420P;
     pFrame->width = nYUVWidth;
@@ -64,7 +64,7 @@ int TCombineOut::initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVW
     }
     if (CombineVideo.initialize(nYUVWidth, nYUVHeight) != 0 ||
         EncodeVideo.initialize(nYUVWidth, nYUVHeight, nBitrate, false) != 0) {
-        return -1;
+        return kNoPipeline;
     }
     Disp = disp;
     nDispPort = Disp != nullptr ? Disp->createNewPort(xHandle, nYUVWidth, nYUVHeight, xr) : -1;

@@ -29,6 +29,8 @@ class TSaveAV;
 
 class TCombineOut : public TThread {
 public:
+    static constexpr int kNoPipeline = -2;
+
     TCombineOut() = default;
     ~TCombineOut() override;
 
@@ -39,7 +41,8 @@ public:
     // Builds the canvas, the programme encoder (nBitrate bit/s, high
     // profile), the caption for lesson l (none when l is null) and the
     // programme preview port on xHandle (offscreen without one). Returns the
-    // preview port, or -1 when the canvas or the encoder cannot be made.
+    // preview port, -1 when there is none (no display manager given), or
+    // kNoPipeline when the canvas or the encoder cannot be made.
     int initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVWidth, int nYUVHeight,
                    int64_t nBitrate, const SDL_Rect& xr, const TLessionInfo* l);
 
