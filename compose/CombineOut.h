@@ -68,6 +68,16 @@ public:
     // One tick of the loop; public so that tests can drive ticks exactly.
     void Tick(uint32_t now);
 
+    // How punctual the ticks were: lateness of each tick after its due time
+    // (the last kLatenessKept ticks) and ticks dropped by resynchronising.
+    static constexpr size_t kLatenessKept = 8192;
+    struct TTickStats {
+        uint64_t ticks = 0;
+        uint64_t missed = 0;
+        std::vector<uint16_t> lateness; // milliseconds, oldest first
+    };
+    void GetTickStats(TTickStats& stats);
+
     int PreviewPort() const { return nDispPort; }
     // The programme picture of the last tick (W x H YUV420P, one buffer).
     const AVFrame* ProgrammeFrame() const { return pFrame.get(); }
@@ -100,6 +110,11 @@ private:
     TSaveAV* Recorder = nullptr;
     std::vector<uint8_t> unit; // the encoded picture, reused every tick
     bool first = true;
+
+    std::mutex FStatsLock;
+    std::vector<uint16_t> latenessRing = std::vector<uint16_t>(kLatenessKept);
+    uint64_t nTicks = 0;
+    uint64_t nMissedTicks = 0;
 };
 
 } // namespace tavrin
