@@ -4,6 +4,7 @@
 #include "base/MediaFrame.h"
 #include "sources/NetMessage.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,13 +14,11 @@ namespace tavrin::test {
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes NetMsg(uint32_t cmd, const Bytes& payload = {}, uint32_t magic = kNetMagic) {
-    Bytes m(12);
+    Bytes m(12 + payload.size());
     WriteLE32(m.data(), magic);
-    WriteLE32(m.data() + 4, uint32_t(12 + payload.size()));
+    WriteLE32(m.data() + 4, uint32_t(m.size()));
     WriteLE32(m.data() + 8, cmd);
-    if (!payload.empty()) {
-        m.insert(m.end(), payload.begin(), payload.end());
-    }
+    std::copy(payload.begin(), payload.end(), m.begin() + 12);
     return m;
 }
 

@@ -86,9 +86,11 @@ void EnsureQtApp() {
     static int argc = 1;
     static char name[] = "sources_tests";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance()) {
-        app = std::make_unique<QCoreApplication>(argc, argv);
+        // Kept to the end of the process on purpose: destroyed by the exit
+        // handlers it would outlive Qt's own statics and crash.
+        static QCoreApplication* app = new QCoreApplication(argc, argv);
+        (void)app;
     }
 }
 
