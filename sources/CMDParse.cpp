@@ -132,7 +132,8 @@ void TCMDParse::StoreReply(const uint8_t* m, uint32_t nLength) {
     }
     TClientInfo& ci = *PCInfo;
     const uint64_t kbits = ReadLE32(m + 15);
-    ci.VideoBitrate = int32_t(std::min<uint64_t>(kbits * 1024, std::numeric_limits<int32_t>::max()));
+    ci.VideoBitrate =
+        int32_t(std::min<uint64_t>(kbits * 1024, std::numeric_limits<int32_t>::max()));
     ci.VideoType = m[19];
     ci.FPS = m[20];
     ci.VideoWidth = ReadLE16(m + 21);
@@ -149,7 +150,8 @@ void TCMDParse::StoreReply(const uint8_t* m, uint32_t nLength) {
 int TCMDParse::HandleMediaFrame(const uint8_t* m, uint32_t nLength) {
     TZeroMediaFrameHead head{};
     if (nLength < kMediaRecord + kMediaFrameHeadSize ||
-        !ReadMediaFrameHead(std::span<const uint8_t>(m + kMediaRecord, kMediaFrameHeadSize), head)) {
+        !ReadMediaFrameHead(std::span<const uint8_t>(m + kMediaRecord, kMediaFrameHeadSize),
+                            head)) {
         return -1;
     }
     // A record claiming more payload than its message carries would hand
@@ -172,7 +174,9 @@ int TCMDParse::HandleMediaFrame(const uint8_t* m, uint32_t nLength) {
     return 0;
 }
 
-void TCMDParse::EmptyBuffer() { iH264BufLength = 0; }
+void TCMDParse::EmptyBuffer() {
+    iH264BufLength = 0;
+}
 
 void TCMDParse::SetConnect() {
     bNeedIFrame = true;

@@ -52,6 +52,8 @@ struct TClientInfo {
 };
 
 // Network sources are the desktop and phone apps.
-inline bool IsNetworkDevice(uint8_t nType) { return nType >= kDeviceDesktop && nType <= kDevicePhoneAlt; }
+inline bool IsNetworkDevice(uint8_t nType) {
+    return nType >= kDeviceDesktop && nType <= kDevicePhoneAlt;
+}
 
 } // namespace tavrin

@@ -7,7 +7,6 @@
 #include <QMetaObject>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
-
 #include <condition_variable>
 
 namespace tavrin {
@@ -23,7 +22,9 @@ const QHostAddress& Group() {
 
 TDiscovery::TDiscovery() = default;
 
-TDiscovery::~TDiscovery() { Destroy(); }
+TDiscovery::~TDiscovery() {
+    Destroy();
+}
 
 int TDiscovery::initialize() {
     const int result = OpenMulticast();
@@ -65,7 +66,8 @@ int TDiscovery::FindDEV(uint16_t nUDPPORT) {
         return -1;
     }
     const std::string& probe = DiscoveryProbe();
-    const qint64 n = socket_PPT->writeDatagram(probe.data(), qint64(probe.size()), Group(), nUDPPORT);
+    const qint64 n =
+        socket_PPT->writeDatagram(probe.data(), qint64(probe.size()), Group(), nUDPPORT);
     if (n < 0 && socket_PPT->error() != QAbstractSocket::TemporaryError) {
         ShowMessage("寻找设备失败,错误号：" + IntToStr(int(socket_PPT->error())), TMsgIcon::Error);
     }
@@ -80,12 +82,14 @@ void TDiscovery::ReadData() {
         }
         const QByteArray bytes = d.data();
         TDiscoveryInfo info;
-        if (!ParseDiscoveryAnswer(std::string_view(bytes.constData(), size_t(bytes.size())), info)) {
+        if (!ParseDiscoveryAnswer(std::string_view(bytes.constData(), size_t(bytes.size())),
+                                  info)) {
             continue;
         }
         bool isV4 = false;
         const quint32 v4 = d.senderAddress().toIPv4Address(&isV4);
-        info.sIP = isV4 ? QHostAddress(v4).toString().toStdString() : d.senderAddress().toString().toStdString();
+        info.sIP = isV4 ? QHostAddress(v4).toString().toStdString()
+                        : d.senderAddress().toString().toStdString();
         std::lock_guard<std::mutex> lock(FLock);
         xCmd.push_back(std::move(info));
     }

@@ -37,7 +37,8 @@ bool ParseDiscoveryAnswer(std::string_view d, TDiscoveryInfo& info) {
         const size_t slash = d.find('/', at + s.text.size());
         if (slash != std::string_view::npos) {
             const size_t end = d.find('<', slash + 1);
-            info.ID = std::string(d.substr(slash + 1, end == std::string_view::npos ? d.npos : end - slash - 1));
+            info.ID = std::string(
+                d.substr(slash + 1, end == std::string_view::npos ? d.npos : end - slash - 1));
         }
         if (!s.trace.empty()) {
             Trace(std::string(s.trace) + info.ID);

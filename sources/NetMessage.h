@@ -28,7 +28,9 @@ enum : uint32_t {
 // Status of an accepted request.
 constexpr uint16_t kRequestAccepted = 200;
 
-inline uint16_t ReadLE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint16_t ReadLE16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 inline uint32_t ReadLE32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -76,6 +78,8 @@ inline std::array<uint8_t, 16> MakeFocusAtPoint(uint16_t x, uint16_t y) {
     return m;
 }
 
-inline std::array<uint8_t, 12> MakeSwitchWideAngle() { return MakeNetHead<12>(C_21_WIDEANGLE); }
+inline std::array<uint8_t, 12> MakeSwitchWideAngle() {
+    return MakeNetHead<12>(C_21_WIDEANGLE);
+}
 
 } // namespace tavrin

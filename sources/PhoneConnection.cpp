@@ -3,14 +3,16 @@
 #include "base/Trace.h"
 
 #include <QTcpSocket>
-
 #include <algorithm>
 
 namespace tavrin {
 
-TPhoneConnection::TPhoneConnection() : readBuf(kReadChunk), FSocket(std::make_unique<QTcpSocket>()) {}
+TPhoneConnection::TPhoneConnection()
+    : readBuf(kReadChunk), FSocket(std::make_unique<QTcpSocket>()) {}
 
-TPhoneConnection::~TPhoneConnection() { Close(); }
+TPhoneConnection::~TPhoneConnection() {
+    Close();
+}
 
 void TPhoneConnection::initialize(TNetFrameSink* sink, TClientInfo* pInfo) {
     pSink = sink;
@@ -20,7 +22,8 @@ void TPhoneConnection::initialize(TNetFrameSink* sink, TClientInfo* pInfo) {
     QObject::connect(s, &QTcpSocket::readyRead, s, [this] { OnRead(); });
     QObject::connect(s, &QTcpSocket::disconnected, s, [this] { OnLost(); });
     // Errors never reach the operator: they only mean the source is lost.
-    QObject::connect(s, &QTcpSocket::errorOccurred, s, [this](QAbstractSocket::SocketError) { OnLost(); });
+    QObject::connect(s, &QTcpSocket::errorOccurred, s,
+                     [this](QAbstractSocket::SocketError) { OnLost(); });
 }
 
 void TPhoneConnection::ConnectTo(const std::string& sIP, uint16_t nPort) {
@@ -36,7 +39,9 @@ void TPhoneConnection::Close() {
     }
 }
 
-bool TPhoneConnection::Connected() const { return FSocket->state() == QAbstractSocket::ConnectedState; }
+bool TPhoneConnection::Connected() const {
+    return FSocket->state() == QAbstractSocket::ConnectedState;
+}
 
 int TPhoneConnection::Send(const uint8_t* pData, size_t nSize) {
     if (!Connected()) {

@@ -1,6 +1,7 @@
+#include "sources/CMDParse.h"
+
 #include "base/GloTimer.h"
 #include "base/Trace.h"
-#include "sources/CMDParse.h"
 #include "tests/sources/NetBytes.h"
 #include "tests/sources/RecordingSink.h"
 
@@ -30,8 +31,8 @@ TEST_F(CMDParseTest, SplitAndMergedMessagesGiveTheSameResult) {
     f.id = "pad-7";
     const Bytes stream = test::Join({test::ReplyMsg(f), test::NetMsg(C_21_BATTERY, test::U16(64)),
                                      test::MediaMsg(10, 300, 1), test::MediaMsg(8, 20, 2),
-                                     test::NetMsg(C_21_REP_FOCUS, test::U16(55)), test::MediaMsg(9, 150, 3),
-                                     test::NetMsg(C_21_IGNORED)});
+                                     test::NetMsg(C_21_REP_FOCUS, test::U16(55)),
+                                     test::MediaMsg(9, 150, 3), test::NetMsg(C_21_IGNORED)});
     // All at once.
     ASSERT_EQ(0, Feed(stream));
     const auto whole = sink.frames;
@@ -78,8 +79,9 @@ TEST_F(CMDParseTest, ExactlyTwelveBytesAreNotParsed) {
 TEST_F(CMDParseTest, MediaWaitsForTheFirstKeyFrameButIsCounted) {
     TTestClock clock(1000);
     parse.initialize(&sink, &info);
-    ASSERT_EQ(0, Feed(test::Join({test::MediaMsg(9, 10), test::MediaMsg(8, 10), test::MediaMsg(9, 10),
-                                  test::MediaMsg(10, 10), test::MediaMsg(8, 10), test::MediaMsg(9, 10)})));
+    ASSERT_EQ(0, Feed(test::Join({test::MediaMsg(9, 10), test::MediaMsg(8, 10),
+                                  test::MediaMsg(9, 10), test::MediaMsg(10, 10),
+                                  test::MediaMsg(8, 10), test::MediaMsg(9, 10)})));
     EXPECT_EQ((std::vector<uint8_t>{10, 8, 9}), sink.Types());
     EXPECT_FALSE(parse.WaitsForKeyFrame());
 
@@ -228,7 +230,9 @@ TEST(NetMessageTest, CommandsHaveTheirExactBytes) {
     const auto focus = MakeSetFocusValue(100);
     EXPECT_EQ("214365870e000000020700106400", test::Hex(focus.data(), focus.size()));
     const auto point = MakeFocusAtPoint(640, 360);
-    EXPECT_EQ("2143658710000000030700108002" "6801", test::Hex(point.data(), point.size()));
+    EXPECT_EQ("2143658710000000030700108002"
+              "6801",
+              test::Hex(point.data(), point.size()));
     const auto wide = MakeSwitchWideAngle();
     EXPECT_EQ("214365870c00000005070010", test::Hex(wide.data(), wide.size()));
 }

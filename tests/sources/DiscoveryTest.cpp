@@ -1,20 +1,18 @@
 // Multicast discovery, each test inside a private network namespace made
 // here: the probe never reaches the machine's own interfaces.
-#include "base/Message.h"
 #include "sources/Discovery.h"
+
+#include "base/Message.h"
 #include "sources/PhoneConnection.h"
 #include "tests/sources/PhoneSim.h"
 #include "tests/sources/RecordingSink.h"
 
 #include <QHostAddress>
 #include <QUdpSocket>
-
-#include <gtest/gtest.h>
-
-#include <sched.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
+#include <sched.h>
 #include <thread>
 #include <tuple>
 

@@ -22,7 +22,9 @@ inline Bytes NetMsg(uint32_t cmd, const Bytes& payload = {}, uint32_t magic = kN
     return m;
 }
 
-inline Bytes U16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
+inline Bytes U16(uint16_t v) {
+    return {uint8_t(v), uint8_t(v >> 8)};
+}
 
 // A media-frame message whose payload's first byte is `tag`.
 inline Bytes MediaMsg(uint8_t type, uint32_t size, uint8_t tag = 0) {

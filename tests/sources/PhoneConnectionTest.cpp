@@ -1,14 +1,14 @@
 // The socket side of a network channel against the phone simulator on
 // loopback addresses.
-#include "base/Trace.h"
 #include "sources/PhoneConnection.h"
+
+#include "base/Trace.h"
 #include "tests/sources/NetBytes.h"
 #include "tests/sources/PhoneSim.h"
 #include "tests/sources/RecordingSink.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {
@@ -36,7 +36,8 @@ protected:
 
 TEST_F(PhoneConnectionTest, ConnectsIsDescribedAndStreamsFromAKeyFrame) {
     TTraceCapture trace;
-    test::TPhoneSim sim("127.0.0.2", {"--id", "pad-A", "--device-type", "3", "--wide-angle", "--battery", "64"});
+    test::TPhoneSim sim("127.0.0.2",
+                        {"--id", "pad-A", "--device-type", "3", "--wide-angle", "--battery", "64"});
     ASSERT_TRUE(sim.Ready());
     conn.ConnectTo("127.0.0.2");
     ASSERT_TRUE(test::PumpUntil([&] { return sink.frames.size() >= 40 && Count(8) && Count(9); }));
@@ -152,7 +153,8 @@ TEST_F(PhoneConnectionTest, CameraCommandsArriveByteForByte) {
     test::TPhoneSim sim("127.0.0.5", {"--wide-angle", "--focus", "30"});
     ASSERT_TRUE(sim.Ready());
     conn.ConnectTo("127.0.0.5");
-    ASSERT_TRUE(test::PumpUntil([&] { return info.MaxFoucsScale == 100 && info.nFocusValue == 30; }));
+    ASSERT_TRUE(
+        test::PumpUntil([&] { return info.MaxFoucsScale == 100 && info.nFocusValue == 30; }));
     const auto focus = MakeSetFocusValue(100);
     const auto point = MakeFocusAtPoint(1279, 719);
     const auto wide = MakeSwitchWideAngle();
@@ -163,7 +165,9 @@ TEST_F(PhoneConnectionTest, CameraCommandsArriveByteForByte) {
     const auto lines = sim.LogLines("recv ");
     EXPECT_EQ("recv 0x10000702 214365870e000000020700106400", lines[1]);
     EXPECT_EQ("recv 0x10000703 " + test::Hex(point.data(), point.size()), lines[2]);
-    EXPECT_EQ("recv 0x10000703 21436587100000000307001" "0ff04cf02", lines[2]);
+    EXPECT_EQ("recv 0x10000703 21436587100000000307001"
+              "0ff04cf02",
+              lines[2]);
     EXPECT_EQ("recv 0x10000705 214365870c00000005070010", lines[3]);
     // The phone reports the focus it moved to.
     EXPECT_TRUE(test::PumpUntil([&] { return info.nFocusValue == 100; }));

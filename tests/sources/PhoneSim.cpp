@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -21,8 +20,8 @@ TPhoneSim::TPhoneSim(const std::string& bind, const std::vector<std::string>& ex
     }
     log_ = pattern;
     // One second of looped media keeps the start-up short.
-    std::vector<std::string> args = {"/usr/bin/python3", TAVRIN_PHONE_SIM, "--bind", bind, "--seconds", "1",
-                                     "--log", log_};
+    std::vector<std::string> args = {
+        "/usr/bin/python3", TAVRIN_PHONE_SIM, "--bind", bind, "--seconds", "1", "--log", log_};
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (std::string& a : args) {
