@@ -1,5 +1,5 @@
 // The socket side of a network channel against the phone simulator on
-// loopback addresses.
+// loopback addresses, one address per test so they can run side by side.
 #include "sources/PhoneConnection.h"
 
 #include "base/Trace.h"
@@ -103,7 +103,7 @@ TEST_F(PhoneConnectionTest, LosingThePhoneMarksTheSlotAndAReconnectWaitsForAKeyF
 }
 
 TEST_F(PhoneConnectionTest, RefusedConnectionIsALostSource) {
-    conn.ConnectTo("127.0.0.6", 37021); // nothing listens there
+    conn.ConnectTo("127.0.0.6", 37029); // nothing listens there
     ASSERT_TRUE(WaitLost());
     EXPECT_EQ(15, info.nErrorDispTimes);
     EXPECT_FALSE(info.bConnectOK);
@@ -140,9 +140,9 @@ TEST_F(PhoneConnectionTest, MisbehavingPhonesAreClosed) {
 }
 
 TEST_F(PhoneConnectionTest, RefusedRequestStillStreams) {
-    test::TPhoneSim sim("127.0.0.4", {"--status", "404", "--id", "nope"});
+    test::TPhoneSim sim("127.0.0.6", {"--status", "404", "--id", "nope"});
     ASSERT_TRUE(sim.Ready());
-    conn.ConnectTo("127.0.0.4");
+    conn.ConnectTo("127.0.0.6");
     ASSERT_TRUE(test::PumpUntil([&] { return sink.frames.size() >= 10; }));
     EXPECT_TRUE(info.bConnectOK);
     EXPECT_EQ("", info.ID);
