@@ -141,8 +141,8 @@ TEST_F(ClientThreadTest, FloodDropsWholeGroupsAndCountsThem) {
 
 TEST_F(ClientThreadTest, FloodWithoutKeyFramesRefusesPicturesUntilTheNextKey) {
     Push(kFrameH264Key);
-    Push(kFrameH264, TClientThread::kMaxQueuedVideo - 1);
     Push(kFrameAAC, 3);
+    Push(kFrameH264, TClientThread::kMaxQueuedVideo - 1);
     Push(kFrameH264); // no later key frame to cut at: everything goes
     EXPECT_EQ(worker.QueuedVideo(), 0);
     EXPECT_EQ(worker.QueuedAudio(), 0);
