@@ -132,6 +132,8 @@ TEST_F(FileSourcesTest, MonoAt44kIsReencodedToStereo48kWithEqualChannels) {
     TDecodeAudio decoder;
     ASSERT_EQ(decoder.initialize(nullptr), 0);
     int checked = 0;
+    double signal = 0;
+    double difference = 0;
     for (const auto& r : records) {
         if (r[0] != kFrameAAC || r.size() <= 20) {
             continue;
@@ -142,13 +144,17 @@ TEST_F(FileSourcesTest, MonoAt44kIsReencodedToStereo48kWithEqualChannels) {
         if (decoder.GetPCM(r.data() + 20, int(r.size() - 20), pcm, bytes) <= 0) {
             continue;
         }
+        // The channels are coded separately, so they agree up to coding noise.
         const auto* s = reinterpret_cast<const int16_t*>(pcm);
         for (int i = 0; i + 1 < bytes / 2; i += 2) {
-            ASSERT_NEAR(s[i], s[i + 1], 2);
+            signal += double(s[i]) * s[i];
+            difference += double(s[i] - s[i + 1]) * (s[i] - s[i + 1]);
         }
         ++checked;
     }
     EXPECT_GT(checked, 100);
+    EXPECT_GT(signal, 0);
+    EXPECT_LT(difference, signal * 1e-3) << "left and right carry the same tone";
     EXPECT_EQ(decoder.SampleRate(), 48000);
 }
 
@@ -204,7 +210,13 @@ TEST_F(FileSourcesTest, PacingIsOneChunkPer128MsAndSeekingClamps) {
     mp4.GetCurrentPos(current, total);
     EXPECT_EQ(current, 2);
     mp4.SetCurrentPos(100);
-    EXPECT_NE(mp4.ReadChunk(), 0) << "beyond the end seeks to the end";
+    Drain(mp4);
+    int chunks = 0;
+    while (chunks < 50 && mp4.ReadChunk() == 0) {
+        ++chunks;
+    }
+    EXPECT_LE(chunks, 8) << "beyond the end seeks to the last key picture";
+    EXPECT_TRUE(mp4.HasDone());
     mp4.SetCurrentPos(-5);
     EXPECT_FALSE(mp4.HasDone());
     Drain(mp4);
