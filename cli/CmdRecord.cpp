@@ -32,8 +32,8 @@ namespace {
 constexpr int kMaxChannels = 5;
 
 // Exit statuses besides 0 and the usage error 2.
-constexpr int kExitStore = 1;     // the lesson's store cannot be opened
-constexpr int kExitNoFile = 3;    // a source file does not exist
+constexpr int kExitStore = 1;      // the lesson's store cannot be opened
+constexpr int kExitNoFile = 3;     // a source file does not exist
 constexpr int kExitCannotOpen = 4; // a source file exists but cannot be played
 
 struct TChannelSpec {
@@ -52,7 +52,9 @@ struct TSlot {
 
 volatile std::sig_atomic_t gStop = 0;
 
-void OnSignal(int) { gStop = 1; }
+void OnSignal(int) {
+    gStop = 1;
+}
 
 bool IsFile(const std::string& path) {
     struct stat st {};
@@ -69,8 +71,8 @@ bool ParseChannel(const std::string& text, TChannelSpec& spec, std::string& erro
     }
     int32_t n = 0;
     if (!ParseInt32(text.substr(0, eq), n) || n < 1 || n > kMaxChannels) {
-        error = "--channel number must be 1 to " + std::to_string(kMaxChannels) + ": \"" + text +
-                "\"";
+        error =
+            "--channel number must be 1 to " + std::to_string(kMaxChannels) + ": \"" + text + "\"";
         return false;
     }
     spec.channel = n;
@@ -200,7 +202,8 @@ int RunRecord(const TCliArgs& args) {
     };
     for (int ch : combine) {
         if (!known(ch)) {
-            return Fail("--combine names channel " + std::to_string(ch) + " which has no --channel");
+            return Fail("--combine names channel " + std::to_string(ch) +
+                        " which has no --channel");
         }
     }
     int audio = combine.front();
@@ -269,7 +272,8 @@ int RunRecord(const TCliArgs& args) {
         slot.maker = std::make_unique<TAVMaker>();
         slot.maker->initialize(slot.worker.get(), &slot.info, &programme);
         if (slot.maker->SourceResult() != 0) {
-            const std::string& bad = slot.spec.type == kDeviceImage ? slot.spec.mp3 : slot.spec.path;
+            const std::string& bad =
+                slot.spec.type == kDeviceImage ? slot.spec.mp3 : slot.spec.path;
             std::fprintf(stderr, "tavrin-cli: channel %d: %s %s\n", slot.spec.channel, bad.c_str(),
                          OpenFailure(slot.spec.type, slot.maker->SourceResult()));
             slots.clear();

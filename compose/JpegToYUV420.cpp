@@ -61,7 +61,8 @@ int JpegToYUV420(const std::string& jpegFile, const std::string& outFile, uint8_
         return kJpegNoDestination;
     }
     std::ifstream in(jpegFile, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) {
         return kJpegHeader;
     }
@@ -109,8 +110,8 @@ int JpegToYUV420(const std::string& jpegFile, const std::string& outFile, uint8_
     uint8_t* dst[4] = {picture.data(), picture.data() + ySize, picture.data() + ySize + ySize / 4,
                        nullptr};
     const int dstLines[4] = {width, width / 2, width / 2, 0};
-    if (sws_scale(sws.get(), decoded->data, decoded->linesize, 0, decoded->height, dst,
-                  dstLines) <= 0) {
+    if (sws_scale(sws.get(), decoded->data, decoded->linesize, 0, decoded->height, dst, dstLines) <=
+        0) {
         return kJpegNoDestination;
     }
     if (!outFile.empty()) {

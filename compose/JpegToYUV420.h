@@ -11,13 +11,13 @@ namespace tavrin {
 // Result codes of JpegToYUV420.
 enum : int {
     kJpegMissing = -1,
-    kJpegTempOpen = -1000,   // kept for callers that test the full code set
-    kJpegHeader = -1001,     // the JPEG bytes could not be read
+    kJpegTempOpen = -1000, // kept for callers that test the full code set
+    kJpegHeader = -1001,   // the JPEG bytes could not be read
     kJpegNoContainer = -1002,
     kJpegNoStream = -1003,
-    kJpegNoCodec = -1004,    // no MJPEG decoder in the libraries
-    kJpegOpenRead = -1005,   // the decoder could not be opened
-    kJpegNoPicture = -1006,  // the bytes did not decode to a picture
+    kJpegNoCodec = -1004,   // no MJPEG decoder in the libraries
+    kJpegOpenRead = -1005,  // the decoder could not be opened
+    kJpegNoPicture = -1006, // the bytes did not decode to a picture
     kJpegNoDestination = -1007,
 };
 

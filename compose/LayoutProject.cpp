@@ -2,13 +2,12 @@
 
 #include "compose/JpegToYUV420.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <climits>
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 
 namespace tavrin {
@@ -206,7 +205,9 @@ bool ReadPlan(const Json& doc, const std::string& workPath, TParsedPlan& plan) {
 
 } // namespace
 
-std::string PlanTimeNow() { return FormatLocalTime("%Y-%m-%d %H:%M:%S"); }
+std::string PlanTimeNow() {
+    return FormatLocalTime("%Y-%m-%d %H:%M:%S");
+}
 
 int TLayoutProject::newProject(int32_t userid, const std::string& sProjectName,
                                const std::string& sFileName) {
@@ -271,20 +272,29 @@ int TLayoutProject::saveProject() {
     doc["rtmp"] = rP.rtmp;
     Json images = Json::array();
     for (const rImage& image : rI) {
-        images.push_back({{"id", image.id}, {"name", image.name},
-                          {"filename", FileNamePart(image.filename)}});
+        images.push_back(
+            {{"id", image.id}, {"name", image.name}, {"filename", FileNamePart(image.filename)}});
     }
     doc["image"] = std::move(images);
     Json rects = Json::array();
     for (const rRectangle& r : rR) {
-        rects.push_back({{"id", r.id}, {"name", r.name}, {"x", r.rect.left}, {"y", r.rect.top},
-                         {"w", r.rect.width}, {"h", r.rect.height}});
+        rects.push_back({{"id", r.id},
+                         {"name", r.name},
+                         {"x", r.rect.left},
+                         {"y", r.rect.top},
+                         {"w", r.rect.width},
+                         {"h", r.rect.height}});
     }
     doc["rectangle"] = std::move(rects);
     Json styles = Json::array();
     for (const rFontStyle& f : rF) {
-        styles.push_back({{"id", f.id}, {"name", f.name}, {"font", f.font}, {"color", f.color},
-                          {"size", f.size}, {"x", f.x}, {"y", f.y}});
+        styles.push_back({{"id", f.id},
+                          {"name", f.name},
+                          {"font", f.font},
+                          {"color", f.color},
+                          {"size", f.size},
+                          {"x", f.x},
+                          {"y", f.y}});
     }
     doc["fontstyle"] = std::move(styles);
     Json scenes = Json::array();
@@ -309,11 +319,17 @@ int TLayoutProject::saveProject() {
         }
         Json texts = Json::array();
         for (const rText& t : scene.text) {
-            texts.push_back({{"id", t.id}, {"fontstyle", t.fontStyle}, {"name", t.name},
-                             {"x", t.x}, {"y", t.y}});
+            texts.push_back({{"id", t.id},
+                             {"fontstyle", t.fontStyle},
+                             {"name", t.name},
+                             {"x", t.x},
+                             {"y", t.y}});
         }
-        scenes.push_back({{"id", scene.id}, {"name", scene.name}, {"image", scene.image},
-                          {"rectangle", std::move(sceneRects)}, {"text", std::move(texts)}});
+        scenes.push_back({{"id", scene.id},
+                          {"name", scene.name},
+                          {"image", scene.image},
+                          {"rectangle", std::move(sceneRects)},
+                          {"text", std::move(texts)}});
     }
     doc["sence"] = std::move(scenes);
 

@@ -102,9 +102,13 @@ int TAVMaker::GetAVCounterThisperiod(int& VCount, int& ACount) {
     return VCount + ACount;
 }
 
-bool TAVMaker::GetCycle() const { return Native_Mp4 ? Native_Mp4->GetCycle() : false; }
+bool TAVMaker::GetCycle() const {
+    return Native_Mp4 ? Native_Mp4->GetCycle() : false;
+}
 
-bool TAVMaker::SetCycle(bool bCycle) { return Native_Mp4 ? Native_Mp4->SetCycle(bCycle) : false; }
+bool TAVMaker::SetCycle(bool bCycle) {
+    return Native_Mp4 ? Native_Mp4->SetCycle(bCycle) : false;
+}
 
 void TAVMaker::GetCurrentPos(int& CurrentSec, int& TotalSec) {
     CurrentSec = TotalSec = 0;
@@ -119,7 +123,9 @@ void TAVMaker::SetCurrentPos(int nSec) {
     }
 }
 
-bool TAVMaker::setPause() { return Native_Mp4 ? Native_Mp4->SetPause() : false; }
+bool TAVMaker::setPause() {
+    return Native_Mp4 ? Native_Mp4->SetPause() : false;
+}
 
 void TAVMaker::Destroy() {
     Terminate();

@@ -18,7 +18,9 @@ enum : uint8_t {
 };
 
 // Types 4 to 8 are local sources (only 4, 5 and 6 have producers).
-inline bool IsLocalDevice(int nType) { return nType >= 4 && nType <= 8; }
+inline bool IsLocalDevice(int nType) {
+    return nType >= 4 && nType <= 8;
+}
 
 struct TClientInfo {
     bool bConnectOK = false;

@@ -13,7 +13,9 @@ namespace {
 
 constexpr size_t kMaxSpare = 64;
 
-bool IsAudioType(uint8_t nType) { return nType < kFrameH264; }
+bool IsAudioType(uint8_t nType) {
+    return nType < kFrameH264;
+}
 
 } // namespace
 
@@ -245,8 +247,8 @@ void TClientThread::VideoPath(const uint8_t* data, int nType, int nSize) {
     const bool cut = bCut;
     if (nIndex >= 1) {
         DecodeVideo.SetClipWH(dstW, dstH, sws);
-        if (DecodeVideo.GetFrame_includeClip(!cut, data, nSize, POutFrame, pFrameYUV_Clip,
-                                             nType) == 0) {
+        if (DecodeVideo.GetFrame_includeClip(!cut, data, nSize, POutFrame, pFrameYUV_Clip, nType) ==
+            0) {
             return;
         }
         if (cut && bMoveRect) {

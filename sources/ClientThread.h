@@ -24,8 +24,8 @@ class TClientThread : public TThread {
 public:
     // The queue's bound: a source that floods it loses whole groups of
     // pictures (and the sound between them) instead of exhausting memory.
-    static constexpr int kMaxQueuedVideo = 250;        // ten seconds at 25 fps
-    static constexpr int kMaxQueuedAudio = 1000;       // about twenty seconds
+    static constexpr int kMaxQueuedVideo = 250;  // ten seconds at 25 fps
+    static constexpr int kMaxQueuedAudio = 1000; // about twenty seconds
     static constexpr size_t kMaxQueuedBytes = 64u << 20;
 
     TClientThread() = default;

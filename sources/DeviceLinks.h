@@ -23,10 +23,10 @@ public:
     int pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch, const SDL_Rect* CutArea,
                   const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,
                   const rAudioChannel* pAudioVolume) override {
-        return manager_ == nullptr ? -1
-                                   : manager_->pushFrame(nPort, Frame_pixels, Frame_pitch, CutArea,
-                                                         TestCutArea, TestCutArea_Adjust,
-                                                         pAudioVolume);
+        return manager_ == nullptr
+                   ? -1
+                   : manager_->pushFrame(nPort, Frame_pixels, Frame_pitch, CutArea, TestCutArea,
+                                         TestCutArea_Adjust, pAudioVolume);
     }
 
 private:

@@ -35,7 +35,8 @@ public:
     // chroma following). Rectangles may be null.
     virtual int pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch,
                           const SDL_Rect* CutArea, const SDL_Rect* TestCutArea,
-                          const SDL_Rect* TestCutArea_Adjust, const rAudioChannel* pAudioVolume) = 0;
+                          const SDL_Rect* TestCutArea_Adjust,
+                          const rAudioChannel* pAudioVolume) = 0;
 };
 
 class IMonitorLink {

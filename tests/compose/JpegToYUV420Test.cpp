@@ -18,7 +18,8 @@ TEST(JpegToYUV420, DecodesToTheExactSizeInBufferAndFile) {
     const std::string jpg = dir.File("in.jpg");
     ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i color=c=white:s=300x200 "
                           "-vf \"drawbox=x=0:y=0:w=150:h=200:color=black:t=fill\" "
-                          "-frames:v 1 '" + jpg + "'"));
+                          "-frames:v 1 '" +
+                          jpg + "'"));
     const int w = 640;
     const int h = 360;
     std::vector<uint8_t> buf(size_t(w) * h * 3 / 2, 0);

@@ -6,7 +6,7 @@ set -euo pipefail
 BIN=$1
 HERE=$(cd "$(dirname "$0")" && pwd)
 CLI=$BIN/tavrin-cli
-WORK=$(mktemp -d)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-e2e-record.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 SECONDS_TO_RECORD=${SECONDS_TO_RECORD:-20}

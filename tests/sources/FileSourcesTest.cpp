@@ -1,13 +1,12 @@
-#include "sources/AVMaker.h"
-#include "sources/Native_Image.h"
-#include "sources/Native_Mp4.h"
-
 #include "base/GloTimer.h"
 #include "base/MediaFrame.h"
 #include "base/Message.h"
 #include "base/Thread.h"
 #include "decode/DecodeAudio.h"
 #include "output/Adts.h"
+#include "sources/AVMaker.h"
+#include "sources/Native_Image.h"
+#include "sources/Native_Mp4.h"
 #include "sources/SilentAAC.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/FakeLinks.h"
@@ -25,10 +24,10 @@ using Records = std::vector<std::vector<uint8_t>>;
 // Three seconds of 25 fps H.264 with a tone.
 std::string MakeMovie(const test::TempDir& dir, const std::string& name, const std::string& audio) {
     const std::string path = dir.File(name);
-    const bool ok = test::Run(
-        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=320x240:r=25 -f lavfi "
-        "-i sine=f=440:r=48000 -t 3 -c:v libx264 -g 25 -pix_fmt yuv420p " + audio +
-        " '" + path + "'");
+    const bool ok =
+        test::Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=320x240:r=25 -f lavfi "
+                  "-i sine=f=440:r=48000 -t 3 -c:v libx264 -g 25 -pix_fmt yuv420p " +
+                  audio + " '" + path + "'");
     return ok ? path : std::string();
 }
 
@@ -245,7 +244,8 @@ TEST_F(FileSourcesTest, MissingOrUnsuitableFilesAreRefused) {
     EXPECT_EQ(missing.initialize(dir.File("none.mp4")), -1);
     const std::string silent = dir.File("silent.mp4");
     ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=160x120:r=25 -t 1 "
-                          "-c:v libx264 '" + silent + "'"));
+                          "-c:v libx264 '" +
+                          silent + "'"));
     TNative_Mp4 noAudio;
     EXPECT_EQ(noAudio.initialize(silent), -3);
 }
@@ -254,7 +254,8 @@ TEST_F(FileSourcesTest, ImageWithoutMp3RepeatsOneCachedGroupWithSilence) {
     TMessageRecorder messages;
     const std::string jpg = dir.File("p.jpg");
     ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=640x360 "
-                          "-frames:v 1 '" + jpg + "'"));
+                          "-frames:v 1 '" +
+                          jpg + "'"));
     TNative_Image image;
     ASSERT_EQ(image.initialize(jpg, ""), 0);
     ASSERT_EQ(image.ReadChunk(), 0);

@@ -1,6 +1,5 @@
-#include "sources/ClientThread.h"
-
 #include "base/GloTimer.h"
+#include "sources/ClientThread.h"
 #include "tests/sources/FakeLinks.h"
 #include "tests/support/TestMedia.h"
 
