@@ -578,7 +578,13 @@ int TLayoutProject::copyLayout(int32_t Layoutid) {
 int TLayoutProject::loadImageYUV(const std::string& filename,
                                  std::shared_ptr<std::vector<uint8_t>>& pImage) {
     pImage = std::make_shared<std::vector<uint8_t>>(kPlanPictureBytes);
-    return JpegToYUV420(filename, "", pImage->data(), kPlanHeight, kPlanWidth) == 0 ? 0 : -2;
+    if (JpegToYUV420(filename, "", pImage->data(), kPlanHeight, kPlanWidth) != 0) {
+        // No picture rather than an undefined one: drawers skip a null
+        // background, and a plan naming many unreadable files costs nothing.
+        pImage.reset();
+        return -2;
+    }
+    return 0;
 }
 
 void TLayoutProject::clearProject() {

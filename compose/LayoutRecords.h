@@ -47,7 +47,7 @@ struct rImage {
     std::string name;
     std::string filename; // full path in memory, file name only on disk
     // 1920 x 1080 YUV420P picture owned by the model; null while the image
-    // has no file. After a failed decode it exists but holds no picture.
+    // has no file or its file could not be decoded.
     std::shared_ptr<std::vector<uint8_t>> pImage;
 };
 

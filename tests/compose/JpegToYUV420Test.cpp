@@ -1,4 +1,5 @@
 #include "compose/JpegToYUV420.h"
+#include "compose/LayoutProject.h"
 
 #include "base/Message.h"
 #include "tests/base/TempDir.h"
@@ -44,6 +45,42 @@ TEST(JpegToYUV420, MissingAndBrokenFilesFail) {
     test::WriteFile(dir.File("bad.jpg"), "this is not a jpeg at all");
     EXPECT_EQ(JpegToYUV420(dir.File("bad.jpg"), "", buf.data(), 64, 64), kJpegNoPicture);
     EXPECT_EQ(messages.Messages().size(), 1u);
+}
+
+// The plan model decodes a background when its file changes, not when only
+// its name does; a reload finds the JPEG next to the plan.
+TEST(JpegToYUV420, PlanBackgroundsDecodeOnFileChangeOnly) {
+    test::TempDir dir;
+    TMessageRecorder messages;
+    for (const char* colour : {"white", "black"}) {
+        ASSERT_TRUE(test::Run(std::string("ffmpeg -nostdin -v error -y -f lavfi -i color=c=") +
+                              colour + ":s=320x180 -frames:v 1 '" + dir.File(colour) + ".jpg'"));
+    }
+    TLayoutProject project;
+    project.newProject(1, "P", dir.File("plan.kvx"));
+    rImage image;
+    image.filename = dir.File("white.jpg");
+    ASSERT_EQ(project.newItem(kItemImage, &image), 1);
+    const auto white = project.Images()[0].pImage;
+    ASSERT_NE(white, nullptr);
+    EXPECT_EQ(white->size(), kPlanPictureBytes);
+    EXPECT_NEAR((*white)[kPlanWidth * 540 + 960], 235, 4);
+
+    rImage renamed = project.Images()[0];
+    renamed.name = "renamed";
+    ASSERT_EQ(project.modifyItem(kItemImage, &renamed), 1);
+    EXPECT_EQ(project.Images()[0].pImage, white) << "a new name keeps the picture";
+    renamed.filename = dir.File("black.jpg");
+    project.modifyItem(kItemImage, &renamed);
+    ASSERT_NE(project.Images()[0].pImage, nullptr);
+    EXPECT_NEAR((*project.Images()[0].pImage)[kPlanWidth * 540 + 960], 16, 4);
+
+    ASSERT_EQ(project.saveProject(), 0);
+    TLayoutProject reloaded;
+    ASSERT_EQ(reloaded.loadProject(dir.File("plan.kvx")), 0);
+    EXPECT_EQ(reloaded.Images().at(0).filename, dir.File("black.jpg"));
+    ASSERT_NE(reloaded.Images()[0].pImage, nullptr);
+    EXPECT_TRUE(messages.Messages().empty());
 }
 
 } // namespace
