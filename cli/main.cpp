@@ -49,6 +49,9 @@ const TCliCommand kCommands[] = {
      RunRecord},
     {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
      "list the frames of one block of a recorded lesson", RunFrames},
+    {"push-test", "--rtmp URL [--seconds N] [--resolution 720|1080] [--bitrate K] [--name TEXT]",
+     "push a moving test picture with a tone and the caption through the programme pipeline",
+     RunPushTest},
 };
 
 void PrintCommand(const TCliCommand& c) {

@@ -1,5 +1,7 @@
 #include "compose/CombineOut.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/imgutils.h>
 }
@@ -47,7 +49,7 @@ int TCombineOut::initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVW
         size_t(av_image_get_buffer_size(AV_PIX_FMT_YUV420P, nYUVWidth, nYUVHeight, 1)), 0);
     pFrame.reset(av_frame_alloc());
     if (!pFrame || pFrameBuffer.empty()) {
-        return -1;
+        return kNoPipeline;
     }
     pFrame->format = AV_PIX_FMT_YUV420P;
     pFrame->width = nYUVWidth;
@@ -64,7 +66,7 @@ int TCombineOut::initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVW
     }
     if (CombineVideo.initialize(nYUVWidth, nYUVHeight) != 0 ||
         EncodeVideo.initialize(nYUVWidth, nYUVHeight, nBitrate, false) != 0) {
-        return -1;
+        return kNoPipeline;
     }
     Disp = disp;
     nDispPort = Disp != nullptr ? Disp->createNewPort(xHandle, nYUVWidth, nYUVHeight, xr) : -1;
@@ -82,12 +84,36 @@ bool TCombineOut::TickDue(uint32_t now, uint32_t& last) {
 
 void TCombineOut::Execute() {
     uint32_t last = 0;
+    bool started = false;
     while (!Terminated()) {
         SleepMs(2);
         const uint32_t now = GetGlobeCount();
-        if (TickDue(now, last)) {
-            Tick(now);
+        const uint32_t due = last + kTickMs;
+        if (!TickDue(now, last)) {
+            continue;
         }
+        if (started) {
+            const uint32_t late = now - due;
+            std::lock_guard<std::mutex> lock(FStatsLock);
+            latenessRing[nTicks % kLatenessKept] = uint16_t(std::min<uint32_t>(late, 65535));
+            ++nTicks;
+            if (late > kResyncMs - kTickMs) {
+                nMissedTicks += late / kTickMs;
+            }
+        }
+        started = true;
+        Tick(now);
+    }
+}
+
+void TCombineOut::GetTickStats(TTickStats& stats) {
+    std::lock_guard<std::mutex> lock(FStatsLock);
+    stats.ticks = nTicks;
+    stats.missed = nMissedTicks;
+    const size_t kept = size_t(std::min<uint64_t>(nTicks, kLatenessKept));
+    stats.lateness.resize(kept);
+    for (size_t i = 0; i < kept; ++i) {
+        stats.lateness[i] = latenessRing[(nTicks - kept + i) % kLatenessKept];
     }
 }
 

@@ -29,6 +29,8 @@ class TSaveAV;
 
 class TCombineOut : public TThread {
 public:
+    static constexpr int kNoPipeline = -2;
+
     TCombineOut() = default;
     ~TCombineOut() override;
 
@@ -39,7 +41,8 @@ public:
     // Builds the canvas, the programme encoder (nBitrate bit/s, high
     // profile), the caption for lesson l (none when l is null) and the
     // programme preview port on xHandle (offscreen without one). Returns the
-    // preview port, or -1 when the canvas or the encoder cannot be made.
+    // preview port, -1 when there is none (no display manager given), or
+    // kNoPipeline when the canvas or the encoder cannot be made.
     int initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVWidth, int nYUVHeight,
                    int64_t nBitrate, const SDL_Rect& xr, const TLessionInfo* l);
 
@@ -64,6 +67,16 @@ public:
     static bool TickDue(uint32_t now, uint32_t& last);
     // One tick of the loop; public so that tests can drive ticks exactly.
     void Tick(uint32_t now);
+
+    // How punctual the ticks were: lateness of each tick after its due time
+    // (the last kLatenessKept ticks) and ticks dropped by resynchronising.
+    static constexpr size_t kLatenessKept = 8192;
+    struct TTickStats {
+        uint64_t ticks = 0;
+        uint64_t missed = 0;
+        std::vector<uint16_t> lateness; // milliseconds, oldest first
+    };
+    void GetTickStats(TTickStats& stats);
 
     int PreviewPort() const { return nDispPort; }
     // The programme picture of the last tick (W x H YUV420P, one buffer).
@@ -97,6 +110,11 @@ private:
     TSaveAV* Recorder = nullptr;
     std::vector<uint8_t> unit; // the encoded picture, reused every tick
     bool first = true;
+
+    std::mutex FStatsLock;
+    std::vector<uint16_t> latenessRing = std::vector<uint16_t>(kLatenessKept);
+    uint64_t nTicks = 0;
+    uint64_t nMissedTicks = 0;
 };
 
 } // namespace tavrin
