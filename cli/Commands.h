@@ -30,6 +30,7 @@ int RunPrepare(const TCliArgs& args);
 int RunInfo(const TCliArgs& args);
 int RunCut(const TCliArgs& args);
 int RunFrames(const TCliArgs& args);
+int RunRecord(const TCliArgs& args);
 int RunPushTest(const TCliArgs& args);
 
 } // namespace tavrin::cli

@@ -56,4 +56,9 @@ inline bool IsNetworkDevice(uint8_t nType) {
     return nType >= kDeviceDesktop && nType <= kDevicePhoneAlt;
 }
 
+// Types 4 to 8 are local sources (only 4, 5 and 6 have producers).
+inline bool IsLocalDevice(int nType) {
+    return nType >= 4 && nType <= 8;
+}
+
 } // namespace tavrin
