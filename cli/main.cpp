@@ -43,6 +43,10 @@ const TCliCommand kCommands[] = {
      "clear all delete marks and/or toggle blocks, then save the marks", RunCut},
     {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
      "list the frames of one block of a recorded lesson", RunFrames},
+    {"upload",
+     "--mp4 FILE --server HOST:PORT --live-id N --user U --token-file F [--live-type 1] "
+     "[--timeout S]",
+     "send an MP4 to the platform's media server as a live stream of the lesson", RunUpload},
 };
 
 void PrintCommand(const TCliCommand& c) {
