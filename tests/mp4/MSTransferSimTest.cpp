@@ -119,6 +119,28 @@ TEST_F(MSTransferSim, QueueIsSentBeforeTheEndAndLeavingWaitsForTheAnswer) {
     EXPECT_EQ(Stamps(sim->Frames()), expect);
 }
 
+TEST_F(MSTransferSim, LargeFramesToASlowServerArriveWhole) {
+    // The socket fills up, so messages go out in pieces: each must still
+    // arrive whole and in order.
+    Start({"--read-delay-ms", "2"});
+    ASSERT_EQ(Init(), 0);
+    std::vector<std::vector<uint8_t>> sent;
+    for (int i = 0; i < 300; ++i) {
+        sent.push_back(MakeFrame(i == 0 ? kFrameH264Key : kFrameH264, i, 60000 + size_t(i)));
+        ASSERT_EQ(transfer.AddFrame(sent.back()), 0);
+    }
+    transfer.endLive(true);
+    transfer.Start();
+    ASSERT_TRUE(WaitUntil([&] { return transfer.GetIfCanLeave(); }, 60000));
+    EXPECT_EQ(transfer.GetLastError(), 0);
+    EXPECT_EQ(sim->CountEvents("bad"), 0u);
+    const auto got = sim->Frames();
+    ASSERT_EQ(got.size(), sent.size());
+    for (size_t i = 0; i < sent.size(); ++i) {
+        ASSERT_EQ(got[i], sent[i]) << "frame " << i;
+    }
+}
+
 TEST_F(MSTransferSim, KeyFrameAfterTwoHundredFiftyQueuedRestartsTheQueue) {
     Start({});
     ASSERT_EQ(Init(), 0);

@@ -129,7 +129,8 @@ TEST_F(UploadSim, EveryFrameOfTheFileArrivesUnchanged) {
     Start();
     TParseMp4 up;
     ASSERT_EQ(Upload(mp4, sim->Port(), up), -1);
-    EXPECT_EQ(sim->Events().back().rfind("closed", 0), 0u);
+    EXPECT_EQ(sim->CountEvents("end"), 1u);
+    EXPECT_TRUE(sim->WaitForEvent("closed"));
 
     const auto frames = sim->Frames();
     EXPECT_EQ(up.GetTotalMp4Frames(), int(frames.size()));
