@@ -141,6 +141,22 @@ TEST_F(MSTransferSim, LargeFramesToASlowServerArriveWhole) {
     }
 }
 
+TEST_F(MSTransferSim, EndAtOnceSendsWhatIsQueuedWithoutTellingTheServer) {
+    Start({});
+    ASSERT_EQ(Init(), 0);
+    for (int i = 0; i < 3; ++i) {
+        transfer.AddFrame(MakeFrame(kFrameH264, i));
+    }
+    EXPECT_EQ(transfer.endLive(false), 1);
+    transfer.Start();
+    ASSERT_TRUE(WaitUntil([&] { return transfer.GetIfCanLeave(); }));
+    transfer.Destroy();
+    EXPECT_EQ(transfer.GetLastError(), 0) << "closing a finished live is no failure";
+    EXPECT_TRUE(sim->WaitForEvent("closed"));
+    EXPECT_EQ(sim->CountEvents("frame"), 3u);
+    EXPECT_EQ(sim->CountEvents("end"), 0u);
+}
+
 TEST_F(MSTransferSim, KeyFrameAfterTwoHundredFiftyQueuedRestartsTheQueue) {
     Start({});
     ASSERT_EQ(Init(), 0);
