@@ -34,7 +34,8 @@ std::vector<int64_t> Stamps(const std::vector<std::vector<uint8_t>>& frames) {
     for (const auto& f : frames) {
         TZeroMediaFrameHead h{};
         ReadMediaFrameHead(f, h);
-        out.push_back(h.PTS);
+        const int64_t pts = h.PTS; // copied out of the packed head
+        out.push_back(pts);
     }
     return out;
 }

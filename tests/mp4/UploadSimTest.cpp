@@ -55,10 +55,16 @@ Nals FrameNals(const std::vector<uint8_t>& frame) {
     return SplitNals(frame.data() + kMediaFrameHeadSize, frame.size() - kMediaFrameHeadSize);
 }
 
-TZeroMediaFrameHead Head(const std::vector<uint8_t>& frame) {
+int64_t Stamp(const std::vector<uint8_t>& frame) {
     TZeroMediaFrameHead h{};
     ReadMediaFrameHead(frame, h);
-    return h;
+    return h.PTS;
+}
+
+uint32_t PayloadSize(const std::vector<uint8_t>& frame) {
+    TZeroMediaFrameHead h{};
+    ReadMediaFrameHead(frame, h);
+    return h.nFrameSize;
 }
 
 void SplitByType(const std::vector<std::vector<uint8_t>>& frames,
@@ -141,18 +147,18 @@ TEST_F(UploadSim, EveryFrameOfTheFileArrivesUnchanged) {
         EXPECT_EQ(video[i][0], units[i][0]) << "type of picture " << i;
         EXPECT_EQ(FrameNals(video[i]), FrameNals(units[i])) << "payload of picture " << i;
         if (i > 0) {
-            EXPECT_EQ(Head(video[i]).PTS - Head(video[i - 1]).PTS, 40000) << i;
+            EXPECT_EQ(Stamp(video[i]) - Stamp(video[i - 1]), 40000) << i;
         }
     }
     // Raw AAC in the MP4 gets back exactly the ADTS header it had.
     ASSERT_EQ(audio.size(), adts.size());
     for (size_t i = 0; i < adts.size(); ++i) {
-        ASSERT_EQ(Head(audio[i]).nFrameSize, Head(adts[i]).nFrameSize) << i;
+        ASSERT_EQ(PayloadSize(audio[i]), PayloadSize(adts[i])) << i;
         EXPECT_TRUE(std::equal(audio[i].begin() + kMediaFrameHeadSize, audio[i].end(),
                                adts[i].begin() + kMediaFrameHeadSize))
             << "audio frame " << i;
         if (i > 0) {
-            const int64_t step = Head(audio[i]).PTS - Head(audio[i - 1]).PTS;
+            const int64_t step = Stamp(audio[i]) - Stamp(audio[i - 1]);
             EXPECT_TRUE(step == 21333 || step == 21334) << i << ": " << step;
         }
     }
@@ -183,7 +189,7 @@ TEST_F(UploadSim, KeyFramesOfAPlainMp4AreTypedKeyAndAudioGetsAdts) {
         EXPECT_EQ(p[0], 0xFF);
         EXPECT_EQ(p[1], 0xF1);
         EXPECT_EQ(p[2], 0x40 + 4 * 4) << "44,100 Hz is index 4";
-        EXPECT_EQ(length, Head(a).nFrameSize) << "the length counts the header";
+        EXPECT_EQ(length, PayloadSize(a)) << "the length counts the header";
     }
 }
 
