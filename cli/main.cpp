@@ -52,6 +52,10 @@ const TCliCommand kCommands[] = {
     {"push-test", "--rtmp URL [--seconds N] [--resolution 720|1080] [--bitrate K] [--name TEXT]",
      "push a moving test picture with a tone and the caption through the programme pipeline",
      RunPushTest},
+    {"upload",
+     "--mp4 FILE --server HOST:PORT --live-id N --user U --token-file F [--live-type 1] "
+     "[--timeout S]",
+     "send an MP4 to the platform's media server as a live stream of the lesson", RunUpload},
 };
 
 void PrintCommand(const TCliCommand& c) {
