@@ -30,5 +30,6 @@ int RunPrepare(const TCliArgs& args);
 int RunInfo(const TCliArgs& args);
 int RunCut(const TCliArgs& args);
 int RunFrames(const TCliArgs& args);
+int RunMp4(const TCliArgs& args);
 
 } // namespace tavrin::cli

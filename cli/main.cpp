@@ -43,6 +43,14 @@ const TCliCommand kCommands[] = {
      "clear all delete marks and/or toggle blocks, then save the marks", RunCut},
     {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
      "list the frames of one block of a recorded lesson", RunFrames},
+    {"mp4",
+     "--lesson ID [--root DIR] [--user ID] [--mode 0|1|2] [--size 1280x720|1920x1080] "
+     "[--bitrate K] [--cards standard|image|none] [--head-seconds N] [--tail-seconds N] "
+     "[--name ..] [--subject ..] [--grade ..] [--version ..] [--school ..] [--teacher ..] "
+     "[--maker TEXT] [--date YYYY-MM-DD] [--head-image JPG] [--tail-image JPG] "
+     "[--audio-offset MS] [--out FILE]",
+     "make the MP4 of a recorded lesson (kept blocks, title and tail cards), with a progress bar",
+     RunMp4},
 };
 
 void PrintCommand(const TCliCommand& c) {
