@@ -6,10 +6,10 @@
 namespace tavrin {
 
 struct rAudioChannel {
-    uint16_t L = 0;            // level of the left channel
-    uint16_t R = 0;            // level of the right channel
-    bool bMainAudioCH = false; // this channel's audio is the programme's audio
-    int32_t nPosition = 0;
+    uint16_t L = 0;            // left level (0..100 when drawn by a display port)
+    uint16_t R = 0;            // right level
+    bool bMainAudioCH = false; // this channel's sound is the programme's sound
+    int32_t nPosition = 0;     // 1: bars on the left edge instead of the right
 };
 
 } // namespace tavrin

@@ -51,6 +51,9 @@ const TCliCommand kCommands[] = {
      "[--audio-offset MS] [--out FILE]",
      "make the MP4 of a recorded lesson (kept blocks, title and tail cards), with a progress bar",
      RunMp4},
+    {"push-test", "--rtmp URL [--seconds N] [--resolution 720|1080] [--bitrate K] [--name TEXT]",
+     "push a moving test picture with a tone and the caption through the programme pipeline",
+     RunPushTest},
 };
 
 void PrintCommand(const TCliCommand& c) {

@@ -175,6 +175,26 @@ void TRtmpSend::ClearToSecondKey() {
     Trace("clear not all =" + std::to_string(second));
 }
 
+void TRtmpSend::SkipToKeyFrame() {
+    // A new connection is a new stream for the server: it must begin with a
+    // key picture, or its recording and its players start with garbage.
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    size_t drop = 0;
+    while (drop < pLink.size() && FrameType(pLink[drop]) != kFrameH264Key) {
+        ++drop;
+    }
+    if (drop == pLink.size()) {
+        bNeedIFrame = true; // the next key picture queued starts the stream
+    }
+    for (size_t i = 0; i < drop; ++i) {
+        if (freeBlocks.size() < kFreeBlockLimit) {
+            freeBlocks.push_back(std::move(pLink.front()));
+        }
+        pLink.pop_front();
+    }
+    nThrowFrames += uint32_t(drop);
+}
+
 int TRtmpSend::refreshURL(const std::string& l_rtmpURL) {
     std::lock_guard<std::mutex> lock(FSetLock);
     if (l_rtmpURL != rtmpURL) {
@@ -397,6 +417,9 @@ void TRtmpSend::Execute() {
             if (holding) {
                 holding = false; // the frame the old connection could not take
                 ++nThrowFrames;
+            }
+            if (nErrorCode == kConnectOK) {
+                SkipToKeyFrame();
             }
             fresh = true; // the next frame is a new one, whatever happened to the held one
             Trace("RTMPIniOK");

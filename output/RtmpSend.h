@@ -59,6 +59,7 @@ private:
     int WriteFrame(const std::vector<uint8_t>& frame, bool fresh);
     void ClearAll();                  // under FFrameLock
     void ClearToSecondKey();          // under FFrameLock
+    void SkipToKeyFrame();            // takes FFrameLock
     std::vector<uint8_t> TakeBlock(); // a recycled frame buffer
     static int InterruptRTMPIO(void* opaque);
     void BeginBlockingCall(uint32_t limitMs);

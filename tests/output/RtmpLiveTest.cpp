@@ -152,14 +152,15 @@ TEST(RtmpLive, ServerRestartIsFollowedByANewConnection) {
         ASSERT_TRUE(WaitSent(sender, 50, 20000));
     } // the server goes away mid-lesson
 
-    // Frames keep coming while nobody listens; a new server on the same
-    // address gets them after the sender's next attempt.
-    Queue(sender, video);
+    // Frames keep coming while nobody listens, the group in progress
+    // included; a new server on the same address gets them after the
+    // sender's next attempt, starting at a key picture.
+    Queue(sender, std::vector<std::vector<uint8_t>>(video.begin() + 5, video.end()));
     ::mkdir(dir.File("second").c_str(), 0777);
     test::NginxRtmp second(dir.File("second"), port);
     ASSERT_TRUE(second.Listening());
     Queue(sender, video);
-    EXPECT_TRUE(WaitSent(sender, 150, 20000));
+    EXPECT_TRUE(WaitSent(sender, 145, 20000));
     TClientSendInfo info;
     sender.GetClientInfo(info);
     EXPECT_GE(info.nReconnectCount, 2u);
@@ -171,6 +172,11 @@ TEST(RtmpLive, ServerRestartIsFollowedByANewConnection) {
                                         second.Recording("x") + "'");
     ASSERT_FALSE(packets.empty());
     EXPECT_GE(std::stoi(packets), 25) << packets;
+    // The new stream begins on a key picture.
+    const std::string flags = Capture("ffprobe -v error -select_streams v -read_intervals %+#1 "
+                                      "-show_entries packet=flags -of csv=p=0 '" +
+                                      second.Recording("x") + "'");
+    EXPECT_EQ(flags.substr(0, 1), "K") << flags;
 }
 
 TEST(RtmpLive, UnreachableServerIsRetriedEverySecond) {

@@ -76,8 +76,8 @@ void PushSecond(TSaveAV& rec, uint32_t& seq) {
     }
 }
 
-TReadBack ReadAll(TReadAV& reader, bool bIncludeDelete) {
-    TReadBack back;
+TStoreReadBack ReadAll(TReadAV& reader, bool bIncludeDelete) {
+    TStoreReadBack back;
     std::vector<uint8_t> data;
     int size = 0, type = 0, block = 0;
     while (reader.GetFrame(data, size, type, block, bIncludeDelete) >= 0) {

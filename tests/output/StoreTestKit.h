@@ -25,7 +25,7 @@ int64_t CheckFrame(uint8_t type, const std::vector<uint8_t>& payload);
 // interleaved as the output pipeline hands them over. seq counts on.
 void PushSecond(TSaveAV& rec, uint32_t& seq);
 
-struct TReadBack {
+struct TStoreReadBack {
     struct Item {
         int type;
         int block;
@@ -37,7 +37,7 @@ struct TReadBack {
 };
 
 // Every frame the reader hands out until it reports the end.
-TReadBack ReadAll(TReadAV& reader, bool bIncludeDelete);
+TStoreReadBack ReadAll(TReadAV& reader, bool bIncludeDelete);
 
 // A block entry copied out of the packed record, so that tests can bind
 // its fields to references.

@@ -1,0 +1,271 @@
+#include "compose/CombineOut.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+#include "base/GetLessionInfo.h"
+#include "base/GloTimer.h"
+#include "base/MediaFrame.h"
+#include "decode/DispManager.h"
+#include "output/RtmpSend.h"
+#include "output/SaveAV.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr uint32_t kTickMs = 40;
+constexpr uint32_t kResyncMs = 100;    // more than 60 ms late: drop the missed ticks
+constexpr uint32_t kAudioGateMs = 200; // recording needs main-channel sound this recent
+constexpr int kLayoutHoldTicks = 2;    // ticks the old picture stays after a layout change
+
+} // namespace
+
+TCombineOut::~TCombineOut() {
+    Terminate();
+    WaitFor();
+}
+
+void TCombineOut::SetOutputs(TRtmpSend* sender, TSaveAV* recorder) {
+    Sender = sender;
+    Recorder = recorder;
+}
+
+int TCombineOut::initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVWidth,
+                            int nYUVHeight, int64_t nBitrate, const SDL_Rect& xr,
+                            const TLessionInfo* l) {
+    bCapture = false;
+    {
+        std::lock_guard<std::mutex> lock(FLevelLock);
+        AudioChannel = rAudioChannel();
+    }
+    nCombine_Delay = 0;
+    NewPeriod();
+
+    pFrameBuffer.assign(
+        size_t(av_image_get_buffer_size(AV_PIX_FMT_YUV420P, nYUVWidth, nYUVHeight, 1)), 0);
+    pFrame.reset(av_frame_alloc());
+    if (!pFrame || pFrameBuffer.empty()) {
+        return kNoPipeline;
+    }
+    pFrame->format = AV_PIX_FMT_YUV420P;
+    pFrame->width = nYUVWidth;
+    pFrame->height = nYUVHeight;
+    av_image_fill_arrays(pFrame->data, pFrame->linesize, pFrameBuffer.data(), AV_PIX_FMT_YUV420P,
+                         nYUVWidth, nYUVHeight, 1);
+
+    if (l != nullptr) {
+        TGetLessionInfo names;
+        std::string caption;
+        names.Get_WaterMark_inCapture(*l, nYUVWidth == 1280 ? 0 : 1, caption);
+        Filter = std::make_unique<TAVFilter>();
+        Filter->initialize(caption, nYUVWidth, nYUVHeight);
+    }
+    if (CombineVideo.initialize(nYUVWidth, nYUVHeight) != 0 ||
+        EncodeVideo.initialize(nYUVWidth, nYUVHeight, nBitrate, false) != 0) {
+        return kNoPipeline;
+    }
+    Disp = disp;
+    nDispPort = Disp != nullptr ? Disp->createNewPort(xHandle, nYUVWidth, nYUVHeight, xr) : -1;
+    return nDispPort;
+}
+
+bool TCombineOut::TickDue(uint32_t now, uint32_t& last) {
+    const int32_t since = int32_t(now - last);
+    if (since < int32_t(kTickMs)) {
+        return false;
+    }
+    last = since > int32_t(kResyncMs) ? now : last + kTickMs;
+    return true;
+}
+
+void TCombineOut::Execute() {
+    uint32_t last = 0;
+    while (!Terminated()) {
+        SleepMs(2);
+        const uint32_t now = GetGlobeCount();
+        if (TickDue(now, last)) {
+            Tick(now);
+        }
+    }
+}
+
+void TCombineOut::Tick(uint32_t now) {
+    if (!pFrame) {
+        return;
+    }
+    // After a layout change the programme repeats its last picture while
+    // the channels start delivering at their new sizes.
+    if (nCombine_Delay > 0 && !first) {
+        --nCombine_Delay;
+    } else {
+        CombineVideo.Lock();
+        CombineVideo.GetFrame(pFrame.get());
+        CombineVideo.UnLock();
+        first = false;
+        nCombine_Delay = 0;
+    }
+
+    if (Disp != nullptr && nDispPort >= 0) {
+        rAudioChannel levels;
+        {
+            std::lock_guard<std::mutex> lock(FLevelLock);
+            AudioChannel.bMainAudioCH = false;
+            AudioChannel.nPosition = 1;
+            levels = AudioChannel;
+        }
+        Disp->pushFrame(nDispPort, pFrame->data[0], pFrame->linesize[0], nullptr, nullptr, nullptr,
+                        &levels);
+    }
+    ++nVideoCounter;
+
+    const bool record = bCapture && int32_t(now - nLastAudioIn) < int32_t(kAudioGateMs);
+    TRtmpSend* sender = Sender;
+    if (sender == nullptr && !record) {
+        return; // nobody takes the picture: nothing is encoded
+    }
+
+    // A picture the caption filter did not deliver goes out without caption
+    // rather than not at all.
+    const AVFrame* picture = pFrame.get();
+    AVFrame* captioned = nullptr;
+    if (Filter && Filter->PushFrame(pFrame.get(), captioned) == 0 && captioned != nullptr) {
+        picture = captioned;
+    }
+    int type = 0;
+    const int size = EncodeVideo.GetPackage(picture, unit, type);
+    if (captioned != nullptr) {
+        av_frame_unref(captioned);
+    }
+    if (size <= 0) {
+        return;
+    }
+    if (sender != nullptr) {
+        const TZeroMediaFrameHead head{uint8_t(type), uint32_t(size), LocalWallClockMicros()};
+        sender->addPackage_IncludeHead(head, unit.data());
+    }
+    if (record && Recorder != nullptr) {
+        Recorder->PushH264(unit.data(), size, type);
+    }
+}
+
+int TCombineOut::PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex) {
+    return CombineVideo.PushYUVtoCombine(PYUVData, nPort, nCount, nIndex);
+}
+
+int TCombineOut::GetIfNeedPushYUV_EX(int nPort, SwsContext*& PSWS, int& DstW, int& DstH,
+                                     int& nCount) {
+    std::lock_guard<std::mutex> lock(FComLock);
+    return CombineVideo.GetSlotSize(nPort, PSWS, DstW, DstH, nCount);
+}
+
+int TCombineOut::SetCombinePorts(const int32_t* portsArr, int nPortCounts) {
+    std::lock_guard<std::mutex> lock(FComLock);
+    const int result = CombineVideo.SetCombinePorts(portsArr, nPortCounts);
+    nCombine_Delay = kLayoutHoldTicks;
+    return result;
+}
+
+int TCombineOut::GetCombinePorts(std::vector<int32_t>& portsArr) {
+    std::lock_guard<std::mutex> lock(FComLock);
+    const int32_t* ports = nullptr;
+    const int count = CombineVideo.GetCombinePorts(ports);
+    portsArr.assign(ports, ports + (count > 0 ? count : 0));
+    return count;
+}
+
+int TCombineOut::SetCombArea_EX(const TCombArea_Ext& p) {
+    std::lock_guard<std::mutex> lock(FComLock);
+    CombineVideo.SetCombArea_Ext(p);
+    nCombine_Delay = kLayoutHoldTicks;
+    return 0;
+}
+
+void TCombineOut::SetOneCHFullScreen(bool bFullScreen) {
+    CombineVideo.SetOneCHFullScreen(bFullScreen);
+}
+
+int TCombineOut::LoadYUVBikImage(const std::string& sFile) {
+    return CombineVideo.LoadYUVBikImage(sFile);
+}
+
+int TCombineOut::SetMainPortForAudio(int nPort) {
+    MainPort = nPort;
+    return nPort;
+}
+
+int TCombineOut::PushAAC(const uint8_t* PData, int nSize, int nPort,
+                         const rAudioChannel* pAudioVolume) {
+    if (nPort != MainPort || PData == nullptr || nSize <= 0) {
+        return -1;
+    }
+    if (TRtmpSend* sender = Sender; sender != nullptr) {
+        const TZeroMediaFrameHead head{kFrameAAC, uint32_t(nSize), LocalWallClockMicros()};
+        sender->addPackage_IncludeHead(head, PData);
+    }
+    if (bCapture) {
+        nLastAudioIn = GetGlobeCount();
+        if (Recorder != nullptr) {
+            Recorder->PushAAC(PData, nSize);
+        }
+    }
+    if (pAudioVolume != nullptr) {
+        std::lock_guard<std::mutex> lock(FLevelLock);
+        AudioChannel.L = pAudioVolume->L;
+        AudioChannel.R = pAudioVolume->R;
+        AudioChannel.bMainAudioCH = false;
+    }
+    ++nAudioCounter;
+    return -1;
+}
+
+bool TCombineOut::SetCaptureState(bool bC) {
+    bCapture = bC;
+    if (Recorder != nullptr) {
+        Recorder->SetCaptureState(bC);
+    }
+    return bC;
+}
+
+int TCombineOut::SetThisPortInError(int nPort) {
+    const int slot = CombineVideo.GetIFThisPortIn(nPort);
+    if (slot > 0 && Recorder != nullptr) {
+        Recorder->SetThisPortInError(slot, 10);
+    }
+    return slot;
+}
+
+void TCombineOut::NewPeriod() {
+    nTimeCounterBegin = GetGlobeCount();
+    nVideoCounter = 0;
+    nAudioCounter = 0;
+}
+
+int TCombineOut::GetAVCounterThisperiod(uint32_t& VCount, uint32_t& ACount, bool& VideoOK,
+                                        bool& AudioOK) {
+    const uint32_t elapsed = GetGlobeCount() - nTimeCounterBegin;
+    if (elapsed == 0) {
+        // Asked twice within one millisecond: no period has passed, so no rate
+        // can be told; the counting goes on.
+        VCount = ACount = 0;
+        VideoOK = AudioOK = false;
+        return -1;
+    }
+    VCount = uint32_t(uint64_t(nVideoCounter) * 1000 / elapsed);
+    ACount = uint32_t(uint64_t(nAudioCounter) * 1000 / elapsed);
+    VideoOK = AudioOK = true;
+    int result = 0;
+    if (VCount == 0 || ACount == 0) {
+        VideoOK = AudioOK = false;
+        result = -1;
+    }
+    if (ACount > 60) {
+        AudioOK = false;
+        result = -2;
+    }
+    NewPeriod();
+    return result;
+}
+
+} // namespace tavrin

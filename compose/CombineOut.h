@@ -1,0 +1,105 @@
+// The output pipeline: once every 40 ms by the global count it takes the
+// composed canvas, shows it in the programme preview, runs it through the
+// lesson-name caption, encodes it and hands the unit to the live sender and,
+// while recording, to the lesson recorder. Sound is not mixed: the AAC
+// frames of the main audio channel pass straight through.
+#pragma once
+
+#include "av/AvPtr.h"
+#include "base/AudioChannel.h"
+#include "base/LessionInfo.h"
+#include "base/Thread.h"
+#include "compose/AVFilter.h"
+#include "compose/CombineVideo.h"
+#include "decode/Display.h"
+#include "output/EncodeVideo.h"
+
+#include <SDL2/SDL_rect.h>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace tavrin {
+
+class TDispManager;
+class TRtmpSend;
+class TSaveAV;
+
+class TCombineOut : public TThread {
+public:
+    static constexpr int kNoPipeline = -2;
+
+    TCombineOut() = default;
+    ~TCombineOut() override;
+
+    // The live sender (may be absent) and the recorder of the lesson; both
+    // outlive the pipeline. Set before Start.
+    void SetOutputs(TRtmpSend* sender, TSaveAV* recorder);
+
+    // Builds the canvas, the programme encoder (nBitrate bit/s, high
+    // profile), the caption for lesson l (none when l is null) and the
+    // programme preview port on xHandle (offscreen without one). Returns the
+    // preview port, -1 when there is none (no display manager given), or
+    // kNoPipeline when the canvas or the encoder cannot be made.
+    int initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVWidth, int nYUVHeight,
+                   int64_t nBitrate, const SDL_Rect& xr, const TLessionInfo* l);
+
+    int PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex);
+    int GetIfNeedPushYUV_EX(int nPort, SwsContext*& PSWS, int& DstW, int& DstH, int& nCount);
+    int SetCombinePorts(const int32_t* portsArr, int nPortCounts);
+    int GetCombinePorts(std::vector<int32_t>& portsArr);
+    int SetCombArea_EX(const TCombArea_Ext& p);
+    void SetOneCHFullScreen(bool bFullScreen);
+    int LoadYUVBikImage(const std::string& sFile);
+    int SetMainPortForAudio(int nPort);
+    // One AAC frame (ADTS header included) of channel nPort; always -1.
+    int PushAAC(const uint8_t* PData, int nSize, int nPort, const rAudioChannel* pAudioVolume);
+    bool SetCaptureState(bool bC);
+    int SetThisPortInError(int nPort);
+    // Programme rates of the period just ended: 0, -1 (a rate is 0) or -2
+    // (more than 60 audio frames a second).
+    int GetAVCounterThisperiod(uint32_t& VCount, uint32_t& ACount, bool& VideoOK, bool& AudioOK);
+
+    // The tick rule: whether a tick runs at now, moving last on. Missed ticks
+    // are dropped, not caught up.
+    static bool TickDue(uint32_t now, uint32_t& last);
+    // One tick of the loop; public so that tests can drive ticks exactly.
+    void Tick(uint32_t now);
+
+    int PreviewPort() const { return nDispPort; }
+    // The programme picture of the last tick (W x H YUV420P, one buffer).
+    const AVFrame* ProgrammeFrame() const { return pFrame.get(); }
+
+protected:
+    void Execute() override;
+
+private:
+    void NewPeriod();
+
+    TCombineVideo CombineVideo;
+    std::mutex FComLock;
+    std::atomic<int> MainPort{0};
+    std::atomic<uint32_t> nLastAudioIn{0};
+    int nDispPort = -1;
+    std::atomic<bool> bCapture{false};
+    std::atomic<int> nCombine_Delay{0};
+    TEncodeVideo EncodeVideo;
+    AvFramePtr pFrame;                 // wraps pFrameBuffer
+    std::vector<uint8_t> pFrameBuffer; // Y, U, V one after the other, as the ports want it
+    std::unique_ptr<TAVFilter> Filter;
+    std::mutex FLevelLock;
+    rAudioChannel AudioChannel;
+    std::atomic<uint32_t> nTimeCounterBegin{0};
+    std::atomic<uint32_t> nVideoCounter{0};
+    std::atomic<uint32_t> nAudioCounter{0};
+
+    TDispManager* Disp = nullptr;
+    std::atomic<TRtmpSend*> Sender{nullptr};
+    TSaveAV* Recorder = nullptr;
+    std::vector<uint8_t> unit; // the encoded picture, reused every tick
+    bool first = true;
+};
+
+} // namespace tavrin
