@@ -31,6 +31,7 @@ int RunInfo(const TCliArgs& args);
 int RunCut(const TCliArgs& args);
 int RunFrames(const TCliArgs& args);
 int RunMp4(const TCliArgs& args);
+int RunReplay(const TCliArgs& args);
 int RunPushTest(const TCliArgs& args);
 
 } // namespace tavrin::cli

@@ -220,6 +220,7 @@ int TReplayClientThread::PlayStep() {
             } else {
                 got = ReadNext(nType, nIPos);
             }
+            bAtEnd = !got;
             if (!got) {
                 return -1;
             }
@@ -271,6 +272,7 @@ int TReplayClientThread::MoveTo(int x, int y) {
     }
     std::lock_guard lock(FLock);
     ReadAV.MoveToIPos(block, false);
+    bAtEnd = false;
     return 1;
 }
 

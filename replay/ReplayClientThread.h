@@ -78,6 +78,8 @@ public:
     bool PacingGateOpen();
 
     const TLessionLength& Length() const { return length; }
+    // The last step found the end of the lesson (until a jump).
+    bool AtEnd() const { return bAtEnd; }
     int CurrentIBlock() const { return nCurrentIBlock; }
     // Counters for diagnosis: audio frames sent to the wave player, pictures
     // shown, packets held back for the audio shift.
@@ -108,6 +110,7 @@ private:
     std::atomic<bool> bPlayAudio{true};
     std::atomic<int> nAudioDelayCount{0};
     std::atomic<bool> bNeedClear{false};
+    std::atomic<bool> bAtEnd{false};
     std::deque<std::vector<uint8_t>> audioBufList;
     std::deque<std::vector<uint8_t>> videoBufList;
     std::vector<std::vector<uint8_t>> spare; // packet buffers for reuse

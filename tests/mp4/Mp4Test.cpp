@@ -302,3 +302,29 @@ TEST(CardPictures, BuiltInBackgroundsHaveADarkBoardAndALightStrip) {
 
 } // namespace
 } // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+TEST(CliReplay, PlaysTheKeptBlocksIntoTheAudioFile) {
+    test::TempDir dir;
+    TGetLessionInfo paths;
+    paths.initialize(dir.Path(), "1001");
+    const auto lesson = test::WriteMediaLesson(paths, 812, 640, 360, 3, {1});
+    const std::string bin = std::getenv("TAVRIN_BIN_DIR");
+    std::string printed;
+    ASSERT_TRUE(test::Capture(bin + "/tavrin-cli replay --root '" + dir.Path() +
+                                  "' --user 1001 --lesson 812 --audio-out '" +
+                                  dir.File("out.raw") + "' 2>/dev/null",
+                              printed));
+    EXPECT_NE(printed.find("audio frames " + std::to_string(lesson.AudioCount({1}))),
+              std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("size 640x360"), std::string::npos) << printed;
+    // Every decoded frame is 1024 stereo 16-bit samples; the device file
+    // holds at least what was queued before the end.
+    EXPECT_GE(fs::file_size(dir.File("out.raw")), size_t(lesson.AudioCount({1}) - 6) * 4096);
+}
+
+} // namespace
+} // namespace tavrin
