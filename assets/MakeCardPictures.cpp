@@ -45,8 +45,8 @@ public:
                 const double fx = double(x) / w_ - 0.5;
                 const double fy = double(y) / h_ - 0.45;
                 const double glow = 1.0 - 0.35 * (fx * fx + fy * fy);
-                const double streak = 3.0 * std::sin(x * 0.013 + std::sin(y * 0.021) * 2.0) *
-                                      std::sin(y * 0.007);
+                const double streak =
+                    3.0 * std::sin(x * 0.013 + std::sin(y * 0.021) * 2.0) * std::sin(y * 0.007);
                 At(x, y) = {40 * glow + streak, 46 * glow + streak, 43 * glow + streak};
             }
         }
@@ -129,8 +129,8 @@ int main(int argc, char** argv) {
             if (title) {
                 canvas.DeskItems();
             }
-            const std::string name = std::string(title ? "coverYUV_" : "backcoverYUV_") +
-                                     std::to_string(h) + ".yuv";
+            const std::string name =
+                std::string(title ? "coverYUV_" : "backcoverYUV_") + std::to_string(h) + ".yuv";
             if (!Write(dir + "/" + name, canvas.Yuv420())) {
                 std::fprintf(stderr, "cannot write %s/%s\n", dir.c_str(), name.c_str());
                 return 1;

@@ -4,8 +4,8 @@
 // re-encoded in mode 2 and compared with ffmpeg running libx264 with the
 // same settings. Prints one line per comparison.
 #include "av/AvPtr.h"
-#include "bench/BenchUtil.h"
 #include "base/MediaFrame.h"
+#include "bench/BenchUtil.h"
 #include "mp4/Mp4Thread.h"
 #include "output/LessonStoreFormat.h"
 
@@ -105,8 +105,8 @@ double Export(const TGetLessionInfo& paths, int lesson, int mode, const std::str
     convert.nBitbrate = 2000000;
     TMp4Thread builder(paths);
     std::string name;
-    if (builder.initialize(mode == 0 ? 0 : 2, info, {"电教中心", "2026年12月9日"}, {}, {}, 5, 5,
-                           0, convert, name) != 0) {
+    if (builder.initialize(mode == 0 ? 0 : 2, info, {"电教中心", "2026年12月9日"}, {}, {}, 5, 5, 0,
+                           convert, name) != 0) {
         std::fprintf(stderr, "bench_mp4: lesson not opened\n");
         std::exit(1);
     }
@@ -129,9 +129,11 @@ int main() {
     TempFolder dir;
     RunTimed("ffmpeg -nostdin -v error -f lavfi -i testsrc2=s=1280x720:r=25 -t 10 -c:v libx264 "
              "-preset superfast -b:v 2000k -g 25 -keyint_min 25 "
-             "-x264-params scenecut=0:repeat-headers=1 -bf 0 -f h264 " + dir.File("clip.h264"));
+             "-x264-params scenecut=0:repeat-headers=1 -bf 0 -f h264 " +
+             dir.File("clip.h264"));
     RunTimed("ffmpeg -nostdin -v error -f lavfi -i sine=f=440:r=48000 -ac 2 -t 10 -c:a aac "
-             "-f adts " + dir.File("clip.aac"));
+             "-f adts " +
+             dir.File("clip.aac"));
     const auto video = ReadFrames(dir.File("clip.h264"), "h264");
     const auto audio = ReadFrames(dir.File("clip.aac"), "aac");
     TGetLessionInfo paths;
@@ -140,9 +142,9 @@ int main() {
     WriteLesson(paths, 2, video, audio, 3, dir.File("short.h264"), dir.File("short.aac"));
 
     const double ours0 = Export(paths, 1, 0, dir.File("ours0.mp4"));
-    const double ref0 = RunTimed("ffmpeg -nostdin -v error -f h264 -r 25 -i " +
-                                 dir.File("long.h264") + " -i " + dir.File("long.aac") +
-                                 " -c copy -movflags +faststart " + dir.File("ref0.mp4"));
+    const double ref0 =
+        RunTimed("ffmpeg -nostdin -v error -f h264 -r 25 -i " + dir.File("long.h264") + " -i " +
+                 dir.File("long.aac") + " -c copy -movflags +faststart " + dir.File("ref0.mp4"));
     std::printf("bench_mp4 export 10 min mode 0 with cards: %.2f s, ffmpeg -c copy %.2f s, "
                 "ratio %.2f (goal <= 1.3)\n",
                 ours0, ref0, ours0 / ref0);

@@ -28,8 +28,7 @@ bool DateText(const std::string& iso, std::string& out) {
 
 void DrawProgress(int percent) {
     const int filled = percent / 5;
-    std::fprintf(stderr, "\r正在生成MP4... [%s%s] %3d%%",
-                 std::string(size_t(filled), '#').c_str(),
+    std::fprintf(stderr, "\r正在生成MP4... [%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
                  std::string(size_t(20 - filled), '.').c_str(), percent);
     std::fflush(stderr);
 }

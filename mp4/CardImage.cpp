@@ -18,7 +18,8 @@ bool DecodeJpeg(const std::string& file, AvFramePtr& picture) {
     if (!in) {
         return false;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
         return false;
     }

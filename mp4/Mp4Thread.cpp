@@ -262,7 +262,8 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
 }
 
 int TMp4Thread::DivideFrames() {
-    for (auto [name, handle] : {std::pair{&sAACFile, &hAACFile}, std::pair{&sH264File, &hH264File}}) {
+    for (auto [name, handle] :
+         {std::pair{&sAACFile, &hAACFile}, std::pair{&sH264File, &hH264File}}) {
         const bool existed = std::filesystem::exists(*name);
         *handle = std::fopen(name->c_str(), "wb");
         if (*handle == nullptr) {

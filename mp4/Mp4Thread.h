@@ -60,9 +60,8 @@ public:
     // nType 0: standard cards from lesson and maker; 1: image cards head and
     // tail (lesson from head.vo); 2: no cards. 0, or the store's open error.
     int initialize(int nType, const TLessionInfo& lesson, const TMakerInfo& maker,
-                   const TheadInfo& head, const TheadInfo& tail, int nSecondHead,
-                   int nSecondTrail, int AudiooffSet, const TConvertMode& rConvertMode,
-                   std::string& sFileName);
+                   const TheadInfo& head, const TheadInfo& tail, int nSecondHead, int nSecondTrail,
+                   int AudiooffSet, const TConvertMode& rConvertMode, std::string& sFileName);
     // Writes the MP4 elsewhere than the lesson's output folder (before Start).
     void SetMp4File(const std::string& sFile) { sMp4 = sFile; }
 

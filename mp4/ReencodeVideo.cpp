@@ -65,10 +65,9 @@ bool TReencodeVideo::Drain(const TUnitSink& sink) {
 
 bool TReencodeVideo::Receive(const TUnitSink& sink) {
     while (avcodec_receive_frame(decoder.get(), decoded.get()) == 0) {
-        scaler.reset(sws_getCachedContext(scaler.release(), decoded->width, decoded->height,
-                                          AVPixelFormat(decoded->format), nWidth, nHeight,
-                                          AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
-                                          nullptr));
+        scaler.reset(sws_getCachedContext(
+            scaler.release(), decoded->width, decoded->height, AVPixelFormat(decoded->format),
+            nWidth, nHeight, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
         const bool ok = scaler && sws_scale(scaler.get(), decoded->data, decoded->linesize, 0,
                                             decoded->height, scaled->data, scaled->linesize) > 0;
         av_frame_unref(decoded.get());

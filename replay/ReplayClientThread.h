@@ -40,8 +40,8 @@ public:
 
     // Opens the lesson, the wave device, a 1920x1080 display port on xHandle
     // (0: offscreen) and lays the ruler out. 0, or the store's open error.
-    int initialize(int nLession, TNativeWindow xHandle, const SDL_Rect& xr, int rulerX,
-                   int rulerY, int rulerW, int rulerH);
+    int initialize(int nLession, TNativeWindow xHandle, const SDL_Rect& xr, int rulerX, int rulerY,
+                   int rulerW, int rulerH);
     void Destroy();
 
     void Pause(bool PauseState) { bPause = PauseState; }

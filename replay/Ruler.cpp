@@ -175,8 +175,8 @@ void TReplayRuler::_DrawRuler() {
             continue;
         }
         if (i % 5 == 0 || i == nM_Total) {
-            const QString label =
-                QString::number(i) + (i % 60 == 0 ? QStringLiteral("      分") : QStringLiteral("  "));
+            const QString label = QString::number(i) +
+                                  (i % 60 == 0 ? QStringLiteral("      分") : QStringLiteral("  "));
             p.setPen(Rgb(kText));
             p.drawText(QPoint(rx + left, ry + 2 + p.fontMetrics().ascent()), label);
         }
@@ -189,7 +189,8 @@ void TReplayRuler::_DrawRuler() {
             continue;
         }
         if (mb.deleted > 0) {
-            const int bar = int(std::lround(double(ML) * mb.deleted / (mb.last - mb.first + 1))) + 3;
+            const int bar =
+                int(std::lround(double(ML) * mb.deleted / (mb.last - mb.first + 1))) + 3;
             p.fillRect(QRect(rx + left - 1, ry + 20, bar, 10), Rgb(kDeleted));
         }
         if (mb.errors > 0) {

@@ -128,9 +128,10 @@ std::vector<std::string> ProbePackets(const std::string& file, const std::string
 
 std::vector<std::string> ProbeFrameSizes(const std::string& file) {
     std::string out;
-    Capture("ffprobe -v error -select_streams v -show_entries frame=width,height -of csv=p=0:s=x '" +
-                file + "'",
-            out);
+    Capture(
+        "ffprobe -v error -select_streams v -show_entries frame=width,height -of csv=p=0:s=x '" +
+            file + "'",
+        out);
     std::vector<std::string> sizes = Lines(out);
     for (std::string& s : sizes) { // csv ends each line with a separator
         while (!s.empty() && (s.back() == 'x' || s.back() == '\r')) {
@@ -142,8 +143,8 @@ std::vector<std::string> ProbeFrameSizes(const std::string& file) {
 
 std::vector<std::string> FrameHashes(const std::string& file, const std::string& format) {
     std::string out;
-    Capture("ffmpeg -nostdin -v error " + (format.empty() ? "" : "-f " + format) + " -i '" +
-                file + "' -map 0:v -f framemd5 - | grep -v '^#' | awk -F, '{print $6}'",
+    Capture("ffmpeg -nostdin -v error " + (format.empty() ? "" : "-f " + format) + " -i '" + file +
+                "' -map 0:v -f framemd5 - | grep -v '^#' | awk -F, '{print $6}'",
             out);
     return Lines(out);
 }

@@ -128,8 +128,8 @@ TEST_F(Mp4Test, StandardTitleCardAddsSilenceAndCardPictures) {
     std::ifstream in(raw.File("card.y"), std::ios::binary);
     const std::string luma((std::istreambuf_iterator<char>(in)), {});
     ASSERT_EQ(luma.size(), size_t(1280 * 600));
-    const auto bright = std::count_if(luma.begin(), luma.end(),
-                                      [](char c) { return uint8_t(c) > 200; });
+    const auto bright =
+        std::count_if(luma.begin(), luma.end(), [](char c) { return uint8_t(c) > 200; });
     EXPECT_GT(bright, 2000); // white text on the dark board
 }
 
@@ -197,7 +197,8 @@ TEST_F(Mp4Test, ImageCardsUseTheChosenJpegAndSkipAMissingOne) {
     const auto lesson = test::WriteMediaLesson(paths, kLesson, 1280, 720, 1);
     const std::string jpg = dir.File("head.jpg");
     ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i color=c=white:s=1280x720 "
-                          "-frames:v 1 '" + jpg + "'"));
+                          "-frames:v 1 '" +
+                          jpg + "'"));
     TLessionInfo vo;
     vo.LessionID = kLesson;
     TheadInfo head{int(jpg.size()), jpg, &vo};
@@ -251,9 +252,9 @@ TEST_F(Mp4Test, CliMakesTheFileWithAProgressBar) {
                                   "--tail-seconds 1 --maker 电教中心 --date 2026-12-09 --out '" +
                                   out + "' 2>" + dir.File("err"),
                               printed));
-    EXPECT_EQ(printed, out + "\nframes " +
-                           std::to_string(lesson.VideoCount() + lesson.AudioCount() + 2 * (43 + 23)) +
-                           "\n");
+    EXPECT_EQ(printed,
+              out + "\nframes " +
+                  std::to_string(lesson.VideoCount() + lesson.AudioCount() + 2 * (43 + 23)) + "\n");
     const std::string progress = test::ReadFile(dir.File("err"));
     EXPECT_NE(progress.find("100%"), std::string::npos) << progress;
     EXPECT_EQ(int(ProbePackets(out, "v").size()), lesson.VideoCount() + 46);
@@ -294,8 +295,8 @@ TEST(CardPictures, BuiltInBackgroundsHaveADarkBoardAndALightStrip) {
         for (const bool tail : {false, true}) {
             std::vector<uint8_t> buf(1920 * 1080 * 3 / 2);
             ASSERT_TRUE(LoadCardPicture(tail, w, h, buf)) << CardPictureName(tail, h);
-            EXPECT_LT(buf[size_t(h / 3) * w + 160], 60);       // board where text goes
-            EXPECT_GT(buf[size_t(h - 20) * w + w / 10], 150);  // the strip
+            EXPECT_LT(buf[size_t(h / 3) * w + 160], 60);      // board where text goes
+            EXPECT_GT(buf[size_t(h - 20) * w + w / 10], 150); // the strip
         }
     }
 }
@@ -314,8 +315,8 @@ TEST(CliReplay, PlaysTheKeptBlocksIntoTheAudioFile) {
     const std::string bin = std::getenv("TAVRIN_BIN_DIR");
     std::string printed;
     ASSERT_TRUE(test::Capture(bin + "/tavrin-cli replay --root '" + dir.Path() +
-                                  "' --user 1001 --lesson 812 --audio-out '" +
-                                  dir.File("out.raw") + "' 2>/dev/null",
+                                  "' --user 1001 --lesson 812 --audio-out '" + dir.File("out.raw") +
+                                  "' 2>/dev/null",
                               printed));
     EXPECT_NE(printed.find("audio frames " + std::to_string(lesson.AudioCount({1}))),
               std::string::npos)

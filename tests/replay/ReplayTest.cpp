@@ -76,7 +76,7 @@ TEST(PacingGate, OneStepPer21MsAndABacklogIsDropped) {
         ++opened;
     }
     EXPECT_EQ(opened, 4); // 1042, 1063, 1084, 1105
-    clock.Advance(500); // more than 100 ms late: one step, no burst
+    clock.Advance(500);   // more than 100 ms late: one step, no burst
     EXPECT_TRUE(engine.PacingGateOpen());
     EXPECT_FALSE(engine.PacingGateOpen());
 }
@@ -156,11 +156,11 @@ TEST_F(ReplayTest, AfterTheEndAJumpBackResumes) {
     }
     EXPECT_EQ(engine->PlayStep(), -1);
     EXPECT_EQ(engine->PlayStep(), -1);
-    EXPECT_EQ(engine->MoveTo(5, 55), 0);            // between the rows
-    EXPECT_EQ(engine->MoveTo(5, kBlockY), 1);       // block 0 of the current minute
+    EXPECT_EQ(engine->MoveTo(5, 55), 0);      // between the rows
+    EXPECT_EQ(engine->MoveTo(5, kBlockY), 1); // block 0 of the current minute
     EXPECT_EQ(engine->PlayStep(), 1);
     EXPECT_EQ(engine->CurrentIBlock(), 0);
-    EXPECT_EQ(engine->MoveTo(25, kBlockY), 1);      // block 1
+    EXPECT_EQ(engine->MoveTo(25, kBlockY), 1); // block 1
     EXPECT_EQ(engine->PlayStep(), 1);
     EXPECT_EQ(engine->CurrentIBlock(), 1);
 }

@@ -106,7 +106,7 @@ TEST_F(RulerTest, MinuteOfThirtyBlocksUsesHalfTheRow) {
     EXPECT_EQ(mb.count, 30);
     EXPECT_EQ(ruler.minuteBlocks(1).first, 30);
     EXPECT_EQ(ruler.SecondRect().right, 30 * (kW / 60));
-    EXPECT_EQ(ruler.HitBlock(30 * 20 + 5, kBlockY), -1); // right half is empty
+    EXPECT_EQ(ruler.HitBlock(30 * 20 + 5, kBlockY), -1);    // right half is empty
     EXPECT_EQ(ruler.SetDropIblock(9 * 20 + 5, kBlockY), 1); // the tenth cell
     EXPECT_EQ(Marked(), std::vector<int>{9});
     EXPECT_EQ(ruler.SetDropIblock(9 * 20 + 5, kBlockY), 0);
@@ -156,8 +156,8 @@ TEST_F(RulerTest, DragsMarkTheSameSpanInEitherDirection) {
 
 TEST_F(RulerTest, PointsOutsideTheRowsChangeNothing) {
     Lesson(92, 93);
-    EXPECT_EQ(ruler.SetDropIblock(5, 10), -1);        // label band
-    EXPECT_EQ(ruler.SetDropIblock(5, 55), -1);        // between the rows
+    EXPECT_EQ(ruler.SetDropIblock(5, 10), -1);            // label band
+    EXPECT_EQ(ruler.SetDropIblock(5, 55), -1);            // between the rows
     EXPECT_EQ(ruler.SetDropIblock(kW - 5, kMinuteY), -1); // past the last minute
     EXPECT_EQ(ruler.SetDropIblock_EX(5, 55, 500, 55), -1);
     EXPECT_TRUE(Marked().empty());
