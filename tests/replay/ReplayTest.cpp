@@ -90,8 +90,10 @@ TEST_F(ReplayTest, EachStepPlaysOneAudioFrameAndThePicturesAroundIt) {
     EXPECT_NEAR(double(engine->PicturesShown()), 25.0, 2.0);
     TIndex_Head head{};
     EXPECT_EQ(engine->GetLessionInfo_struc(head), 3);
-    EXPECT_EQ(head.videoWidth, 640); // the decoded size, not the stored one
-    EXPECT_EQ(head.videoHeight, 360);
+    const int w = head.videoWidth; // copies: the record is packed
+    const int h = head.videoHeight;
+    EXPECT_EQ(w, 640); // the decoded size, not the stored one
+    EXPECT_EQ(h, 360);
 }
 
 TEST_F(ReplayTest, AudioOffStillAdvancesPicturesAtTheAudioPace) {

@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// Qt's font database leaves fontconfig's caches to the end of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace tavrin {
 namespace {
 
