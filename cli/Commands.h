@@ -31,6 +31,8 @@ int RunInfo(const TCliArgs& args);
 int RunCut(const TCliArgs& args);
 int RunFrames(const TCliArgs& args);
 int RunRecord(const TCliArgs& args);
+int RunMp4(const TCliArgs& args);
+int RunReplay(const TCliArgs& args);
 int RunPushTest(const TCliArgs& args);
 int RunUpload(const TCliArgs& args);
 

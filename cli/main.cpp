@@ -49,6 +49,18 @@ const TCliCommand kCommands[] = {
      RunRecord},
     {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
      "list the frames of one block of a recorded lesson", RunFrames},
+    {"mp4",
+     "--lesson ID [--root DIR] [--user ID] [--mode 0|1|2] [--size 1280x720|1920x1080] "
+     "[--bitrate K] [--cards standard|image|none] [--head-seconds N] [--tail-seconds N] "
+     "[--name ..] [--subject ..] [--grade ..] [--version ..] [--school ..] [--teacher ..] "
+     "[--maker TEXT] [--date YYYY-MM-DD] [--head-image JPG] [--tail-image JPG] "
+     "[--audio-offset MS] [--out FILE]",
+     "make the MP4 of a recorded lesson (kept blocks, title and tail cards), with a progress bar",
+     RunMp4},
+    {"replay",
+     "--lesson ID --audio-out FILE [--root DIR] [--user ID] [--shift AUDIOFRAMES] [--no-audio]",
+     "play a recorded lesson headless through the replay engine; the sound goes to FILE",
+     RunReplay},
     {"push-test", "--rtmp URL [--seconds N] [--resolution 720|1080] [--bitrate K] [--name TEXT]",
      "push a moving test picture with a tone and the caption through the programme pipeline",
      RunPushTest},

@@ -66,6 +66,7 @@ int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) 
     packet = std::move(pkt);
     pInputFrame = std::move(frame);
     nNextPts = 0;
+    bDraining = false;
     return 0;
 }
 
@@ -89,6 +90,28 @@ int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POut
     if (avcodec_send_frame(pH264CodecCtx.get(), pInputFrame.get()) < 0) {
         return -1;
     }
+    if (avcodec_receive_packet(pH264CodecCtx.get(), packet.get()) < 0 || packet->size <= 0) {
+        av_packet_unref(packet.get());
+        return -1;
+    }
+    const int size = packet->size;
+    nPackageType = (size > 4 && (packet->data[4] & 0x1F) == kNalSps) ? 10 : 9;
+    POutPackage.assign(packet->data, packet->data + size);
+    av_packet_unref(packet.get());
+    return size;
+}
+
+int TEncodeVideo::GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPackageType) {
+    nPackageType = 99;
+    POutPackage.clear();
+    if (!pH264CodecCtx) {
+        return -1;
+    }
+    if (!bDraining) {
+        bDraining = true;
+        avcodec_send_frame(pH264CodecCtx.get(), nullptr);
+    }
+    av_packet_unref(packet.get());
     if (avcodec_receive_packet(pH264CodecCtx.get(), packet.get()) < 0 || packet->size <= 0) {
         av_packet_unref(packet.get());
         return -1;

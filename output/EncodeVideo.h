@@ -30,6 +30,9 @@ public:
     // opened size, returns -1 with POutPackage empty and nPackageType 99.
     int GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POutPackage, int& nPackageType);
 
+    // At the end of a stream: the next unit the encoder still holds, as
+    // GetPackage returns it; -1 when none is left. No picture may follow.
+    int GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPackageType);
     void Destroy();
 
     int Width() const { return nWidth; }
@@ -44,6 +47,7 @@ private:
     // otherwise allocate a copy for every call.
     AvFramePtr pInputFrame;
     int64_t nNextPts = 0;
+    bool bDraining = false;
     int nWidth = 0;
     int nHeight = 0;
 };

@@ -171,3 +171,25 @@ TEST(EncodeVideo, PicturesItCannotEncodeGiveNoUnit) {
 
 } // namespace
 } // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+TEST(EncodeVideoDrain, HeldPicturesComeOutAtTheEnd) {
+    TEncodeVideo enc;
+    ASSERT_EQ(enc.initialize(320, 240, 500000, true), 0);
+    const std::vector<TUnit> units = Encode(enc, 320, 240, 30);
+    std::vector<uint8_t> out;
+    int type = 0;
+    int delayed = 0;
+    while (enc.GetDelayedPackage(out, type) > 0) {
+        EXPECT_TRUE(type == 9 || type == 10);
+        ++delayed;
+    }
+    EXPECT_EQ(int(units.size()) + delayed, 30);
+    EXPECT_EQ(enc.GetDelayedPackage(out, type), -1);
+    EXPECT_TRUE(out.empty());
+}
+
+} // namespace
+} // namespace tavrin
