@@ -31,5 +31,6 @@ int RunInfo(const TCliArgs& args);
 int RunCut(const TCliArgs& args);
 int RunFrames(const TCliArgs& args);
 int RunPushTest(const TCliArgs& args);
+int RunDevices(const TCliArgs& args);
 
 } // namespace tavrin::cli

@@ -46,6 +46,10 @@ const TCliCommand kCommands[] = {
     {"push-test", "--rtmp URL [--seconds N] [--resolution 720|1080] [--bitrate K] [--name TEXT]",
      "push a moving test picture with a tone and the caption through the programme pipeline",
      RunPushTest},
+    {"devices", "[--try CAMERA|MIC] [--seconds N]",
+     "list local cameras and microphones (TAVRIN_VIRTUAL_DEVICES=1: the virtual ones); "
+     "--try opens one of each and reports what they deliver",
+     RunDevices},
 };
 
 void PrintCommand(const TCliCommand& c) {
