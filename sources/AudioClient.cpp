@@ -12,6 +12,9 @@ namespace tavrin {
 
 namespace {
 
+// Bytes per channel of one encoder frame (the encoder buffers float samples).
+constexpr int kEncoderFrameBytes = TEncodeAudio::kFrameSamples * int(sizeof(float));
+
 template <typename T> int32_t PeakOf(const T* p, size_t n, double scale) {
     int32_t peak = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -128,6 +131,7 @@ void TAudioClient::Step() {
     }
     while (avcodec_receive_frame(pCodecCtx.get(), pFrame.get()) == 0) {
         nLastTime = GetGlobeCount();
+        nDecoded.fetch_add(1);
         if (nType == kTypeLevel) {
             const int16_t peak = PeakPCM(pFrame.get());
             int16_t cur = MaxPCM.load();
@@ -135,8 +139,16 @@ void TAudioClient::Step() {
             }
         } else if (EncodeAudio) {
             EncodeAudio->addPCM(pFrame.get(), pFrame->nb_samples, nullptr);
+            // Take every frame ready: a sound card may deliver many frames'
+            // worth of samples at once, and the encoder hands out one per call.
             bool bFrameError = false;
-            while (EncodeAudio->GetAAC(aac, bFrameError) > 0) {
+            for (int guard = 0; guard < 1024; ++guard) {
+                if (EncodeAudio->GetAAC(aac, bFrameError) <= 0) {
+                    if (EncodeAudio->BufferedBytes() < kEncoderFrameBytes) {
+                        break;
+                    }
+                    continue; // a frame went in without one coming out yet
+                }
                 TZeroMediaFrameHead head{};
                 if (!ReadMediaFrameHead(aac, head)) {
                     break;

@@ -46,6 +46,7 @@ public:
     bool InError() const { return bInError.load(); }
     uint32_t LastTime() const { return nLastTime.load(); }
     int64_t AacFrames() const { return nAacFrames.load(); }
+    int64_t FramesDecoded() const { return nDecoded.load(); }
 
 protected:
     void Execute() override;
@@ -64,6 +65,7 @@ private:
     std::atomic<int16_t> MaxPCM{0};
     std::atomic<uint32_t> nLastTime{0};
     std::atomic<int64_t> nAacFrames{0};
+    std::atomic<int64_t> nDecoded{0};
     AvInputFormatContextPtr pFormatCtx;
     int audioindex = -1;
     AvCodecContextPtr pCodecCtx;
