@@ -137,8 +137,8 @@ TEST(VideoClient, MarkersQueueOnePerPictureHandedOver) {
     TZeroMediaFrameHead h{};
     while (v.GetPackage(h) == 0) {
         EXPECT_EQ(h.nFrameType, kFrameMarkerVideo);
-        EXPECT_EQ(h.nFrameSize, 0u);
-        EXPECT_GT(h.PTS, 0);
+        EXPECT_EQ(uint32_t(h.nFrameSize), 0u);
+        EXPECT_GT(int64_t(h.PTS), 0);
         v.DeleteHead();
         ++markers;
     }

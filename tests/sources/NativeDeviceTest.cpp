@@ -166,7 +166,7 @@ TEST(MarkerQueue, HoldsPayloadLessRecordsInOrderAndStaysBounded) {
     q.Push(kFrameMarkerVideo);
     ASSERT_EQ(q.GetPackage(h), 0);
     EXPECT_EQ(h.nFrameType, kFrameMarkerAudio);
-    EXPECT_EQ(h.nFrameSize, 0u);
+    EXPECT_EQ(uint32_t(h.nFrameSize), 0u);
     q.DeleteHead();
     ASSERT_EQ(q.GetPackage(h), 0);
     EXPECT_EQ(h.nFrameType, kFrameMarkerVideo);
