@@ -73,4 +73,19 @@ using AvDictionaryPtr = std::unique_ptr<AVDictionary, AvDictionaryDeleter>;
 using AvBufferPoolPtr = std::unique_ptr<AVBufferPool, AvBufferPoolDeleter>;
 template <typename T> using AvMemPtr = std::unique_ptr<T, AvMemDeleter>;
 
+// A w x h picture with buffers of its own; null when it cannot be allocated.
+inline AvFramePtr AllocPicture(int w, int h, AVPixelFormat format = AV_PIX_FMT_YUV420P) {
+    AvFramePtr f(av_frame_alloc());
+    if (!f) {
+        return nullptr;
+    }
+    f->format = format;
+    f->width = w;
+    f->height = h;
+    if (av_frame_get_buffer(f.get(), 0) < 0) {
+        return nullptr;
+    }
+    return f;
+}
+
 } // namespace tavrin

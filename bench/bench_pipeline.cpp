@@ -43,11 +43,10 @@ struct Channel {
             return;
         }
         if (!picture || picture->width != w || picture->height != h) {
-            picture.reset(av_frame_alloc());
-            picture->format = AV_PIX_FMT_YUV420P;
-            picture->width = w;
-            picture->height = h;
-            av_frame_get_buffer(picture.get(), 0);
+            picture = AllocPicture(w, h);
+            if (!picture) {
+                return;
+            }
         }
         // A gradient that shifts every picture, so the encoder has real work.
         for (int y = 0; y < h; ++y) {

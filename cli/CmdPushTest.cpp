@@ -61,12 +61,8 @@ public:
             return;
         }
         if (!picture || picture->width != w || picture->height != h) {
-            picture.reset(av_frame_alloc());
-            picture->format = AV_PIX_FMT_YUV420P;
-            picture->width = w;
-            picture->height = h;
-            if (av_frame_get_buffer(picture.get(), 0) < 0) {
-                picture.reset();
+            picture = AllocPicture(w, h);
+            if (!picture) {
                 return;
             }
         }

@@ -58,14 +58,8 @@ int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) 
     }
 
     AvPacketPtr pkt(av_packet_alloc());
-    AvFramePtr frame(av_frame_alloc());
+    AvFramePtr frame = AllocPicture(W, H);
     if (!pkt || !frame) {
-        return -2;
-    }
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = W;
-    frame->height = H;
-    if (av_frame_get_buffer(frame.get(), 0) < 0) {
         return -2;
     }
     pH264CodecCtx = std::move(ctx);

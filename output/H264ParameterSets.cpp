@@ -51,11 +51,8 @@ std::vector<uint8_t> ProgrammeParameterSets(int nW, int nH) {
     if (encoder.initialize(nW, nH, 4000 * 1024, false) != 0) {
         return {};
     }
-    AvFramePtr picture(av_frame_alloc());
-    picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = nW;
-    picture->height = nH;
-    if (av_frame_get_buffer(picture.get(), 0) < 0) {
+    AvFramePtr picture = AllocPicture(nW, nH);
+    if (!picture) {
         return {};
     }
     for (int plane = 0; plane < 3; ++plane) {

@@ -13,16 +13,7 @@ extern "C" {
 
 namespace tavrin::test {
 
-inline AvFramePtr MakePicture(int w, int h) {
-    AvFramePtr f(av_frame_alloc());
-    f->format = AV_PIX_FMT_YUV420P;
-    f->width = w;
-    f->height = h;
-    if (av_frame_get_buffer(f.get(), 0) < 0) {
-        return nullptr;
-    }
-    return f;
-}
+inline AvFramePtr MakePicture(int w, int h) { return AllocPicture(w, h); }
 
 // A smooth moving scene (gradients and a travelling block) that compresses
 // well, so decoded pictures come close to their source.
