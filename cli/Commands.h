@@ -35,5 +35,6 @@ int RunMp4(const TCliArgs& args);
 int RunReplay(const TCliArgs& args);
 int RunPushTest(const TCliArgs& args);
 int RunUpload(const TCliArgs& args);
+int RunDevices(const TCliArgs& args);
 
 } // namespace tavrin::cli

@@ -68,6 +68,10 @@ const TCliCommand kCommands[] = {
      "--mp4 FILE --server HOST:PORT --live-id N --user U --token-file F [--live-type 1] "
      "[--timeout S]",
      "send an MP4 to the platform's media server as a live stream of the lesson", RunUpload},
+    {"devices", "[--try CAMERA|MIC] [--seconds N]",
+     "list local cameras and microphones (TAVRIN_VIRTUAL_DEVICES=1: the virtual ones); "
+     "--try opens one of each and reports what they deliver",
+     RunDevices},
 };
 
 void PrintCommand(const TCliCommand& c) {
