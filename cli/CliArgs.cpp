@@ -16,9 +16,16 @@ bool TCliArgs::Parse(int argc, char** argv, int first, bool takesWord) {
             return false;
         }
         const bool isSwitch = i + 1 >= argc || std::string(argv[i + 1]).rfind("--", 0) == 0;
-        values_[arg.substr(2)] = isSwitch ? "" : argv[++i];
+        const std::string value = isSwitch ? "" : argv[++i];
+        values_[arg.substr(2)] = value;
+        repeated_[arg.substr(2)].push_back(value);
     }
     return true;
+}
+
+std::vector<std::string> TCliArgs::GetAll(const std::string& name) const {
+    const auto it = repeated_.find(name);
+    return it == repeated_.end() ? std::vector<std::string>() : it->second;
 }
 
 std::string TCliArgs::Get(const std::string& name, const std::string& def) const {

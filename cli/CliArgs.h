@@ -17,6 +17,8 @@ public:
 
     bool Has(const std::string& name) const { return values_.count(name) != 0; }
     std::string Get(const std::string& name, const std::string& def = "") const;
+    // Every value of an option given more than once, in command-line order.
+    std::vector<std::string> GetAll(const std::string& name) const;
     // False (with error set) when present but not a 32-bit number.
     bool GetInt(const std::string& name, int& value) const;
     const std::string& Word() const { return word_; }
@@ -24,7 +26,8 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    std::map<std::string, std::string> values_;
+    std::map<std::string, std::string> values_; // the last value of each option
+    std::map<std::string, std::vector<std::string>> repeated_;
     std::string word_;
     mutable std::string error_;
 };

@@ -32,5 +32,6 @@ int RunCut(const TCliArgs& args);
 int RunFrames(const TCliArgs& args);
 int RunPushTest(const TCliArgs& args);
 int RunDevices(const TCliArgs& args);
+int RunRecord(const TCliArgs& args);
 
 } // namespace tavrin::cli

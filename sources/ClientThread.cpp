@@ -1,0 +1,408 @@
+#include "sources/ClientThread.h"
+
+#include "base/GloTimer.h"
+#include "base/MediaFrame.h"
+#include "output/Adts.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tavrin {
+
+namespace {
+
+constexpr size_t kMaxSpare = 64;
+
+bool IsAudioType(uint8_t nType) {
+    return nType < kFrameH264;
+}
+
+} // namespace
+
+int TClientThread::initialize(int nP, int nDisp, int nYUVWidth, int nYUVHeight) {
+    nPort = nP;
+    nDispPort = nDisp;
+    bPlayAudio = false;
+    bThrowAudio = false;
+    bCut = false;
+    bMoveRect = false;
+    bHasTestRect = false;
+    bIsMainAudio = false;
+    nVCount = nACount = 0;
+    iNeedPlayCount = 0;
+    if (DecodeVideo.initialize(nYUVWidth, nYUVHeight) != 0) {
+        return -1;
+    }
+    if (DecodeAudio.initialize(nullptr) != 0) {
+        return -1;
+    }
+    bInitialized = true;
+    return 0;
+}
+
+void TClientThread::SetLinks(IProgrammeLink* programme, IPreviewLink* preview,
+                             IMonitorLink* monitor) {
+    programme_ = programme;
+    preview_ = preview;
+    monitor_ = monitor;
+}
+
+void TClientThread::Execute() {
+    iNeedPlayCount = 0;
+    while (!Terminated()) {
+        SleepMs(2);
+        if (IsDue()) {
+            PlayNext();
+        }
+    }
+}
+
+bool TClientThread::IsDue() {
+    const uint32_t now = GetGlobeCount();
+    // After a stall the clock restarts instead of bursting.
+    if (int32_t(now - (iNeedPlayCount + 100)) > 0) {
+        iNeedPlayCount = now;
+    }
+    int queued = 0;
+    {
+        std::lock_guard<std::mutex> lock(FFrameLock);
+        queued = nVCount;
+    }
+    if (queued == 0 || int32_t(now - iNeedPlayCount) < 0) {
+        return false;
+    }
+    // A short queue plays at 25 frames per second, a backlog drains faster.
+    iNeedPlayCount += queued < 5 ? 40 : queued < 12 ? 30 : 25;
+    return true;
+}
+
+int TClientThread::QueuedVideo() const {
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    return nVCount;
+}
+
+int TClientThread::QueuedAudio() const {
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    return nACount;
+}
+
+void TClientThread::DropHead(size_t count) {
+    for (size_t i = 0; i < count && !Frame.empty(); ++i) {
+        std::vector<uint8_t>& rec = Frame.front();
+        if (IsAudioType(rec[0])) {
+            --nACount;
+            ++nDroppedAudio;
+        } else {
+            --nVCount;
+            ++nDroppedVideo;
+        }
+        nQueuedBytes -= rec.size();
+        if (spare.size() < kMaxSpare) {
+            spare.push_back(std::move(rec));
+        }
+        Frame.pop_front();
+    }
+}
+
+bool TClientThread::MakeRoom(uint8_t nType, size_t nBytes) {
+    if (bWaitKeyFrame) {
+        if (nType == kFrameH264) {
+            ++nDroppedVideo;
+            return false;
+        }
+        if (nType == kFrameH264Key) {
+            bWaitKeyFrame = false;
+        }
+    }
+    const bool full = nVCount >= kMaxQueuedVideo || nACount >= kMaxQueuedAudio ||
+                      nQueuedBytes + nBytes > kMaxQueuedBytes;
+    if (!full) {
+        return true;
+    }
+    // Drop from the head up to the next key frame: the rest of the group
+    // being played and the sound in between. Never half a group.
+    size_t nextKey = 0;
+    for (size_t i = 1; i < Frame.size(); ++i) {
+        if (Frame[i][0] == kFrameH264Key) {
+            nextKey = i;
+            break;
+        }
+    }
+    if (nextKey > 0) {
+        DropHead(nextKey);
+        return true;
+    }
+    // No later key frame queued: everything goes, and pictures are refused
+    // until the source sends its next key frame.
+    DropHead(Frame.size());
+    if (nType == kFrameH264) {
+        bWaitKeyFrame = true;
+        ++nDroppedVideo;
+        return false;
+    }
+    return true;
+}
+
+int TClientThread::PushFrame(const uint8_t* pData) {
+    if (pData == nullptr) {
+        return 0;
+    }
+    TZeroMediaFrameHead head{};
+    ReadMediaFrameHead({pData, kMediaFrameHeadSize}, head);
+    const size_t total = kMediaFrameHeadSize + head.nFrameSize;
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    if (!MakeRoom(head.nFrameType, total)) {
+        return 0;
+    }
+    std::vector<uint8_t> rec;
+    if (!spare.empty()) {
+        rec = std::move(spare.back());
+        spare.pop_back();
+    }
+    rec.assign(pData, pData + total);
+    Frame.push_back(std::move(rec));
+    nQueuedBytes += total;
+    if (IsAudioType(head.nFrameType)) {
+        ++nACount;
+    } else {
+        ++nVCount;
+    }
+    return static_cast<int>(total);
+}
+
+void TClientThread::PlayNext() {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(FFrameLock);
+            if (!playing.empty() && spare.size() < kMaxSpare) {
+                spare.push_back(std::move(playing));
+            }
+            playing.clear();
+            if (Frame.empty()) {
+                return;
+            }
+            playing = std::move(Frame.front());
+            Frame.pop_front();
+            nQueuedBytes -= playing.size();
+            if (IsAudioType(playing[0])) {
+                --nACount;
+            } else {
+                --nVCount;
+            }
+        }
+        // Decoding runs outside the lock so the feeder is never held up.
+        TZeroMediaFrameHead head{};
+        ReadMediaFrameHead(playing, head);
+        const uint8_t* payload = playing.data() + kMediaFrameHeadSize;
+        const int size = static_cast<int>(head.nFrameSize);
+        if (IsAudioType(head.nFrameType)) {
+            if (head.nFrameType != kFrameMarkerAudio) {
+                AudioPath(payload, head.nFrameType, size);
+            }
+            continue;
+        }
+        if (head.nFrameType == kFrameH264 || head.nFrameType == kFrameH264Key) {
+            VideoPath(payload, head.nFrameType, size);
+        }
+        return; // one video record (or video marker) per step
+    }
+}
+
+void TClientThread::RealPlayYUV(const AVFrame* p) {
+    VideoPath(reinterpret_cast<const uint8_t*>(p), kFrameDecoded, 0);
+}
+
+void TClientThread::RealPlayAudio(const uint8_t* p, int nType, int nSize) {
+    AudioPath(p, nType, nSize);
+}
+
+void TClientThread::VideoPath(const uint8_t* data, int nType, int nSize) {
+    const int port = nPort;
+    const int disp = nDispPort;
+    SDL_Rect portRect{0, 0, 0, 0};
+    if (preview_ != nullptr) {
+        preview_->GetRect(disp, portRect);
+    }
+    SwsContext* sws = nullptr;
+    int dstW = 0;
+    int dstH = 0;
+    int nCount = 0;
+    const int nIndex =
+        programme_ != nullptr ? programme_->GetIfNeedPushYUV_EX(port, sws, dstW, dstH, nCount) : 0;
+
+    bool hasTest = false;
+    TestRect shownTest;
+    TestRect adjustedTest;
+    {
+        std::lock_guard<std::mutex> lock(FFrameLock);
+        if (bHasTestRect) {
+            rTestRect_Adjust = rTestRect;
+            DecodeVideo.GetCovertRectFromInterfaceToDisp(rTestRect_Adjust, portRect.w, portRect.h);
+            shownTest = rTestRect;
+            adjustedTest = rTestRect_Adjust;
+            hasTest = true;
+        }
+    }
+
+    const bool cut = bCut;
+    if (nIndex >= 1) {
+        DecodeVideo.SetClipWH(dstW, dstH, sws);
+        if (DecodeVideo.GetFrame_includeClip(!cut, data, nSize, POutFrame, pFrameYUV_Clip, nType) ==
+            0) {
+            return;
+        }
+        if (cut && bMoveRect) {
+            DecodeVideo.MoveCutArea(nIncream_H, nIncream_V);
+        }
+        if (pFrameYUV_Clip != nullptr) {
+            programme_->PushYUVtoCombine(pFrameYUV_Clip, port, nCount, nIndex);
+        }
+    } else if (DecodeVideo.GetFrame(data, nSize, POutFrame, nType) == 0) {
+        return;
+    }
+
+    SDL_Rect cutOverlay{0, 0, 0, 0};
+    bool hasCut = false;
+    if (cut) {
+        SDL_Rect sd{0, 0, 0, 0};
+        int w = 0;
+        int h = 0;
+        if (DecodeVideo.GetClipRect(sd, w, h) && w > 0 && h > 0) {
+            cutOverlay = {int(int64_t(portRect.w) * sd.x / w), int(int64_t(portRect.h) * sd.y / h),
+                          int(int64_t(portRect.w) * sd.w / w), int(int64_t(portRect.h) * sd.h / h)};
+            hasCut = true;
+        }
+    }
+    rAudioChannel levels;
+    DecodeAudio.GetMaxPCMVolume(levels);
+    levels.bMainAudioCH = bIsMainAudio;
+    levels.nPosition = 0;
+    if (preview_ != nullptr && POutFrame != nullptr) {
+        preview_->pushFrame(disp, POutFrame->data[0], POutFrame->linesize[0],
+                            hasCut ? &cutOverlay : nullptr, hasTest ? &shownTest.Rect : nullptr,
+                            hasTest ? &adjustedTest.Rect : nullptr, &levels);
+    }
+}
+
+void TClientThread::AudioPath(const uint8_t* data, int nType, int nSize) {
+    if (data == nullptr || nSize <= 0) {
+        return;
+    }
+    const uint8_t* pcm = nullptr;
+    int pcmBytes = 0;
+    if (nType == kFramePCM) {
+        pcm = data;
+        pcmBytes = nSize;
+    } else {
+        rAudioChannel levels;
+        DecodeAudio.GetMaxPCMVolume(levels);
+        levels.bMainAudioCH = bIsMainAudio;
+        levels.nPosition = 0;
+        if (programme_ != nullptr) {
+            programme_->PushAAC(data, nSize, nPort, &levels);
+        }
+        if (nSize <= int(kAdtsHeaderSize) ||
+            DecodeAudio.GetPCM(data + kAdtsHeaderSize, nSize - int(kAdtsHeaderSize), pcm,
+                               pcmBytes) <= 0) {
+            pcm = nullptr;
+            pcmBytes = 0;
+        }
+    }
+    if (bPlayAudio) {
+        Monitor(pcm, pcmBytes);
+    }
+}
+
+void TClientThread::Monitor(const uint8_t* pcm, int nBytes) {
+    if (monitor_ == nullptr) {
+        return;
+    }
+    // Keeps the speaker latency bounded: past 10 waiting blocks frames are
+    // dropped until the player has caught up to fewer than 5.
+    const int remain = monitor_->GetRemainCount();
+    if (remain > 10) {
+        bThrowAudio = true;
+    }
+    bool play = false;
+    if (!bThrowAudio && remain < 10) {
+        play = true;
+    } else if (bThrowAudio && remain < 5) {
+        play = true;
+        bThrowAudio = false;
+    }
+    if (play && pcm != nullptr && nBytes > 0) {
+        monitor_->PushStreamData(pcm, nBytes);
+    }
+}
+
+void TClientThread::SetDispPortAndCH(int nP, int nDisp) {
+    nPort = nP;
+    nDispPort = nDisp;
+}
+
+bool TClientThread::SetClipArea(int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
+                                int& yMiddleFocusPos, bool bTestDraw) {
+    if (!DecodeVideo.GetifHasDecode()) {
+        return false;
+    }
+    if (!bTestDraw) {
+        return DecodeVideo.SetClipArea(xStart, yStart, xEnd, yEnd, xMiddleFocusPos,
+                                       yMiddleFocusPos);
+    }
+    SDL_Rect portRect{0, 0, 0, 0};
+    if (preview_ != nullptr) {
+        preview_->GetRect(nDispPort, portRect);
+    }
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    bHasTestRect = true;
+    rTestRect.xStart = xStart;
+    rTestRect.yStart = yStart;
+    rTestRect.xEnd = xEnd;
+    rTestRect.yEnd = yEnd;
+    rTestRect.Rect = {portRect.w * xStart / 1000, portRect.h * yStart / 1000,
+                      portRect.w * (xEnd - xStart) / 1000, portRect.h * (yEnd - yStart) / 1000};
+    return true;
+}
+
+bool TClientThread::ConvertTestRectToReal(int& xMiddleFocusPos, int& yMiddleFocusPos) {
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    if (!bHasTestRect) {
+        return false;
+    }
+    const bool ok = DecodeVideo.SetClipArea(rTestRect.xStart, rTestRect.yStart, rTestRect.xEnd,
+                                            rTestRect.yEnd, xMiddleFocusPos, yMiddleFocusPos);
+    bHasTestRect = false;
+    return ok;
+}
+
+bool TClientThread::GetTestRect(TestRect& shown, TestRect& adjusted) const {
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    shown = rTestRect;
+    adjusted = rTestRect_Adjust;
+    return bHasTestRect;
+}
+
+void TClientThread::MoveCutArea(int incream_H, int incream_V) {
+    nIncream_H = incream_H;
+    nIncream_V = incream_V;
+    bMoveRect = true;
+}
+
+void TClientThread::Destroy() {
+    Terminate();
+    WaitFor();
+    {
+        std::lock_guard<std::mutex> lock(FFrameLock);
+        Frame.clear();
+        spare.clear();
+        nVCount = nACount = 0;
+        nQueuedBytes = 0;
+    }
+    if (bInitialized) {
+        DecodeVideo.Destroy();
+        DecodeAudio.Destroy();
+        bInitialized = false;
+    }
+}
+
+} // namespace tavrin

@@ -1,0 +1,124 @@
+// The channel worker of one slot: buffers the slot's media frames, plays
+// them out at a pace set by the queue depth, decodes them, shows the
+// preview with its cut overlays and levels, hands pictures and AAC frames
+// to the output pipeline, and plays the channel on the speakers when it is
+// monitored. It also holds the channel's cut state.
+#pragma once
+
+#include "base/Thread.h"
+#include "decode/DecodeAudio.h"
+#include "decode/DecodeVideo.h"
+#include "decode/TestRect.h"
+#include "sources/SourceLinks.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+class TClientThread : public TThread {
+public:
+    // The queue's bound: a source that floods it loses whole groups of
+    // pictures (and the sound between them) instead of exhausting memory.
+    static constexpr int kMaxQueuedVideo = 250;  // ten seconds at 25 fps
+    static constexpr int kMaxQueuedAudio = 1000; // about twenty seconds
+    static constexpr size_t kMaxQueuedBytes = 64u << 20;
+
+    TClientThread() = default;
+    ~TClientThread() override { Destroy(); }
+
+    // 0, or -1 when a decoder cannot be opened.
+    int initialize(int nP, int nDisp, int nYUVWidth, int nYUVHeight);
+    // Any link may be null: that output is then skipped.
+    void SetLinks(IProgrammeLink* programme, IPreviewLink* preview, IMonitorLink* monitor);
+
+    // Copies the record (head and payload) to the end of the queue; returns
+    // the copied size, or 0 when the record was dropped by the bound.
+    int PushFrame(const uint8_t* pData);
+    void RealPlayYUV(const AVFrame* p);
+    void RealPlayAudio(const uint8_t* p, int nType, int nSize);
+
+    void SetDispPortAndCH(int nP, int nDisp);
+    void SetInCut(bool bEnable) { bCut = bEnable; }
+    bool GetIfInCut() const { return bCut; }
+    bool SetClipArea(int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
+                     int& yMiddleFocusPos, bool bTestDraw);
+    bool ConvertTestRectToReal(int& xMiddleFocusPos, int& yMiddleFocusPos);
+    void MoveCutArea(int incream_H, int incream_V);
+    void StopMove() { bMoveRect = false; }
+    void SetIsAudioMainPort(bool bIs) { bIsMainAudio = bIs; }
+    bool GetIsAudioMainPort() const { return bIsMainAudio; }
+    void EnablePlayAudio() { bPlayAudio = true; }
+    void DisablePlayAudio() { bPlayAudio = false; }
+    std::string GetPIX() const { return DecodeVideo.GetPIX(); }
+
+    void Destroy();
+
+    // One step of the thread loop, exposed so the pacing can be driven by
+    // the test clock: is a video record due now (schedules the next one)?
+    bool IsDue();
+    // Plays records from the head until one video record was played.
+    void PlayNext();
+
+    uint32_t NeedPlayCount() const { return iNeedPlayCount; }
+    void ResetPacing() { iNeedPlayCount = 0; }
+    int QueuedVideo() const;
+    int QueuedAudio() const;
+    // Records thrown away by the queue's bound since initialize.
+    int64_t DroppedVideo() const { return nDroppedVideo; }
+    int64_t DroppedAudio() const { return nDroppedAudio; }
+    bool GetTestRect(TestRect& shown, TestRect& adjusted) const;
+
+protected:
+    void Execute() override;
+
+private:
+    void VideoPath(const uint8_t* data, int nType, int nSize);
+    void AudioPath(const uint8_t* data, int nType, int nSize);
+    void Monitor(const uint8_t* pcm, int nBytes);
+    // Under FFrameLock: makes room before a push; false when the record
+    // must be dropped (waiting for a key frame after a trim).
+    bool MakeRoom(uint8_t nType, size_t nBytes);
+    void DropHead(size_t count);
+
+    std::atomic<bool> bPlayAudio{false};
+    bool bThrowAudio = false;
+    int32_t nVCount = 0;
+    int32_t nACount = 0;
+    std::atomic<int32_t> nPort{0};
+    std::atomic<int32_t> nDispPort{0};
+    uint32_t iNeedPlayCount = 0;
+    AVFrame* POutFrame = nullptr;
+    AVFrame* pFrameYUV_Clip = nullptr;
+    std::deque<std::vector<uint8_t>> Frame;
+    mutable std::mutex FFrameLock;
+    TDecodeVideo DecodeVideo;
+    TDecodeAudio DecodeAudio;
+    std::atomic<bool> bCut{false};
+    std::atomic<bool> bMoveRect{false};
+    std::atomic<int32_t> nIncream_H{0};
+    std::atomic<int32_t> nIncream_V{0};
+    bool bHasTestRect = false;
+    std::atomic<bool> bIsMainAudio{false};
+    TestRect rTestRect;
+    TestRect rTestRect_Adjust;
+
+    IProgrammeLink* programme_ = nullptr;
+    IPreviewLink* preview_ = nullptr;
+    IMonitorLink* monitor_ = nullptr;
+    size_t nQueuedBytes = 0;
+    bool bWaitKeyFrame = false;
+    std::atomic<int64_t> nDroppedVideo{0};
+    std::atomic<int64_t> nDroppedAudio{0};
+    std::vector<uint8_t> playing; // the record being played
+    // Played records' buffers, reused by PushFrame so steady play-out does
+    // not allocate per frame.
+    std::vector<std::vector<uint8_t>> spare;
+    bool bInitialized = false;
+};
+
+} // namespace tavrin

@@ -1,0 +1,44 @@
+// Arbitrary .kvx text: loading must never crash, and whatever loads must
+// save and load again with the same scenes.
+#include "base/Message.h"
+#include "compose/LayoutProject.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string TempName(const char* tag) {
+    return "/tmp/tavrin_fuzz_plan_" + std::to_string(getpid()) + tag;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace tavrin;
+    static const bool quiet = [] {
+        SetMessageHandler([](const std::string&, TMsgIcon, TMsgButtons) { return TMsgAnswer::Ok; });
+        return true;
+    }();
+    (void)quiet;
+    const std::string in = TempName(".kvx");
+    if (FILE* f = std::fopen(in.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+    TLayoutProject project;
+    if (project.loadProject(in) == 0) {
+        const size_t scenes = project.Layouts().size();
+        if (project.saveProject() != 0) {
+            std::abort();
+        }
+        TLayoutProject again;
+        if (again.loadProject(in) != 0 || again.Layouts().size() != scenes) {
+            std::abort();
+        }
+    }
+    std::remove(in.c_str());
+    return 0;
+}
