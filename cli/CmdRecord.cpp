@@ -61,12 +61,13 @@ bool IsFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// "N=file:PATH" or "N=image:JPG[|MP3]".
+// "N=file:PATH", "N=image:JPG[|MP3]" or "N=device:CAMERA[|MICROPHONE]".
 bool ParseChannel(const std::string& text, TChannelSpec& spec, std::string& error) {
     const size_t eq = text.find('=');
     const size_t colon = text.find(':', eq == std::string::npos ? 0 : eq);
     if (eq == std::string::npos || colon == std::string::npos || eq == 0) {
-        error = "--channel needs N=file:PATH or N=image:JPG[|MP3], not \"" + text + "\"";
+        error = "--channel needs N=file:PATH, N=image:JPG[|MP3] or N=device:CAMERA[|MIC], not \"" +
+                text + "\"";
         return false;
     }
     int32_t n = 0;
@@ -92,8 +93,16 @@ bool ParseChannel(const std::string& text, TChannelSpec& spec, std::string& erro
                 return false;
             }
         }
+    } else if (kind == "device") {
+        // A camera and a microphone by their listed names (tavrin-cli devices).
+        spec.type = kDeviceLocalCamera;
+        const size_t bar = rest.find('|');
+        spec.path = rest.substr(0, bar);
+        if (bar != std::string::npos) {
+            spec.mp3 = rest.substr(bar + 1);
+        }
     } else {
-        error = "--channel kind must be file or image, not \"" + kind + "\"";
+        error = "--channel kind must be file, image or device, not \"" + kind + "\"";
         return false;
     }
     if (spec.path.empty()) {
@@ -117,6 +126,9 @@ bool ParseList(const std::string& text, std::vector<int32_t>& out) {
 }
 
 const char* OpenFailure(uint8_t type, int result) {
+    if (type == kDeviceLocalCamera) {
+        return "names no listed camera or microphone";
+    }
     if (type == kDeviceImage) {
         return result == -3 ? "has no audio stream" : "cannot be opened as MP3";
     }
@@ -174,6 +186,9 @@ int RunRecord(const TCliArgs& args) {
         return Fail("record needs at least one --channel");
     }
     for (const TSlot& slot : slots) {
+        if (slot.spec.type == kDeviceLocalCamera) {
+            continue; // device names, not files
+        }
         for (const std::string& file : {slot.spec.path, slot.spec.mp3}) {
             if (!file.empty() && !IsFile(file)) {
                 std::fprintf(stderr, "tavrin-cli: no such file: %s\n", file.c_str());
@@ -267,7 +282,11 @@ int RunRecord(const TCliArgs& args) {
         slot.worker->SetIsAudioMainPort(slot.spec.channel == audio);
         slot.info.DeviceType = slot.spec.type;
         slot.info.IP = slot.spec.path;
-        slot.info.Mp3Name = slot.spec.mp3;
+        if (slot.spec.type == kDeviceLocalCamera) {
+            slot.info.AudioDeviceName = slot.spec.mp3;
+        } else {
+            slot.info.Mp3Name = slot.spec.mp3;
+        }
         slot.info.nChannel = slot.spec.channel;
         slot.maker = std::make_unique<TAVMaker>();
         slot.maker->initialize(slot.worker.get(), &slot.info, &programme);

@@ -42,11 +42,11 @@ const TCliCommand kCommands[] = {
     {"cut", "--lesson ID [--root DIR] [--user ID] [--toggle 3,5-9] [--clear-all]",
      "clear all delete marks and/or toggle blocks, then save the marks", RunCut},
     {"record",
-     "--lesson ID --seconds N --channel 1=file:PATH [--channel 2=image:JPG[|MP3]] [--root DIR] "
+     "--lesson ID --seconds N --channel 1=file:PATH [--channel 2=image:JPG[|MP3]] [--channel "
+     "3=device:CAMERA|MIC] [--root DIR] "
      "[--user ID] [--resolution 720|1080] [--bitrate KBIT] [--combine 1,2] [--audio 1] "
      "[--rtmp URL] [--name LESSON]",
-     "record a lesson from local files without a window; prints the rates each second",
-     RunRecord},
+     "record a lesson from local files without a window; prints the rates each second", RunRecord},
     {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
      "list the frames of one block of a recorded lesson", RunFrames},
     {"mp4",

@@ -26,6 +26,14 @@ int TAVMaker::initialize(TClientThread* TC, TClientInfo* CI, IProgrammeLink* pro
         } else {
             Native_Mp4->Start();
         }
+    } else if (DeviceType == kDeviceLocalCamera) {
+        // The camera and microphone are named by their listed names; a
+        // missing one starts nothing for its kind.
+        CaptureSink = std::make_unique<TClientThreadSink>(TC);
+        LocalDevice = std::make_unique<TLocalDeviceSource>();
+        const int started = LocalDevice->initialize(CI->IP, CI->AudioDeviceName, CaptureSink.get(),
+                                                    [this](const uint8_t* p) { Forward(p); });
+        nSourceResult = started > 0 ? 0 : -1;
     } else if (DeviceType == kDeviceImage) {
         Native_Image = std::make_unique<TNative_Image>();
         nSourceResult = Native_Image->initialize(CI->IP, CI->Mp3Name);
@@ -42,6 +50,11 @@ void TAVMaker::Execute() {
 }
 
 void TAVMaker::RunTurn() {
+    if (LocalDevice) {
+        // Restarts a silent camera or microphone, then audio, audio, video.
+        LocalDevice->Step();
+        return;
+    }
     const std::vector<uint8_t>* head = nullptr;
     if (Native_Mp4) {
         Native_Mp4->GetPackage(head);
@@ -51,28 +64,33 @@ void TAVMaker::RunTurn() {
     if (head == nullptr) {
         return;
     }
-    const uint8_t nType = (*head)[0];
-    bool forward = true;
-    if (bNeedIFrame) {
-        forward = nType == kFrameH264Key;
-        if (forward) {
-            bNeedIFrame = false;
-        }
-    }
-    if (forward && ClientThread != nullptr) {
-        ClientThread->PushFrame(head->data());
-        if (nType == kFrameAAC) {
-            ++nAudioCounter;
-            nATime = std::time(nullptr);
-        } else {
-            ++nVideoCounter;
-            nVTime = std::time(nullptr);
-        }
-    }
+    Forward(head->data());
     if (Native_Mp4) {
         Native_Mp4->DeleteHead();
     } else {
         Native_Image->DeleteHead();
+    }
+}
+
+void TAVMaker::Forward(const uint8_t* pData) {
+    const uint8_t nType = pData[0];
+    if (bNeedIFrame) {
+        if (nType != kFrameH264Key) {
+            return;
+        }
+        bNeedIFrame = false;
+    }
+    if (ClientThread == nullptr) {
+        return;
+    }
+    ClientThread->PushFrame(pData);
+    // Type 9 and above is video (H.264 units and the camera's markers).
+    if (nType >= kFrameH264) {
+        ++nVideoCounter;
+        nVTime = std::time(nullptr);
+    } else {
+        ++nAudioCounter;
+        nATime = std::time(nullptr);
     }
 }
 
@@ -130,6 +148,10 @@ bool TAVMaker::setPause() {
 void TAVMaker::Destroy() {
     Terminate();
     WaitFor();
+    if (LocalDevice) {
+        LocalDevice->Destroy(); // "clear V", "clear A"
+        LocalDevice.reset();
+    }
     if (Native_Mp4) {
         Trace("clear Native_Mp4");
         Native_Mp4->Terminate();

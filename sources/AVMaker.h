@@ -7,6 +7,8 @@
 #include "base/Thread.h"
 #include "sources/ClientInfo.h"
 #include "sources/ClientThread.h"
+#include "sources/ClientThreadSink.h"
+#include "sources/LocalDeviceSource.h"
 #include "sources/Native_Image.h"
 #include "sources/Native_Mp4.h"
 #include "sources/SourceLinks.h"
@@ -46,11 +48,15 @@ public:
     void RunTurn();
     TNative_Mp4* Mp4() { return Native_Mp4.get(); }
     TNative_Image* Image() { return Native_Image.get(); }
+    TLocalDeviceSource* LocalDevices() { return LocalDevice.get(); }
 
 protected:
     void Execute() override;
 
 private:
+    // Gate, forward and count one record taken from a producer.
+    void Forward(const uint8_t* pData);
+
     int32_t DeviceType = 0;
     uint32_t nTimeCounterBegin = 0;
     std::atomic<uint32_t> nVideoCounter{0};
@@ -63,6 +69,8 @@ private:
     bool bEof = false;
     std::unique_ptr<TNative_Mp4> Native_Mp4;
     std::unique_ptr<TNative_Image> Native_Image;
+    std::unique_ptr<TClientThreadSink> CaptureSink;
+    std::unique_ptr<TLocalDeviceSource> LocalDevice; // camera and microphone threads
     std::time_t nVTime = 0;
     std::time_t nATime = 0;
     IProgrammeLink* programme_ = nullptr;
