@@ -95,7 +95,7 @@ bool ParseChannel(const std::string& text, TChannelSpec& spec, std::string& erro
         }
     } else if (kind == "device") {
         // A camera and a microphone by their listed names (tavrin-cli devices).
-        spec.type = kDeviceLocalCamera;
+        spec.type = kDeviceCamera;
         const size_t bar = rest.find('|');
         spec.path = rest.substr(0, bar);
         if (bar != std::string::npos) {
@@ -126,7 +126,7 @@ bool ParseList(const std::string& text, std::vector<int32_t>& out) {
 }
 
 const char* OpenFailure(uint8_t type, int result) {
-    if (type == kDeviceLocalCamera) {
+    if (type == kDeviceCamera) {
         return "names no listed camera or microphone";
     }
     if (type == kDeviceImage) {
@@ -186,7 +186,7 @@ int RunRecord(const TCliArgs& args) {
         return Fail("record needs at least one --channel");
     }
     for (const TSlot& slot : slots) {
-        if (slot.spec.type == kDeviceLocalCamera) {
+        if (slot.spec.type == kDeviceCamera) {
             continue; // device names, not files
         }
         for (const std::string& file : {slot.spec.path, slot.spec.mp3}) {
@@ -282,7 +282,7 @@ int RunRecord(const TCliArgs& args) {
         slot.worker->SetIsAudioMainPort(slot.spec.channel == audio);
         slot.info.DeviceType = slot.spec.type;
         slot.info.IP = slot.spec.path;
-        if (slot.spec.type == kDeviceLocalCamera) {
+        if (slot.spec.type == kDeviceCamera) {
             slot.info.AudioDeviceName = slot.spec.mp3;
         } else {
             slot.info.Mp3Name = slot.spec.mp3;

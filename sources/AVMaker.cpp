@@ -26,7 +26,7 @@ int TAVMaker::initialize(TClientThread* TC, TClientInfo* CI, IProgrammeLink* pro
         } else {
             Native_Mp4->Start();
         }
-    } else if (DeviceType == kDeviceLocalCamera) {
+    } else if (DeviceType == kDeviceCamera) {
         // The camera and microphone are named by their listed names; a
         // missing one starts nothing for its kind.
         CaptureSink = std::make_unique<TClientThreadSink>(TC);

@@ -23,7 +23,7 @@ protected:
         programme.slot = 1;
         worker.SetLinks(&programme, nullptr, nullptr);
         info.nChannel = 1;
-        info.DeviceType = kDeviceLocalCamera;
+        info.DeviceType = kDeviceCamera;
     }
     test::FakeProgramme programme;
     TClientThread worker;
