@@ -2,6 +2,7 @@
 
 #include "base/MediaFrame.h"
 #include "tests/base/TempDir.h"
+#include "tests/support/ChildProcess.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -24,36 +25,8 @@ TMediaServerSim::TMediaServerSim(const std::string& logDir, const std::vector<st
                                      "--log",
                                      logDir};
     args.insert(args.end(), extra.begin(), extra.end());
-    // Built before the fork: the child only calls what is safe there.
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe(out) != 0) {
-        return;
-    }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::close(out[1]);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
     std::string line;
-    pollfd p{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && ::poll(&p, 1, 30000) == 1) {
-        char buffer[256];
-        const ssize_t n = ::read(out[0], buffer, sizeof(buffer));
-        if (n <= 0) {
-            break;
-        }
-        line.append(buffer, size_t(n));
-    }
-    ::close(out[0]);
+    pid_ = SpawnAndReadFirstLine(args, 30000, line);
     const std::string expect = "mediaserver-sim listening on 127.0.0.1:";
     if (line.rfind(expect, 0) == 0) {
         port_ = std::atoi(line.c_str() + expect.size());

@@ -1,5 +1,7 @@
 #include "tests/platform/SimProcess.h"
 
+#include "tests/support/ChildProcess.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <poll.h>
@@ -27,38 +29,9 @@ TPlatformSim::TPlatformSim(const std::string& accountsFile, const std::vector<st
                                      "--accounts",
                                      accountsFile};
     args.insert(args.end(), extra.begin(), extra.end());
-    // Built before the fork: the child only calls what is safe there.
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe(out) != 0) {
-        return;
-    }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::close(out[1]);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
     // The first line is "platform-sim listening on 127.0.0.1:PORT".
     std::string line;
-    pollfd p{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && ::poll(&p, 1, 30000) == 1) {
-        char buffer[256];
-        const ssize_t n = ::read(out[0], buffer, sizeof(buffer));
-        if (n <= 0) {
-            break;
-        }
-        line.append(buffer, size_t(n));
-    }
-    ::close(out[0]);
+    pid_ = SpawnAndReadFirstLine(args, 30000, line);
     const size_t colon = line.rfind(':');
     if (line.rfind("platform-sim listening on 127.0.0.1:", 0) == 0 && colon != std::string::npos) {
         port_ = std::atoi(line.c_str() + colon + 1);

@@ -1,5 +1,7 @@
 #include "tests/sources/PhoneSim.h"
 
+#include "tests/support/ChildProcess.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <csignal>
@@ -23,35 +25,8 @@ TPhoneSim::TPhoneSim(const std::string& bind, const std::vector<std::string>& ex
     std::vector<std::string> args = {
         "/usr/bin/python3", TAVRIN_PHONE_SIM, "--bind", bind, "--seconds", "1", "--log", log_};
     args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe(out) != 0) {
-        return;
-    }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::close(out[1]);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
     std::string line;
-    pollfd p{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && ::poll(&p, 1, 60000) == 1) {
-        char buffer[256];
-        const ssize_t n = ::read(out[0], buffer, sizeof(buffer));
-        if (n <= 0) {
-            break;
-        }
-        line.append(buffer, size_t(n));
-    }
-    ::close(out[0]);
+    pid_ = SpawnAndReadFirstLine(args, 60000, line);
     ready_ = line.rfind("phone-sim listening on " + bind + ":", 0) == 0;
 }
 
