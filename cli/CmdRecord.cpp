@@ -36,7 +36,7 @@ constexpr int kExitStore = 1;      // the lesson's store cannot be opened
 constexpr int kExitNoFile = 3;     // a source file does not exist
 constexpr int kExitCannotOpen = 4; // a source file exists but cannot be played
 
-struct TChannelSpec {
+struct TChannelChoice {
     int channel = 0;
     uint8_t type = kDeviceNone;
     std::string path;
@@ -44,7 +44,7 @@ struct TChannelSpec {
 };
 
 struct TSlot {
-    TChannelSpec spec;
+    TChannelChoice choice;
     TClientInfo info;
     std::unique_ptr<TClientThread> worker;
     std::unique_ptr<TAVMaker> maker;
@@ -62,7 +62,7 @@ bool IsFile(const std::string& path) {
 }
 
 // "N=file:PATH", "N=image:JPG[|MP3]" or "N=device:CAMERA[|MICROPHONE]".
-bool ParseChannel(const std::string& text, TChannelSpec& spec, std::string& error) {
+bool ParseChannel(const std::string& text, TChannelChoice& choice, std::string& error) {
     const size_t eq = text.find('=');
     const size_t colon = text.find(':', eq == std::string::npos ? 0 : eq);
     if (eq == std::string::npos || colon == std::string::npos || eq == 0) {
@@ -76,36 +76,36 @@ bool ParseChannel(const std::string& text, TChannelSpec& spec, std::string& erro
             "--channel number must be 1 to " + std::to_string(kMaxChannels) + ": \"" + text + "\"";
         return false;
     }
-    spec.channel = n;
+    choice.channel = n;
     const std::string kind = text.substr(eq + 1, colon - eq - 1);
     const std::string rest = text.substr(colon + 1);
     if (kind == "file") {
-        spec.type = kDeviceMp4;
-        spec.path = rest;
+        choice.type = kDeviceMp4;
+        choice.path = rest;
     } else if (kind == "image") {
-        spec.type = kDeviceImage;
+        choice.type = kDeviceImage;
         const size_t bar = rest.find('|');
-        spec.path = rest.substr(0, bar);
+        choice.path = rest.substr(0, bar);
         if (bar != std::string::npos) {
-            spec.mp3 = rest.substr(bar + 1);
-            if (spec.mp3.empty()) {
+            choice.mp3 = rest.substr(bar + 1);
+            if (choice.mp3.empty()) {
                 error = "--channel " + text + ": nothing after \"|\"";
                 return false;
             }
         }
     } else if (kind == "device") {
         // A camera and a microphone by their listed names (tavrin-cli devices).
-        spec.type = kDeviceCamera;
+        choice.type = kDeviceCamera;
         const size_t bar = rest.find('|');
-        spec.path = rest.substr(0, bar);
+        choice.path = rest.substr(0, bar);
         if (bar != std::string::npos) {
-            spec.mp3 = rest.substr(bar + 1);
+            choice.mp3 = rest.substr(bar + 1);
         }
     } else {
         error = "--channel kind must be file, image or device, not \"" + kind + "\"";
         return false;
     }
-    if (spec.path.empty()) {
+    if (choice.path.empty()) {
         error = "--channel " + text + ": no file given";
         return false;
     }
@@ -172,12 +172,12 @@ int RunRecord(const TCliArgs& args) {
     for (const std::string& text : args.GetAll("channel")) {
         TSlot slot;
         std::string error;
-        if (!ParseChannel(text, slot.spec, error)) {
+        if (!ParseChannel(text, slot.choice, error)) {
             return Fail(error);
         }
         for (const TSlot& other : slots) {
-            if (other.spec.channel == slot.spec.channel) {
-                return Fail("channel " + std::to_string(slot.spec.channel) + " given twice");
+            if (other.choice.channel == slot.choice.channel) {
+                return Fail("channel " + std::to_string(slot.choice.channel) + " given twice");
             }
         }
         slots.push_back(std::move(slot));
@@ -186,10 +186,10 @@ int RunRecord(const TCliArgs& args) {
         return Fail("record needs at least one --channel");
     }
     for (const TSlot& slot : slots) {
-        if (slot.spec.type == kDeviceCamera) {
+        if (slot.choice.type == kDeviceCamera) {
             continue; // device names, not files
         }
-        for (const std::string& file : {slot.spec.path, slot.spec.mp3}) {
+        for (const std::string& file : {slot.choice.path, slot.choice.mp3}) {
             if (!file.empty() && !IsFile(file)) {
                 std::fprintf(stderr, "tavrin-cli: no such file: %s\n", file.c_str());
                 return kExitNoFile;
@@ -204,7 +204,7 @@ int RunRecord(const TCliArgs& args) {
     } else {
         for (const TSlot& slot : slots) {
             if (combine.size() < size_t(TCombineVideo::kMaxPorts)) {
-                combine.push_back(slot.spec.channel);
+                combine.push_back(slot.choice.channel);
             }
         }
     }
@@ -213,7 +213,7 @@ int RunRecord(const TCliArgs& args) {
     }
     auto known = [&slots](int ch) {
         return std::any_of(slots.begin(), slots.end(),
-                           [ch](const TSlot& s) { return s.spec.channel == ch; });
+                           [ch](const TSlot& s) { return s.choice.channel == ch; });
     };
     for (int ch : combine) {
         if (!known(ch)) {
@@ -272,29 +272,29 @@ int RunRecord(const TCliArgs& args) {
 
     for (TSlot& slot : slots) {
         slot.worker = std::make_unique<TClientThread>();
-        if (slot.worker->initialize(slot.spec.channel, slot.spec.channel, width, height) != 0) {
-            std::fprintf(stderr, "tavrin-cli: channel %d: no decoder\n", slot.spec.channel);
+        if (slot.worker->initialize(slot.choice.channel, slot.choice.channel, width, height) != 0) {
+            std::fprintf(stderr, "tavrin-cli: channel %d: no decoder\n", slot.choice.channel);
             recorder.EndLession();
             return kExitCannotOpen;
         }
         // No preview ports: nobody looks at them without a window.
         slot.worker->SetLinks(&programme, nullptr, nullptr);
-        slot.worker->SetIsAudioMainPort(slot.spec.channel == audio);
-        slot.info.DeviceType = slot.spec.type;
-        slot.info.IP = slot.spec.path;
-        if (slot.spec.type == kDeviceCamera) {
-            slot.info.AudioDeviceName = slot.spec.mp3;
+        slot.worker->SetIsAudioMainPort(slot.choice.channel == audio);
+        slot.info.DeviceType = slot.choice.type;
+        slot.info.IP = slot.choice.path;
+        if (slot.choice.type == kDeviceCamera) {
+            slot.info.AudioDeviceName = slot.choice.mp3;
         } else {
-            slot.info.Mp3Name = slot.spec.mp3;
+            slot.info.Mp3Name = slot.choice.mp3;
         }
-        slot.info.nChannel = slot.spec.channel;
+        slot.info.nChannel = slot.choice.channel;
         slot.maker = std::make_unique<TAVMaker>();
         slot.maker->initialize(slot.worker.get(), &slot.info, &programme);
         if (slot.maker->SourceResult() != 0) {
             const std::string& bad =
-                slot.spec.type == kDeviceImage ? slot.spec.mp3 : slot.spec.path;
-            std::fprintf(stderr, "tavrin-cli: channel %d: %s %s\n", slot.spec.channel, bad.c_str(),
-                         OpenFailure(slot.spec.type, slot.maker->SourceResult()));
+                slot.choice.type == kDeviceImage ? slot.choice.mp3 : slot.choice.path;
+            std::fprintf(stderr, "tavrin-cli: channel %d: %s %s\n", slot.choice.channel,
+                         bad.c_str(), OpenFailure(slot.choice.type, slot.maker->SourceResult()));
             slots.clear();
             recorder.EndLession();
             return kExitCannotOpen;
@@ -320,7 +320,7 @@ int RunRecord(const TCliArgs& args) {
             int v = 0;
             int a = 0;
             slot.maker->GetAVCounterThisperiod(v, a);
-            line += "  ch" + std::to_string(slot.spec.channel) + " video " + std::to_string(v) +
+            line += "  ch" + std::to_string(slot.choice.channel) + " video " + std::to_string(v) +
                     " audio " + std::to_string(a);
         }
         uint32_t pv = 0;
