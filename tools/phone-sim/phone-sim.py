@@ -75,8 +75,13 @@ def encode_media(opts, folder):
         except subprocess.CalledProcessError:
             open(aac, "wb").close()  # a file without sound
     else:
-        run_ffmpeg(["-f", "lavfi", "-i", "testsrc2=size=%s:rate=%d" % (size, opts.fps),
-                    "-t", str(opts.seconds)] + x264 + [h264])
+        picture = "testsrc2=size=%s:rate=%d" % (size, opts.fps)
+        if opts.mark_period:
+            # Every mark_period-th picture is plain white: a latency probe
+            # that can be found again in the console's programme.
+            picture += (",drawbox=x=0:y=0:w=iw:h=ih:color=white:t=fill:"
+                        "enable='eq(mod(n\\,%d)\\,0)'" % opts.mark_period)
+        run_ffmpeg(["-f", "lavfi", "-i", picture, "-t", str(opts.seconds)] + x264 + [h264])
         run_ffmpeg(["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=%d" % AUDIO_RATE,
                     "-t", str(opts.seconds)] + aac_args + [aac])
     return h264, aac
@@ -243,11 +248,15 @@ class Connection:
                     time.sleep(delay)
                 if v_due <= a_due:
                     frame_type, payload = video[vi % len(video)]
+                    marked = o.mark_period and (vi % len(video)) % o.mark_period == 0
                     vi += 1
                 else:
                     frame_type, payload = FRAME_AAC, audio[ai % len(audio)]
+                    marked = False
                     ai += 1
                 self.send(media_message(frame_type, payload))
+                if marked:
+                    self.sim.log("mark %d %.6f" % (vi - 1, time.time()))
                 sent += 1
                 if o.drop_after and sent >= o.drop_after:
                     self.sim.log("drop after %d frames" % sent)
@@ -356,6 +365,8 @@ def main():
     p.add_argument("--battery", type=int, default=80)
     p.add_argument("--no-audio", action="store_true")
     p.add_argument("--log", help="file that receives every command as a hex line")
+    p.add_argument("--mark-period", type=int, default=0,
+                   help="make every Nth generated picture white and log its send time")
     p.add_argument("--discovery", action="store_true", help="answer the multicast probe")
     p.add_argument("--discovery-port", type=int, default=37020)
     p.add_argument("--group", default="239.255.255.250")
@@ -367,6 +378,8 @@ def main():
     p.add_argument("--oversize", action="store_true", help="send a message above 2,000,001 bytes")
     p.add_argument("--drop-after", type=int, default=0, help="close after N media frames")
     opts = p.parse_args()
+    if opts.mark_period and opts.file:
+        raise SystemExit("phone-sim: --mark-period needs the generated test picture")
     if not opts.bind.startswith("127."):
         raise SystemExit("phone-sim: only loopback addresses (127.0.0.0/8) are allowed")
     sim = Simulator(opts)
