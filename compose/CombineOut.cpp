@@ -132,6 +132,9 @@ void TCombineOut::Tick(uint32_t now) {
         first = false;
         nCombine_Delay = 0;
     }
+    if (TickObserver) {
+        TickObserver(pFrame.get());
+    }
 
     if (Disp != nullptr && nDispPort >= 0) {
         rAudioChannel levels;

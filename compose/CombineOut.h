@@ -17,6 +17,7 @@
 #include <SDL2/SDL_rect.h>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -78,6 +79,11 @@ public:
     };
     void GetTickStats(TTickStats& stats);
 
+    // Called on the pipeline's thread with every tick's programme picture
+    // before it is encoded (for measurements); set before Start.
+    using TTickObserver = std::function<void(const AVFrame* programme)>;
+    void SetTickObserver(TTickObserver observer) { TickObserver = std::move(observer); }
+
     int PreviewPort() const { return nDispPort; }
     // The programme picture of the last tick (W x H YUV420P, one buffer).
     const AVFrame* ProgrammeFrame() const { return pFrame.get(); }
@@ -110,6 +116,7 @@ private:
     TSaveAV* Recorder = nullptr;
     std::vector<uint8_t> unit; // the encoded picture, reused every tick
     bool first = true;
+    TTickObserver TickObserver;
 
     std::mutex FStatsLock;
     std::vector<uint16_t> latenessRing = std::vector<uint16_t>(kLatenessKept);
