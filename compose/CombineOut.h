@@ -55,6 +55,7 @@ public:
     void SetOneCHFullScreen(bool bFullScreen);
     int LoadYUVBikImage(const std::string& sFile);
     int SetMainPortForAudio(int nPort);
+    int GetMainPortForAudio() const { return MainPort; }
     // One AAC frame (ADTS header included) of channel nPort; always -1.
     int PushAAC(const uint8_t* PData, int nSize, int nPort, const rAudioChannel* pAudioVolume);
     bool SetCaptureState(bool bC);

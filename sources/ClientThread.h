@@ -54,6 +54,7 @@ public:
     bool GetIsAudioMainPort() const { return bIsMainAudio; }
     void EnablePlayAudio() { bPlayAudio = true; }
     void DisablePlayAudio() { bPlayAudio = false; }
+    bool IsPlayingAudio() const { return bPlayAudio; }
     std::string GetPIX() const { return DecodeVideo.GetPIX(); }
 
     void Destroy();

@@ -1,0 +1,173 @@
+// The capture-mode hub between the main window and the sources: a fixed set
+// of channel slots (connection record, socket and parser, local source
+// runner, channel worker), the display ports, the monitor wave player and
+// the programme output pipeline. Everything is addressed by channel number;
+// the manager finds the slot that carries it. All calls run on the thread
+// that owns the Qt event loop, which also delivers the socket events.
+#pragma once
+
+#include "base/LessionInfo.h"
+#include "decode/Display.h"
+#include "sources/AVMaker.h"
+#include "sources/ActionForESC.h"
+#include "sources/ClientInfo.h"
+#include "sources/ClientThread.h"
+#include "sources/PhoneConnection.h"
+
+#include <SDL2/SDL_rect.h>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+class TCombineOut;
+class TCombineOutLink;
+class TDispManager;
+class TDispManagerLink;
+class TRtmpSend;
+class TSaveAV;
+class TWavePlayer;
+class TWavePlayerLink;
+class TWorkerFrameSink;
+
+// One channel slot; it owns everything that serves its channel.
+struct TClient {
+    TClient();
+    ~TClient();
+    TClient(const TClient&) = delete;
+    TClient& operator=(const TClient&) = delete;
+
+    TClientInfo info;
+    std::unique_ptr<TClientThread> ClientThread;
+    std::unique_ptr<TWorkerFrameSink> Sink;
+    std::unique_ptr<TPhoneConnection> CMDParse; // the socket and its parser
+    std::unique_ptr<TAVMaker> AVMaker;          // only while a local source runs
+};
+
+class TCManager {
+public:
+    TCManager();
+    ~TCManager();
+    TCManager(const TCManager&) = delete;
+    TCManager& operator=(const TCManager&) = delete;
+
+    // Live push and lesson recorder of the programme (either may be null);
+    // both outlive the manager. Call before initialize.
+    void SetOutputs(TRtmpSend* sender, TSaveAV* recorder);
+
+    // One slot per entry of portsTagArr (its channel number); a window
+    // handle of 0, or a missing one, gives an offscreen port. 0, or -1 when
+    // a step failed (what was made is freed by Destroy).
+    int initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, int64_t nBitrate,
+                   const SDL_Rect& xr, int nChannel, const std::vector<int>& portsTagArr,
+                   const std::vector<TNativeWindow>& portsHandleArr,
+                   const std::vector<SDL_Rect>& portsRectArr, const TLessionInfo* l);
+    void Destroy();
+
+    // Connections.
+    int ConnectThis(const std::string& sIP, int nChannel, int nType);
+    int FindThisClient(const std::string& sIP, int nType, const std::string& sID);
+    bool reConnectThis(int nChannel);
+    bool ClearThisChannel(int nChannel);
+    bool ChangeCH(int nFirstChannel, int nSecondChannel);
+    bool GetConInfo(int nChannel, TClientInfo& PC) const;
+    int GetAVCounterThisperiod(int nChannel, uint32_t& VCount, uint32_t& ACount, int& nType,
+                               bool& VideoOK, bool& AudioOK);
+    std::string GetPIX(int nChannel) const;
+
+    // Programme and sound.
+    int SetCombinePorts(const int32_t* portsArr, int nPortCounts, bool bFullScreen);
+    int SetCombinePorts(const std::vector<int32_t>& ports, bool bFullScreen) {
+        return SetCombinePorts(ports.data(), int(ports.size()), bFullScreen);
+    }
+    int GetCombinePorts(std::vector<int32_t>& portsArr);
+    bool StartCapture(bool bc);
+    int SetMainPortForAudio(int nChannel);
+    int GetMainPortForAudio_DeviceType() const;
+    int PlayAudio(int nChannel, bool bPlay);
+    int LoadYUVBikImage(const std::string& sFile);
+    const std::string& GetYUVBikImage() const { return YUVBikImageFileName; }
+    int ResizeMain(const SDL_Rect& xr);
+    int ResizeClient(int nChannel, const SDL_Rect& xr);
+
+    // Cut.
+    bool SetInCut(int nChannel, bool bEnable);
+    bool GetIfInCut(int nChannel) const;
+    bool SetClipArea(int nChannel, int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
+                     int& yMiddleFocusPos, bool bTestDraw);
+    bool ConvertTestRectToReal(int nChannel);
+    bool MoveCutArea(int nChannel, int incream_H, int incream_V);
+    void StopMove();
+    void ESCToPreCombine();
+
+    // Phone camera commands: bytes sent, or -1.
+    int SetAdjustFocus(int nChannel, int xPos, int yPos, bool bByAuto);
+    int SetCanAutoAdjust(int nChannel, bool bCan);
+    bool GetCanAutoAdjust(int nChannel) const;
+    int SetFocusValue(int nChannel, int nCurrentFoucsValue);
+    int IncreamFocusValue(int nChannel, bool bIncream);
+    int GetFocusValue(int nChannel, int& nMaxFoucsScale, int& nCurrentFoucsValue) const;
+    bool GetIfHasWideAngle(int nChannel) const;
+    int ConvertWideAngle(int nChannel);
+
+    // Playback of an MP4 channel.
+    bool GetCycle(int nChannel) const;
+    bool SetCycle(int nChannel, bool bCycle);
+    bool GetCurrentPos(int nChannel, int& CurrentSec, int& TotalSec);
+    bool SetCurrentPos(int nChannel, int nSec);
+    bool setPause(int nChannel);
+
+    // Read-only views for callers and tests.
+    int ChannelCount() const { return int(Client.size()); }
+    TCombineOut* Programme() { return CombineOut.get(); }
+    TDispManager* Displays() { return DispManager.get(); }
+    int MainDispPort() const { return nMainDispPort; }
+    int MainChannel() const { return nMainChannel; }
+    const std::string& PixLabel() const { return sPixA; }
+    const TActionForESC& ActionForESC() const { return rLastActionForESC; }
+    // The channel whose sound the programme carries, 0 when none.
+    int MainAudioChannel() const;
+    bool IsPlayingAudio(int nChannel) const;
+    // The worker of a channel (null when no slot has it).
+    const TClientThread* Worker(int nChannel) const;
+    // Where the channel's network parser reports frames and losses.
+    const TWorkerFrameSink* FrameSink(int nChannel) const;
+    bool HasRunner(int nChannel) const;
+
+    // The programme label: "720P", "1080P", "4K" or W x H, with the bit rate.
+    static std::string MakePixLabel(int nWidth, int nHeight, int64_t nBitrate);
+
+private:
+    TClient* Find(int nChannel);
+    const TClient* Find(int nChannel) const;
+    int IndexOf(const TClient* c) const;
+    // The phone slot of a channel (types 2 and 3), or null.
+    TClient* FindPhone(int nChannel);
+    void StopRunner(TClient& c);
+    void StartRunner(TClient& c);
+    void OpenNetwork(TClient& c, const std::string& sIP);
+    void RecordCut(int nChannel, int xStart, int yStart, int xEnd, int yEnd);
+
+    std::vector<std::unique_ptr<TClient>> Client;
+    std::vector<bool> bAutoAdjust; // by channel number; entry 0 unused
+    int32_t nMainChannel = 0;
+    int32_t nMainDispPort = -1;
+    TActionForESC rLastActionForESC;
+    std::string YUVBikImageFileName;
+    int32_t YUVH = 0;
+    int32_t YUVW = 0;
+    std::string sPixA;
+
+    TRtmpSend* Sender = nullptr;
+    TSaveAV* Recorder = nullptr;
+    std::unique_ptr<TDispManager> DispManager;
+    std::unique_ptr<TWavePlayer> WavePlayer;
+    std::unique_ptr<TCombineOut> CombineOut;
+    std::unique_ptr<TCombineOutLink> ProgrammeLink;
+    std::unique_ptr<TDispManagerLink> PreviewLink;
+    std::unique_ptr<TWavePlayerLink> MonitorLink;
+};
+
+} // namespace tavrin
