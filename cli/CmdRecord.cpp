@@ -1,25 +1,32 @@
-// record: records a lesson from local files without a window. Each
-// --channel feeds one slot from an MP4/MKV file (looped) or a JPEG with
-// optional MP3 music; the programme combines the chosen channels, takes its
-// sound from one of them and is recorded into the lesson's store (and sent
-// live with --rtmp). Prints the rates of every channel each second.
+// record: records a lesson without a window. Each --channel feeds one
+// channel from an MP4/MKV file (looped), a JPEG with optional MP3 music, a
+// local camera and microphone, or a phone or desktop streaming app on the
+// network; --discover finds streaming apps on the local network. The
+// programme combines the chosen channels (or a scene of an activity plan),
+// takes its sound from one of them and is recorded into the lesson's store
+// (and sent live with --rtmp). A lesson script drives the director's
+// actions over time. Prints the rates of every channel each second.
 #include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
-#include "base/IniFile.h"
 #include "base/StorageDrive.h"
-#include "base/Thread.h"
+#include "cli/ChannelChoice.h"
 #include "cli/Commands.h"
-#include "compose/CombineOut.h"
-#include "decode/DispManager.h"
+#include "cli/LessonScript.h"
+#include "cli/ScriptDirector.h"
+#include "compose/CombineVideo.h"
+#include "compose/ScreenLayout.h"
 #include "output/RtmpSend.h"
 #include "output/SaveAV.h"
-#include "sources/AVMaker.h"
+#include "sources/CManager.h"
 #include "sources/ClientThread.h"
-#include "sources/CombineOutLink.h"
+#include "sources/Discovery.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <sys/stat.h>
@@ -30,25 +37,15 @@ namespace tavrin::cli {
 namespace {
 
 constexpr int kMaxChannels = 5;
+// Programme scenes are drawn on this canvas and scaled to the programme.
+constexpr int kSceneCanvasWidth = 1920;
+constexpr int kSceneCanvasHeight = 1080;
+constexpr uint32_t kRediscoverMs = 5000;
 
 // Exit statuses besides 0 and the usage error 2.
 constexpr int kExitStore = 1;      // the lesson's store cannot be opened
 constexpr int kExitNoFile = 3;     // a source file does not exist
 constexpr int kExitCannotOpen = 4; // a source file exists but cannot be played
-
-struct TChannelChoice {
-    int channel = 0;
-    uint8_t type = kDeviceNone;
-    std::string path;
-    std::string mp3;
-};
-
-struct TSlot {
-    TChannelChoice choice;
-    TClientInfo info;
-    std::unique_ptr<TClientThread> worker;
-    std::unique_ptr<TAVMaker> maker;
-};
 
 volatile std::sig_atomic_t gStop = 0;
 
@@ -59,57 +56,6 @@ void OnSignal(int) {
 bool IsFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// "N=file:PATH", "N=image:JPG[|MP3]" or "N=device:CAMERA[|MICROPHONE]".
-bool ParseChannel(const std::string& text, TChannelChoice& choice, std::string& error) {
-    const size_t eq = text.find('=');
-    const size_t colon = text.find(':', eq == std::string::npos ? 0 : eq);
-    if (eq == std::string::npos || colon == std::string::npos || eq == 0) {
-        error = "--channel needs N=file:PATH, N=image:JPG[|MP3] or N=device:CAMERA[|MIC], not \"" +
-                text + "\"";
-        return false;
-    }
-    int32_t n = 0;
-    if (!ParseInt32(text.substr(0, eq), n) || n < 1 || n > kMaxChannels) {
-        error =
-            "--channel number must be 1 to " + std::to_string(kMaxChannels) + ": \"" + text + "\"";
-        return false;
-    }
-    choice.channel = n;
-    const std::string kind = text.substr(eq + 1, colon - eq - 1);
-    const std::string rest = text.substr(colon + 1);
-    if (kind == "file") {
-        choice.type = kDeviceMp4;
-        choice.path = rest;
-    } else if (kind == "image") {
-        choice.type = kDeviceImage;
-        const size_t bar = rest.find('|');
-        choice.path = rest.substr(0, bar);
-        if (bar != std::string::npos) {
-            choice.mp3 = rest.substr(bar + 1);
-            if (choice.mp3.empty()) {
-                error = "--channel " + text + ": nothing after \"|\"";
-                return false;
-            }
-        }
-    } else if (kind == "device") {
-        // A camera and a microphone by their listed names (tavrin-cli devices).
-        choice.type = kDeviceCamera;
-        const size_t bar = rest.find('|');
-        choice.path = rest.substr(0, bar);
-        if (bar != std::string::npos) {
-            choice.mp3 = rest.substr(bar + 1);
-        }
-    } else {
-        error = "--channel kind must be file, image or device, not \"" + kind + "\"";
-        return false;
-    }
-    if (choice.path.empty()) {
-        error = "--channel " + text + ": no file given";
-        return false;
-    }
-    return true;
 }
 
 bool ParseList(const std::string& text, std::vector<int32_t>& out) {
@@ -123,6 +69,17 @@ bool ParseList(const std::string& text, std::vector<int32_t>& out) {
         out.push_back(n);
     }
     return !out.empty();
+}
+
+bool ReadText(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return true;
 }
 
 const char* OpenFailure(uint8_t type, int result) {
@@ -140,6 +97,86 @@ const char* OpenFailure(uint8_t type, int result) {
     default:
         return "lacks an H.264 video or an audio stream";
     }
+}
+
+const char* PlanFailure(int result) {
+    switch (result) {
+    case 1:
+        return "is not an activity plan (no JSON)";
+    case -2:
+        return "names a background picture that cannot be decoded";
+    default:
+        return "cannot be read";
+    }
+}
+
+// What the one-second status lines report of the channels.
+class TChannelWatch {
+public:
+    explicit TChannelWatch(TCManager& manager) : manager_(manager) {}
+
+    // Lines for channels that connected or lost their source since the
+    // last call.
+    void ConnectionChanges(std::vector<std::string>& lines) {
+        for (int ch = 1; ch <= kMaxChannels; ++ch) {
+            TClientInfo info;
+            if (!manager_.GetConInfo(ch, info)) {
+                continue;
+            }
+            bool& was = connected_[ch];
+            if (info.bConnectOK && !was) {
+                lines.push_back("ch" + std::to_string(ch) + " connected " + info.ID + " at " +
+                                info.IP + " (" + std::to_string(info.VideoWidth) + "x" +
+                                std::to_string(info.VideoHeight) + ")");
+            } else if (!info.bConnectOK && was) {
+                lines.push_back("ch" + std::to_string(ch) + " connection lost");
+            }
+            was = info.bConnectOK;
+        }
+    }
+
+    // The status timer's reconnection rule for lost channels.
+    void Reconnect(std::vector<std::string>& lines) {
+        for (int ch = 1; ch <= kMaxChannels; ++ch) {
+            if (manager_.TickLostNotice(ch) && manager_.reConnectThis(ch)) {
+                lines.push_back("ch" + std::to_string(ch) + " reconnecting");
+            }
+        }
+    }
+
+    std::string RatesLine(int second) {
+        std::string line = "t=" + std::to_string(second) + "s";
+        for (int ch = 1; ch <= kMaxChannels; ++ch) {
+            uint32_t v = 0;
+            uint32_t a = 0;
+            int type = 0;
+            bool videoOK = false;
+            bool audioOK = false;
+            if (manager_.GetAVCounterThisperiod(ch, v, a, type, videoOK, audioOK) <= 0) {
+                continue; // no source on this channel
+            }
+            line += "  ch" + std::to_string(ch) + " video " + std::to_string(v) + " audio " +
+                    std::to_string(a);
+        }
+        uint32_t pv = 0;
+        uint32_t pa = 0;
+        int type = 0;
+        bool videoOK = false;
+        bool audioOK = false;
+        manager_.GetAVCounterThisperiod(0, pv, pa, type, videoOK, audioOK);
+        return line + "  programme video " + std::to_string(pv) + " audio " + std::to_string(pa);
+    }
+
+private:
+    TCManager& manager_;
+    bool connected_[kMaxChannels + 1] = {};
+};
+
+void Print(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -167,66 +204,118 @@ int RunRecord(const TCliArgs& args) {
     }
     const int width = resolution == 720 ? 1280 : 1920;
     const int height = resolution == 720 ? 720 : 1080;
+    const bool discover = args.Has("discover");
 
-    std::vector<TSlot> slots;
+    std::vector<TChannelChoice> choices;
     for (const std::string& text : args.GetAll("channel")) {
-        TSlot slot;
+        TChannelChoice choice;
         std::string error;
-        if (!ParseChannel(text, slot.choice, error)) {
+        if (!ParseChannelChoice(text, kMaxChannels, choice, error)) {
             return Fail(error);
         }
-        for (const TSlot& other : slots) {
-            if (other.choice.channel == slot.choice.channel) {
-                return Fail("channel " + std::to_string(slot.choice.channel) + " given twice");
+        for (const TChannelChoice& other : choices) {
+            if (other.channel == choice.channel) {
+                return Fail("channel " + std::to_string(choice.channel) + " given twice");
+            }
+            if (other.path == choice.path && other.type == choice.type) {
+                return Fail(choice.path + " given for channels " + std::to_string(other.channel) +
+                            " and " + std::to_string(choice.channel));
             }
         }
-        slots.push_back(std::move(slot));
+        choices.push_back(choice);
     }
-    if (slots.empty()) {
-        return Fail("record needs at least one --channel");
+    if (choices.empty() && !discover) {
+        return Fail("record needs at least one --channel, or --discover");
     }
-    for (const TSlot& slot : slots) {
-        if (slot.choice.type == kDeviceCamera) {
-            continue; // device names, not files
+    for (const TChannelChoice& choice : choices) {
+        if (choice.type != kDeviceImage && choice.type != kDeviceMp4) {
+            continue; // device names and addresses, not files
         }
-        for (const std::string& file : {slot.choice.path, slot.choice.mp3}) {
+        for (const std::string& file : {choice.path, choice.second}) {
             if (!file.empty() && !IsFile(file)) {
                 std::fprintf(stderr, "tavrin-cli: no such file: %s\n", file.c_str());
                 return kExitNoFile;
             }
         }
     }
+
     std::vector<int32_t> combine;
     if (args.Has("combine")) {
         if (!ParseList(args.Get("combine"), combine)) {
             return Fail("--combine needs channel numbers like 1,2");
         }
     } else {
-        for (const TSlot& slot : slots) {
+        for (const TChannelChoice& choice : choices) {
             if (combine.size() < size_t(TCombineVideo::kMaxPorts)) {
-                combine.push_back(slot.choice.channel);
+                combine.push_back(choice.channel);
             }
+        }
+        if (combine.empty()) {
+            combine.push_back(1); // the first phone found
         }
     }
     if (combine.size() > size_t(TCombineVideo::kMaxPorts)) {
         return Fail("--combine takes at most 4 channels");
     }
-    auto known = [&slots](int ch) {
-        return std::any_of(slots.begin(), slots.end(),
-                           [ch](const TSlot& s) { return s.choice.channel == ch; });
-    };
     for (int ch : combine) {
-        if (!known(ch)) {
-            return Fail("--combine names channel " + std::to_string(ch) +
-                        " which has no --channel");
+        if (ch < 1 || ch > kMaxChannels) {
+            return Fail("--combine names channel " + std::to_string(ch) + ", not 1 to 5");
         }
     }
     int audio = combine.front();
     if (!args.GetInt("audio", audio)) {
         return Fail(args.Error());
     }
-    if (!known(audio)) {
-        return Fail("--audio names channel " + std::to_string(audio) + " which has no --channel");
+    if (audio < 1 || audio > kMaxChannels) {
+        return Fail("--audio must name a channel 1 to 5");
+    }
+
+    std::vector<TScriptAction> actions;
+    if (args.Has("script")) {
+        std::string text;
+        if (!ReadText(args.Get("script"), text)) {
+            std::fprintf(stderr, "tavrin-cli: no such file: %s\n", args.Get("script").c_str());
+            return kExitNoFile;
+        }
+        std::string error;
+        if (!ParseLessonScript(text, kMaxChannels, actions, error)) {
+            return Fail(args.Get("script") + ", " + error);
+        }
+    }
+    int scene = 0;
+    if (!args.GetInt("scene", scene)) {
+        return Fail(args.Error());
+    }
+    if (args.Has("scene") && !args.Has("plan")) {
+        return Fail("--scene needs --plan FILE");
+    }
+    const bool sceneInScript = std::any_of(actions.begin(), actions.end(), [](const auto& a) {
+        return a.verb == TScriptVerb::Scene;
+    });
+    if (sceneInScript && !args.Has("plan")) {
+        return Fail("the script uses scenes: --plan FILE is needed");
+    }
+
+    TScreenLayout layout;
+    if (args.Has("plan")) {
+        const std::string plan = args.Get("plan");
+        if (!IsFile(plan)) {
+            std::fprintf(stderr, "tavrin-cli: no such file: %s\n", plan.c_str());
+            return kExitNoFile;
+        }
+        layout.initialize(kSceneCanvasWidth, kSceneCanvasHeight);
+        if (const int r = layout.loadProject(plan); r != 0) {
+            std::fprintf(stderr, "tavrin-cli: %s %s\n", plan.c_str(), PlanFailure(r));
+            return kExitCannotOpen;
+        }
+    }
+
+    static int qtArgc = 1;
+    static char qtName[] = "tavrin-cli";
+    static char* qtArgv[] = {qtName, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
     }
 
     TGloTimer clock;
@@ -258,104 +347,117 @@ int RunRecord(const TCliArgs& args) {
     info.LessionName = args.Get("name", "Lesson " + std::to_string(lesson));
     info.TeacherName = args.Get("teacher", "");
     info.subject = args.Get("subject", "");
-    TDispManager ports;
-    ports.initialize();
-    TCombineOut out;
-    out.SetOutputs(sender.get(), &recorder);
-    if (out.initialize(&ports, 0, width, height, int64_t(bitrateK) * 1024, {0, 0, 320, 180},
-                       &info) < 0) {
-        std::fprintf(stderr, "tavrin-cli: the programme encoder cannot be opened\n");
+
+    // Every piece that writes into the recorder or the sender goes before
+    // them: the manager is destroyed first.
+    auto finishStore = [&] {
+        if (sender) {
+            sender->Destroy();
+        }
         recorder.EndLession();
+    };
+    TCManager manager;
+    manager.SetOutputs(sender.get(), &recorder);
+    std::vector<int> tags;
+    for (int ch = 1; ch <= kMaxChannels; ++ch) {
+        tags.push_back(ch);
+    }
+    if (manager.initialize(0, width, height, int64_t(bitrateK) * 1024, {0, 0, 320, 180}, 0, tags,
+                           {}, {}, &info) != 0) {
+        std::fprintf(stderr, "tavrin-cli: the programme encoder cannot be opened\n");
+        manager.Destroy();
+        finishStore();
         return kExitStore;
     }
-    TCombineOutLink programme(&out);
-
-    for (TSlot& slot : slots) {
-        slot.worker = std::make_unique<TClientThread>();
-        if (slot.worker->initialize(slot.choice.channel, slot.choice.channel, width, height) != 0) {
-            std::fprintf(stderr, "tavrin-cli: channel %d: no decoder\n", slot.choice.channel);
-            recorder.EndLession();
+    for (const TChannelChoice& choice : choices) {
+        manager.ConnectThis(ConnectAddress(choice), choice.channel, choice.type);
+        if (const int r = manager.SourceResult(choice.channel); r != 0) {
+            const std::string& bad = choice.type == kDeviceImage ? choice.second : choice.path;
+            std::fprintf(stderr, "tavrin-cli: channel %d: %s %s\n", choice.channel, bad.c_str(),
+                         OpenFailure(choice.type, r));
+            manager.Destroy();
+            finishStore();
             return kExitCannotOpen;
         }
-        // No preview ports: nobody looks at them without a window.
-        slot.worker->SetLinks(&programme, nullptr, nullptr);
-        slot.worker->SetIsAudioMainPort(slot.choice.channel == audio);
-        slot.info.DeviceType = slot.choice.type;
-        slot.info.IP = slot.choice.path;
-        if (slot.choice.type == kDeviceCamera) {
-            slot.info.AudioDeviceName = slot.choice.mp3;
-        } else {
-            slot.info.Mp3Name = slot.choice.mp3;
+        if (choice.type == kDeviceMp4) {
+            manager.SetCycle(choice.channel, true); // files play in a loop
         }
-        slot.info.nChannel = slot.choice.channel;
-        slot.maker = std::make_unique<TAVMaker>();
-        slot.maker->initialize(slot.worker.get(), &slot.info, &programme);
-        if (slot.maker->SourceResult() != 0) {
-            const std::string& bad =
-                slot.choice.type == kDeviceImage ? slot.choice.mp3 : slot.choice.path;
-            std::fprintf(stderr, "tavrin-cli: channel %d: %s %s\n", slot.choice.channel,
-                         bad.c_str(), OpenFailure(slot.choice.type, slot.maker->SourceResult()));
-            slots.clear();
-            recorder.EndLession();
-            return kExitCannotOpen;
-        }
-        slot.maker->SetCycle(true); // files play in a loop
-        slot.worker->Start();
-        slot.maker->Start();
     }
-    out.SetCombinePorts(combine.data(), int(combine.size()));
-    out.SetMainPortForAudio(audio);
-    out.SetCaptureState(true);
-    out.Start();
 
+    manager.SetCombinePorts(combine, false);
+    manager.SetMainPortForAudio(audio);
+    if (args.Has("plan")) {
+        layout.SetOutput(manager.Programme());
+        layout.relaodProject(true);
+        if (args.Has("scene") && layout.UseThisLayout(scene) < 0) {
+            std::fprintf(stderr, "tavrin-cli: the plan has no scene %d\n", scene);
+            manager.Destroy();
+            finishStore();
+            return kExitCannotOpen;
+        }
+    }
+    manager.StartCapture(true);
+
+    TDiscovery discovery;
+    if (discover) {
+        discovery.SetFindThisClient([&manager](const std::string& ip, uint8_t type,
+                                               const std::string& id) {
+            return manager.FindThisClient(ip, type, id);
+        });
+        if (const int r = discovery.initialize(); r != 0) {
+            std::fprintf(stderr, "tavrin-cli: discovery is not available: %s\n",
+                         TDiscovery::GetErrorByID(r).c_str());
+        } else {
+            discovery.Start();
+            discovery.DoDiscovery();
+        }
+    }
+
+    TScriptDirector director(manager, args.Has("plan") ? &layout : nullptr, std::move(actions));
+    TChannelWatch watch(manager);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     const uint32_t start = GetGlobeCount();
-    for (int second = 1; second <= seconds && !gStop; ++second) {
-        while (!gStop && GlobeElapsed(start) < uint32_t(second) * 1000) {
-            SleepMs(5);
+    int second = 0;
+    uint32_t lastProbe = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const uint32_t elapsed = GlobeElapsed(start);
+        std::vector<std::string> lines = director.RunDue(elapsed);
+        watch.ConnectionChanges(lines);
+        if (discover && discovery.GetIfHasCapility() && elapsed - lastProbe >= kRediscoverMs) {
+            lastProbe = elapsed;
+            discovery.DoDiscovery();
         }
-        std::string line = "t=" + std::to_string(second) + "s";
-        for (TSlot& slot : slots) {
-            int v = 0;
-            int a = 0;
-            slot.maker->GetAVCounterThisperiod(v, a);
-            line += "  ch" + std::to_string(slot.choice.channel) + " video " + std::to_string(v) +
-                    " audio " + std::to_string(a);
+        if (elapsed >= uint32_t(second + 1) * 1000) {
+            ++second;
+            lines.push_back(watch.RatesLine(second));
+            watch.Reconnect(lines);
         }
-        uint32_t pv = 0;
-        uint32_t pa = 0;
-        bool videoOK = false;
-        bool audioOK = false;
-        out.GetAVCounterThisperiod(pv, pa, videoOK, audioOK);
-        line += "  programme video " + std::to_string(pv) + " audio " + std::to_string(pa);
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
-    }
+        Print(lines);
+        if (gStop || second >= seconds) {
+            QCoreApplication::quit();
+        }
+    });
+    timer.start(10);
+    QCoreApplication::exec();
+    timer.stop();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 
-    out.SetCaptureState(false);
-    for (TSlot& slot : slots) {
-        slot.maker->SetDisconnect();
-        slot.maker->Destroy();
+    manager.StartCapture(false);
+    discovery.Destroy();
+    int64_t droppedVideo = 0;
+    for (int ch = 1; ch <= kMaxChannels; ++ch) {
+        if (const TClientThread* worker = manager.Worker(ch)) {
+            droppedVideo += worker->DroppedVideo();
+        }
     }
-    out.Terminate();
-    out.WaitFor();
-    for (TSlot& slot : slots) {
-        slot.worker->Destroy();
-    }
-    if (sender) {
-        sender->Destroy();
-    }
+    manager.Destroy();
     int recorded = 0;
     int mbytes = 0;
     recorder.Get_TotalCaptureSeconds(recorded, mbytes);
-    recorder.EndLession();
-    int64_t droppedVideo = 0;
-    for (const TSlot& slot : slots) {
-        droppedVideo += slot.worker->DroppedVideo();
-    }
+    finishStore();
     std::printf("lesson %d recorded in %s: %d s in the store, %d MiB of av.dat in use, "
                 "%lld queued pictures dropped\n",
                 lesson, dir.c_str(), recorded, mbytes, static_cast<long long>(droppedVideo));

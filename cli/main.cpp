@@ -43,10 +43,12 @@ const TCliCommand kCommands[] = {
      "clear all delete marks and/or toggle blocks, then save the marks", RunCut},
     {"record",
      "--lesson ID --seconds N --channel 1=file:PATH [--channel 2=image:JPG[|MP3]] [--channel "
-     "3=device:CAMERA|MIC] [--root DIR] "
-     "[--user ID] [--resolution 720|1080] [--bitrate KBIT] [--combine 1,2] [--audio 1] "
-     "[--rtmp URL] [--name LESSON]",
-     "record a lesson from local files without a window; prints the rates each second", RunRecord},
+     "3=device:CAMERA|MIC] [--channel 4=phone:IP] [--channel 5=desktop:IP] [--discover] "
+     "[--root DIR] [--user ID] [--resolution 720|1080] [--bitrate KBIT] [--combine 1,2] "
+     "[--audio 1] [--plan FILE.kvx [--scene ID]] [--script FILE] [--rtmp URL] [--name LESSON]",
+     "record a lesson without a window (files, devices, phones); a script times the director's "
+     "actions; prints the rates each second",
+     RunRecord},
     {"frames", "--lesson ID --block N [--root DIR] [--user ID]",
      "list the frames of one block of a recorded lesson", RunFrames},
     {"mp4",

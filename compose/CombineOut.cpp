@@ -132,8 +132,11 @@ void TCombineOut::Tick(uint32_t now) {
         first = false;
         nCombine_Delay = 0;
     }
-    if (TickObserver) {
-        TickObserver(pFrame.get());
+    {
+        std::lock_guard<std::mutex> lock(FObserverLock);
+        if (TickObserver) {
+            TickObserver(pFrame.get());
+        }
     }
 
     if (Disp != nullptr && nDispPort >= 0) {
@@ -177,6 +180,11 @@ void TCombineOut::Tick(uint32_t now) {
     if (record && Recorder != nullptr) {
         Recorder->PushH264(unit.data(), size, type);
     }
+}
+
+void TCombineOut::SetTickObserver(TTickObserver observer) {
+    std::lock_guard<std::mutex> lock(FObserverLock);
+    TickObserver = std::move(observer);
 }
 
 int TCombineOut::PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex) {

@@ -81,9 +81,9 @@ public:
     void GetTickStats(TTickStats& stats);
 
     // Called on the pipeline's thread with every tick's programme picture
-    // before it is encoded (for measurements); set before Start.
+    // before it is encoded (for measurements); may be set while it runs.
     using TTickObserver = std::function<void(const AVFrame* programme)>;
-    void SetTickObserver(TTickObserver observer) { TickObserver = std::move(observer); }
+    void SetTickObserver(TTickObserver observer);
 
     int PreviewPort() const { return nDispPort; }
     // The programme picture of the last tick (W x H YUV420P, one buffer).
@@ -117,6 +117,7 @@ private:
     TSaveAV* Recorder = nullptr;
     std::vector<uint8_t> unit; // the encoded picture, reused every tick
     bool first = true;
+    std::mutex FObserverLock;
     TTickObserver TickObserver;
 
     std::mutex FStatsLock;

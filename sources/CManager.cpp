@@ -379,6 +379,20 @@ bool TCManager::GetConInfo(int nChannel, TClientInfo& PC) const {
     return true;
 }
 
+bool TCManager::TickLostNotice(int nChannel) {
+    TClient* c = Find(nChannel);
+    if (c == nullptr || c->info.nErrorCode != kConnectLost || c->info.bDontReconnect) {
+        return false;
+    }
+    if (c->info.nErrorDispTimes > 0) {
+        --c->info.nErrorDispTimes;
+    }
+    if (c->info.nErrorDispTimes == 0) {
+        c->info.nErrorCode = 0;
+    }
+    return c->info.nErrorDispTimes % 6 == 0;
+}
+
 int TCManager::GetAVCounterThisperiod(int nChannel, uint32_t& VCount, uint32_t& ACount, int& nType,
                                       bool& VideoOK, bool& AudioOK) {
     VCount = ACount = 0;
@@ -772,6 +786,11 @@ const TWorkerFrameSink* TCManager::FrameSink(int nChannel) const {
 bool TCManager::HasRunner(int nChannel) const {
     const TClient* c = Find(nChannel);
     return c != nullptr && c->AVMaker != nullptr;
+}
+
+int TCManager::SourceResult(int nChannel) const {
+    const TClient* c = Find(nChannel);
+    return c != nullptr && c->AVMaker ? c->AVMaker->SourceResult() : 0;
 }
 
 } // namespace tavrin

@@ -73,6 +73,11 @@ public:
     bool ClearThisChannel(int nChannel);
     bool ChangeCH(int nFirstChannel, int nSecondChannel);
     bool GetConInfo(int nChannel, TClientInfo& PC) const;
+    // One tick of the one-second status timer for a channel: a lost
+    // connection's notice counts down (the code is cleared at 0). True when
+    // the channel should be reconnected now: every sixth tick of the
+    // countdown, 0 included, unless reconnection is suppressed.
+    bool TickLostNotice(int nChannel);
     int GetAVCounterThisperiod(int nChannel, uint32_t& VCount, uint32_t& ACount, int& nType,
                                bool& VideoOK, bool& AudioOK);
     std::string GetPIX(int nChannel) const;
@@ -135,6 +140,9 @@ public:
     // Where the channel's network parser reports frames and losses.
     const TWorkerFrameSink* FrameSink(int nChannel) const;
     bool HasRunner(int nChannel) const;
+    // What the local source of a channel answered when it was opened: 0, or
+    // its producer's failure code (a file that cannot be played).
+    int SourceResult(int nChannel) const;
 
     // The programme label: "720P", "1080P", "4K" or W x H, with the bit rate.
     static std::string MakePixLabel(int nWidth, int nHeight, int64_t nBitrate);

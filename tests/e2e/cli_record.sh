@@ -35,7 +35,7 @@ grep -q "text.mp4 cannot be opened" "$WORK/err" || fail "unplayable file: $(cat 
 if "$CLI" record --root "$WORK/root" --lesson 1 --seconds 2 --channel 1=tape:x 2>"$WORK/err"; then
     fail "bad channel accepted"
 fi
-grep -q "kind must be file, image or device" "$WORK/err" || fail "bad channel: $(cat "$WORK/err")"
+grep -q "kind must be file, image, device, phone or desktop" "$WORK/err" || fail "bad channel: $(cat "$WORK/err")"
 
 echo "== from an MP4"
 "$CLI" record --root "$WORK/root" --user 5 --lesson 101 --seconds "$SECONDS_TO_RECORD" \

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace tavrin {
 namespace {
@@ -85,6 +86,18 @@ TEST_F(CManagerNetTest, ConnectLoseAndReconnectOnRequestOnly) {
     test::PumpUntil([] { return false; }, 500);
     EXPECT_FALSE(Info(1).bInOpen);
     EXPECT_FALSE(Info(1).bDontReconnect);
+    // The status timer's countdown: reconnection is due at 12, 6 and 0,
+    // where the notice also ends.
+    std::vector<int> due;
+    for (int tick = 0; tick < 16; ++tick) {
+        if (manager.TickLostNotice(1)) {
+            due.push_back(Info(1).nErrorDispTimes);
+        }
+    }
+    EXPECT_EQ((std::vector<int>{12, 6, 0}), due);
+    EXPECT_EQ(0, Info(1).nErrorCode);
+    EXPECT_FALSE(manager.TickLostNotice(2)); // never lost
+    EXPECT_FALSE(manager.TickLostNotice(9)); // no such channel
 
     test::TPhoneSim again("127.0.0.2", {"--id", "pad-A"});
     ASSERT_TRUE(again.Ready());

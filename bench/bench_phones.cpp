@@ -1,0 +1,230 @@
+// Five phone channels into a 1080p programme showing four of them (2 x 2),
+// recorded into a lesson store and pushed to an RTMP server, for a while.
+// The phones are simulators already listening on 127.0.0.2-6 that make
+// every 50th picture plain white and log when they sent it; each tick's
+// programme picture is searched for those white pictures, which gives the
+// latency from a phone sending a picture to the tick that composed it.
+// Prints CPU seconds per programme second (this process only), tick
+// lateness, missed ticks and the latency.
+// Usage: bench_phones RTMP_URL SECONDS STORE_ROOT SIM1_LOG ... SIM5_LOG
+#include "base/GetLessionInfo.h"
+#include "base/GloTimer.h"
+#include "compose/CombineOut.h"
+#include "output/RtmpSend.h"
+#include "output/SaveAV.h"
+#include "sources/CManager.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace tavrin;
+
+namespace {
+
+constexpr int kPhones = 5;
+constexpr int kShown = 4;
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr uint8_t kWhiteLuma = 225;
+constexpr double kLongestLatency = 1.5; // seconds; a later sighting is another mark
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Serves the socket events for ms milliseconds, sleeping while none come.
+void RunEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double WallSeconds() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Whether a 32 x 32 luma patch around the centre of programme quadrant
+// slot (1..4) is plain white.
+bool QuadrantIsWhite(const AVFrame* picture, int slot) {
+    const int cx = ((slot == 2 || slot == 4) ? 3 : 1) * picture->width / 4;
+    const int cy = (slot >= 3 ? 3 : 1) * picture->height / 4;
+    for (int y = cy - 16; y < cy + 16; ++y) {
+        const uint8_t* row = picture->data[0] + size_t(y) * size_t(picture->linesize[0]);
+        for (int x = cx - 16; x < cx + 16; ++x) {
+            if (row[x] < kWhiteLuma) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The send times of the marked pictures a simulator logged.
+std::vector<double> MarkTimes(const std::string& log) {
+    std::vector<double> times;
+    std::ifstream in(log);
+    std::string word;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        long index = 0;
+        double when = 0;
+        if (words >> word && word == "mark" && words >> index >> when) {
+            times.push_back(when);
+        }
+    }
+    return times;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4 + kPhones) {
+        std::fprintf(stderr, "usage: bench_phones RTMP_URL SECONDS STORE_ROOT SIM1_LOG ... "
+                             "SIM5_LOG\n");
+        return 2;
+    }
+    const int seconds = std::atoi(argv[2]);
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, argv);
+
+    TGloTimer timer;
+    timer.initialize();
+    TGetLessionInfo paths;
+    paths.initialize(argv[3], "1");
+    TSaveAV recorder;
+    recorder.Create(paths);
+    if (recorder.NewLession(1, kWidth, kHeight) != 0) {
+        std::fprintf(stderr, "bench_phones: no lesson store under %s\n", argv[3]);
+        return 1;
+    }
+    TRtmpSend sender;
+    sender.initialize(kWidth, kHeight, 0);
+    sender.refreshURL(argv[1]);
+    sender.SetPause(false);
+    sender.Start();
+
+    TLessionInfo lesson;
+    lesson.LessionName = "第3课：认识分数";
+    TCManager manager;
+    manager.SetOutputs(&sender, &recorder);
+    if (manager.initialize(0, kWidth, kHeight, 8000 * 1024, {0, 0, 320, 180}, 0, {1, 2, 3, 4, 5},
+                           {}, {}, &lesson) != 0) {
+        std::fprintf(stderr, "bench_phones: the programme cannot be made\n");
+        return 1;
+    }
+    for (int ch = 1; ch <= kPhones; ++ch) {
+        manager.ConnectThis("127.0.0." + std::to_string(ch + 1), ch, kDevicePhone);
+    }
+    manager.SetCombinePorts({1, 2, 3, 4}, false);
+    manager.SetMainPortForAudio(1);
+
+    // Wait (bounded) for every phone, then let the queues settle.
+    const uint32_t connecting = GetGlobeCount();
+    auto allConnected = [&] {
+        for (int ch = 1; ch <= kPhones; ++ch) {
+            TClientInfo info;
+            if (!manager.GetConInfo(ch, info) || !info.bConnectOK) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (!allConnected() && GlobeElapsed(connecting) < 15000) {
+        RunEventsFor(50);
+    }
+    if (!allConnected()) {
+        std::fprintf(stderr, "bench_phones: not every phone connected\n");
+        manager.Destroy();
+        return 1;
+    }
+    RunEventsFor(2000);
+
+    // Rising edges of white in each shown quadrant, as wall-clock times.
+    std::mutex seenLock;
+    std::vector<double> seen[kShown + 1];
+    bool white[kShown + 1] = {};
+    manager.Programme()->SetTickObserver([&](const AVFrame* picture) {
+        const double now = WallSeconds();
+        std::lock_guard<std::mutex> lock(seenLock);
+        for (int slot = 1; slot <= kShown; ++slot) {
+            const bool w = QuadrantIsWhite(picture, slot);
+            if (w && !white[slot]) {
+                seen[slot].push_back(now);
+            }
+            white[slot] = w;
+        }
+    });
+    TCombineOut::TTickStats before;
+    manager.Programme()->GetTickStats(before);
+    manager.StartCapture(true);
+    const double cpuStart = CpuSeconds();
+    RunEventsFor(seconds * 1000);
+    const double cpu = CpuSeconds() - cpuStart;
+    manager.Programme()->SetTickObserver(nullptr);
+    TCombineOut::TTickStats stats;
+    manager.Programme()->GetTickStats(stats);
+    int64_t dropped = 0;
+    for (int ch = 1; ch <= kPhones; ++ch) {
+        dropped += manager.Worker(ch)->DroppedVideo();
+    }
+    manager.Destroy();
+    TClientSendInfo sent;
+    sender.GetClientInfo(sent);
+    sender.Destroy();
+    recorder.EndLession();
+
+    // The ticks of the measured period only.
+    const size_t measured = size_t(stats.ticks - before.ticks);
+    std::vector<uint16_t> late(stats.lateness.end() -
+                                   std::min(stats.lateness.size(), measured),
+                               stats.lateness.end());
+    std::sort(late.begin(), late.end());
+    const auto at = [](const std::vector<uint16_t>& v, double q) {
+        return v.empty() ? 0 : int(v[std::min(v.size() - 1, size_t(q * double(v.size())))]);
+    };
+
+    // Each sighting belongs to the latest mark its phone sent before it.
+    std::vector<double> latency;
+    size_t unmatched = 0;
+    for (int slot = 1; slot <= kShown; ++slot) {
+        const std::vector<double> marks = MarkTimes(argv[3 + slot]);
+        for (double t : seen[slot]) {
+            auto after = std::upper_bound(marks.begin(), marks.end(), t);
+            if (after == marks.begin() || t - *(after - 1) > kLongestLatency) {
+                ++unmatched;
+                continue;
+            }
+            latency.push_back(t - *(after - 1));
+        }
+    }
+    std::sort(latency.begin(), latency.end());
+    const auto ms = [&](double q) {
+        return latency.empty()
+                   ? 0.0
+                   : 1000.0 * latency[std::min(latency.size() - 1,
+                                               size_t(q * double(latency.size())))];
+    };
+    std::printf("ours: ticks=%zu missed=%llu lateness_ms median=%d p99=%d max=%d "
+                "latency_ms median=%.0f p95=%.0f max=%.0f marks_seen=%zu unmatched=%zu "
+                "dropped_pictures=%lld sent=%u cpu_per_programme_second=%.3f\n",
+                measured, (unsigned long long)(stats.missed - before.missed), at(late, 0.5),
+                at(late, 0.99), late.empty() ? 0 : int(late.back()), ms(0.5), ms(0.95),
+                latency.empty() ? 0.0 : 1000.0 * latency.back(), latency.size(), unmatched,
+                (long long)dropped, sent.nHasSendFrames, cpu / double(seconds));
+    return 0;
+}

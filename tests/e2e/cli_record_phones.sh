@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# A whole lesson without the window: three simulated phones on 127.0.0.2-4
+# and a looping MP4, driven by a lesson script for 60 s through one, two,
+# three and four channels and two scenes of an activity plan, recorded and
+# pushed to nginx-rtmp on 127.0.0.1. The store must read back with about one
+# block a second and the live recording must decode without errors.
+set -euo pipefail
+BIN=$1
+HERE=$(cd "$(dirname "$0")" && pwd)
+CLI=$BIN/tavrin-cli
+SIM=$BIN/../phone-sim/phone-sim.py
+SECONDS_TO_RECORD=${SECONDS_TO_RECORD:-60}
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-e2e-phones.XXXXXX")
+PIDS=()
+cleanup() {
+    for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+mkdir -p "$WORK/rec" "$WORK/plan"
+cat >"$WORK/nginx.conf" <<CONF
+load_module /usr/lib/nginx/modules/ngx_rtmp_module.so;
+daemon off;
+master_process off;
+pid $WORK/nginx.pid;
+error_log $WORK/error.log info;
+events { worker_connections 64; }
+rtmp { server { listen 127.0.0.1:$PORT;
+  application live { live on; record all; record_unique off; record_path $WORK/rec; } } }
+CONF
+nginx -p "$WORK" -c "$WORK/nginx.conf" &
+PIDS+=($!)
+
+for i in 1 2 3; do
+    /usr/bin/python3 "$SIM" --bind "127.0.0.$((i + 1))" --id "pad-$i" --seconds 4 \
+        --log "$WORK/sim$i.log" >"$WORK/sim$i.out" 2>&1 &
+    PIDS+=($!)
+done
+ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=1280x720:r=25 -f lavfi -i sine=f=440:r=48000 \
+    -t 5 -c:v libx264 -g 25 -pix_fmt yuv420p -c:a aac -ac 2 -ar 48000 "$WORK/movie.mp4"
+
+# An activity plan with a background and two scenes: two channels side by
+# side with a title, and three channels with a caption that holds the
+# characters a filter description would trip over.
+ffmpeg -nostdin -v error -y -f lavfi -i color=c=0x203050:s=1920x1080 -frames:v 1 "$WORK/plan/bg.jpg"
+/usr/bin/python3 - "$WORK/plan/lesson.kvx" <<'PY'
+import json, sys
+plan = {
+    "userid": 1, "createtime": "2026-12-09 08:00:00 ", "lastrefreshtime": "2026-12-09 08:00:00",
+    "name": "分数", "rtmp": "",
+    "image": [{"id": 1, "name": "底图", "filename": "bg.jpg"}],
+    "rectangle": [{"id": 1, "name": "左", "x": 40, "y": 200, "w": 900, "h": 506},
+                  {"id": 2, "name": "右", "x": 980, "y": 200, "w": 900, "h": 506},
+                  {"id": 3, "name": "下", "x": 660, "y": 740, "w": 600, "h": 320}],
+    "fontstyle": [{"id": 1, "name": "标题", "font": "思源宋体 CN SemiBold", "color": 16777215,
+                   "size": 64, "x": 0, "y": 0}],
+    "sence": [
+        {"id": 7, "name": "两路", "image": 1, "rectangle": [{"id": 1}, {"id": 2}],
+         "text": [{"id": 1, "fontstyle": 1, "name": "第3课：认识分数", "x": 60, "y": 60}]},
+        {"id": 9, "name": "三路", "image": 1, "rectangle": [{"id": 1}, {"id": 2}, {"id": 3}],
+         "text": [{"id": 1, "fontstyle": 1, "name": "1/2, 50% 'half': a\\b", "x": 60, "y": 60}]},
+    ],
+}
+open(sys.argv[1], "w").write(json.dumps(plan, ensure_ascii=True, separators=(",", ":")))
+PY
+
+cat >"$WORK/lesson.script" <<'SCRIPT'
+# one, two, three and four channels, two scenes, and the director's tools
+0 combine 1
+6 combine 1,2
+12 combine 1,2,3
+18 combine 1,2,3,4
+22 swap 1 3
+24 audio 2
+26 cut 2 0 0 500 500
+30 esc
+32 scene 1
+40 scene 2
+48 fullscreen 4
+50 combine 3,1
+52 esc
+56 combine 2
+SCRIPT
+
+for i in 1 2 3; do
+    for _ in $(seq 300); do grep -q listening "$WORK/sim$i.out" && break; sleep 0.1; done
+    grep -q listening "$WORK/sim$i.out" || { cat "$WORK/sim$i.out"; fail "phone-sim $i"; }
+done
+
+"$CLI" record --root "$WORK/root" --user 3 --lesson 301 --seconds "$SECONDS_TO_RECORD" \
+    --channel 1=phone:127.0.0.2 --channel 2=phone:127.0.0.3 --channel 3=phone:127.0.0.4 \
+    --channel 4=file:"$WORK/movie.mp4" --plan "$WORK/plan/lesson.kvx" --script "$WORK/lesson.script" \
+    --rtmp "rtmp://127.0.0.1:$PORT/live/lesson" 2>"$WORK/log" | tee "$WORK/out" \
+    || { tail -20 "$WORK/log"; fail "record from phones"; }
+
+grep -q 'ch1 .*connected pad-1' "$WORK/out" || fail "phone 1 never connected"
+grep -q 'script 32s: scene 1 -> 2' "$WORK/out" || fail "scene 1 not used"
+grep -q 'script 40s: scene 2 -> 3' "$WORK/out" || fail "scene 2 not used"
+grep -q 'script 18s: combine 1,2,3,4 -> 4' "$WORK/out" || fail "four channels not combined"
+if grep -q 'script .*failed' "$WORK/out"; then fail "a script action failed"; fi
+# Every phone was asked for its stream exactly once.
+for i in 1 2 3; do
+    [ "$(grep -c '^recv 0x10000701' "$WORK/sim$i.log")" -eq 1 ] || fail "phone $i requests"
+done
+
+mkdir "$WORK/store"
+/usr/bin/python3 "$HERE/check_store.py" "$CLI" "$WORK/root" 3 301 "$SECONDS_TO_RECORD" "$WORK/store"
+
+sleep 1 # nginx closes the recording when the publisher leaves
+flv=$WORK/rec/lesson.flv
+[ -s "$flv" ] || fail "nothing reached the RTMP server"
+duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$flv")
+awk -v d="$duration" -v s="$SECONDS_TO_RECORD" 'BEGIN { exit !(d > s - 5 && d < s + 2) }' \
+    || fail "live recording lasts $duration s"
+errors=$(ffmpeg -nostdin -v error -i "$flv" -map 0:v -f rawvideo -y /dev/null -map 0:a -f s16le -y /dev/null 2>&1)
+[ -z "$errors" ] || fail "decode errors: $errors"
+echo "cli_record_phones: passed"
