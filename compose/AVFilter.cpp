@@ -39,6 +39,23 @@ std::string EscapedPath(const std::string& path) {
 
 } // namespace
 
+std::string DrawTextQuoted(const std::string& text) {
+    // drawtext expands % sequences and takes \ as an escape; the option
+    // parser ends a value at : and strips quotes, escapes and outer blanks.
+    const std::string option = Escaped(Escaped(text, "\\%"), "\\': \t\r\n");
+    // Inside graph-level quotes only a quote is special: close, escape, reopen.
+    std::string quoted;
+    quoted.reserve(option.size());
+    for (const char c : option) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted;
+}
+
 std::string ResolveFontFiles(const std::string& description, const std::string& dir) {
     static constexpr std::string_view kKey = "fontfile=";
     static constexpr std::string_view kValueEnd = ":,;[]'\\";
@@ -69,7 +86,8 @@ std::string ResolveFontFiles(const std::string& description, const std::string& 
             i = valueEnd;
             continue;
         }
-        if (c == '\\' && i + 1 < description.size()) {
+        // Inside quotes the graph parser takes a backslash literally.
+        if (!quoted && c == '\\' && i + 1 < description.size()) {
             out += c;
             out += description[i + 1];
             i += 2;

@@ -16,6 +16,12 @@ namespace tavrin {
 // that are quoted or escaped already are left alone.
 std::string ResolveFontFiles(const std::string& description, const std::string& dir);
 
+// A free text made safe as drawtext's text inside single quotes of a filter
+// description (text='...'): escaped for the text expansion, the option list
+// and the graph, so that it is drawn exactly as given and cannot end the
+// option or the filter early.
+std::string DrawTextQuoted(const std::string& text);
+
 class TAVFilter {
 public:
     TAVFilter() = default;

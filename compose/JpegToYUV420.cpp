@@ -12,6 +12,7 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
 }
 
 namespace tavrin {
@@ -95,15 +96,27 @@ int JpegToYUV420(const std::string& jpegFile, const std::string& outFile, uint8_
     }
 
     const AVPixelFormat srcFormat = PlainFormat(static_cast<AVPixelFormat>(decoded->format));
-    SwsContextPtr sws(sws_getContext(decoded->width, decoded->height, srcFormat, width, height,
-                                     AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    // JPEG pictures are full range; the programme is limited range. The
+    // ranges are set before the scaler initialises: a scaler made for equal
+    // sizes and formats otherwise copies the planes and ignores the range
+    // given afterwards.
+    SwsContextPtr sws(sws_alloc_context());
     if (!sws) {
         return kJpegNoDestination;
     }
-    // JPEG pictures are full range; the programme is limited range.
-    const int* coeffs = sws_getCoefficients(SWS_CS_DEFAULT);
-    sws_setColorspaceDetails(sws.get(), coeffs, IsFullRange(decoded.get()) ? 1 : 0, coeffs, 0, 0,
-                             1 << 16, 1 << 16);
+    SwsContext* c = sws.get();
+    av_opt_set_int(c, "srcw", decoded->width, 0);
+    av_opt_set_int(c, "srch", decoded->height, 0);
+    av_opt_set_int(c, "src_format", srcFormat, 0);
+    av_opt_set_int(c, "src_range", IsFullRange(decoded.get()) ? 1 : 0, 0);
+    av_opt_set_int(c, "dstw", width, 0);
+    av_opt_set_int(c, "dsth", height, 0);
+    av_opt_set_int(c, "dst_format", AV_PIX_FMT_YUV420P, 0);
+    av_opt_set_int(c, "dst_range", 0, 0);
+    av_opt_set_int(c, "sws_flags", SWS_BICUBIC, 0);
+    if (sws_init_context(c, nullptr, nullptr) < 0) {
+        return kJpegNoDestination;
+    }
 
     const size_t ySize = static_cast<size_t>(width) * height;
     std::vector<uint8_t> picture(ySize * 3 / 2);

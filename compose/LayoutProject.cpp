@@ -1,18 +1,18 @@
 #include "compose/LayoutProject.h"
 
 #include "compose/JpegToYUV420.h"
+#include "compose/PlanJson.h"
 
 #include <algorithm>
 #include <climits>
 #include <ctime>
 #include <fstream>
 #include <iterator>
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 
 namespace tavrin {
 
-using Json = nlohmann::ordered_json;
+using Json = planjson::Json;
 
 namespace {
 
@@ -25,36 +25,10 @@ std::string FormatLocalTime(const char* format) {
     return text;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string FileNamePart(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Values are read leniently: a missing or mistyped member reads as 0 or "".
-int32_t IntOf(const Json& j, const char* key) {
-    const auto it = j.find(key);
-    if (it == j.end() || !it->is_number()) {
-        return 0;
-    }
-    if (it->is_number_float()) {
-        const double d = it->get<double>();
-        return d >= INT32_MAX ? INT32_MAX : d <= INT32_MIN ? INT32_MIN : static_cast<int32_t>(d);
-    }
-    if (it->is_number_unsigned()) {
-        return static_cast<int32_t>(std::min<uint64_t>(it->get<uint64_t>(), INT32_MAX));
-    }
-    return static_cast<int32_t>(std::clamp<int64_t>(it->get<int64_t>(), INT32_MIN, INT32_MAX));
-}
-
-std::string StrOf(const Json& j, const char* key) {
-    const auto it = j.find(key);
-    return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
+using planjson::FileNamePart;
+using planjson::FolderOf;
+using planjson::IntOf;
+using planjson::StrOf;
 
 // Each present list must be an array of objects.
 bool ObjectArray(const Json& doc, const char* key, bool required) {

@@ -2,6 +2,8 @@
 // text styles and scenes on a 1920 x 1080 canvas.
 #pragma once
 
+#include "compose/CombArea.h" // rRect, shared with the scene areas
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,13 +23,6 @@ enum : int {
 constexpr int kPlanWidth = 1920;
 constexpr int kPlanHeight = 1080;
 constexpr size_t kPlanPictureBytes = size_t(kPlanWidth) * kPlanHeight * 3 / 2;
-
-struct rRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
 
 struct rPoint {
     int32_t x = 0;

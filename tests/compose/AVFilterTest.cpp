@@ -170,6 +170,11 @@ TEST(AVFilter, OnlyPlainRelativeFontFilesAreRedirected) {
     // Text that merely contains the key is text.
     EXPECT_EQ(ResolveFontFiles("drawtext=text='a:fontfile=b':fontfile=c.otf", "/t"),
               "drawtext=text='a:fontfile=b':fontfile=/t/c.otf");
+    // Inside quotes a backslash is literal, so a quoted text with an escaped
+    // quote in it stays text up to its last quote.
+    const std::string quoted =
+        "drawtext=text=" + std::string("'") + DrawTextQuoted("x':fontfile=e") + "':fontfile=c.otf";
+    EXPECT_EQ(ResolveFontFiles(quoted, "/t"), quoted.substr(0, quoted.size() - 5) + "/t/c.otf");
     // Both levels of escaping for a folder name with separators in it.
     EXPECT_EQ(ResolveFontFiles("drawtext=fontfile=sy.otf", "/a:b"),
               "drawtext=fontfile=/a\\\\:b/sy.otf");

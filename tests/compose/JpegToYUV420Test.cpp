@@ -1,7 +1,7 @@
 #include "compose/JpegToYUV420.h"
-#include "compose/LayoutProject.h"
 
 #include "base/Message.h"
+#include "compose/LayoutProject.h"
 #include "tests/base/TempDir.h"
 #include "tests/support/TestMedia.h"
 
@@ -33,6 +33,19 @@ TEST(JpegToYUV420, DecodesToTheExactSizeInBufferAndFile) {
     EXPECT_NEAR(buf[h / 2 * w + w - 20], 235, 6);
     // Neutral chroma.
     EXPECT_NEAR(buf[size_t(w) * h + 10], 128, 6);
+}
+
+// A JPEG that already has the requested size still comes out limited range.
+TEST(JpegToYUV420, SameSizeDecodeIsLimitedRangeToo) {
+    test::TempDir dir;
+    const std::string jpg = dir.File("white.jpg");
+    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i color=c=white:s=320x180 "
+                          "-vf \"drawbox=x=0:y=0:w=160:h=180:color=black:t=fill\" -frames:v 1 '" +
+                          jpg + "'"));
+    std::vector<uint8_t> buf(320 * 180 * 3 / 2);
+    ASSERT_EQ(JpegToYUV420(jpg, "", buf.data(), 180, 320), 0);
+    EXPECT_NEAR(buf[90 * 320 + 20], 16, 6);
+    EXPECT_NEAR(buf[90 * 320 + 300], 235, 6);
 }
 
 TEST(JpegToYUV420, MissingAndBrokenFilesFail) {

@@ -1,7 +1,9 @@
 // Arbitrary .kvx text: loading must never crash, and whatever loads must
-// save and load again with the same scenes.
+// save and load again with the same scenes. The scene runtime reads the same
+// text on its own and must list every scene it counted.
 #include "base/Message.h"
 #include "compose/LayoutProject.h"
+#include "compose/ScreenLayout.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +39,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TLayoutProject again;
         if (again.loadProject(in) != 0 || again.Layouts().size() != scenes) {
             std::abort();
+        }
+    }
+    // A small canvas keeps the fuzzer fast; the reading does not depend on it.
+    TScreenLayout runtime;
+    runtime.initialize(64, 36);
+    if (runtime.loadProject(in) == 0) {
+        const TScreenLayout::rProjectHead* head = nullptr;
+        runtime.GetInfo(head);
+        int32_t checked = 0;
+        const TScreenLayout::rLayout* const* p = nullptr;
+        const int all = runtime.GetListForThisRectCount(0, checked, p);
+        if (all != (head->layoutcount == 0 ? -1 : head->layoutcount)) {
+            std::abort();
+        }
+        for (int i = 0; i < all; ++i) {
+            if (p[i]->id != i + 1 || p[i]->rectCount > TScreenLayout::kMaxRects) {
+                std::abort();
+            }
+            TScreenLayout::SceneTextFilter(*p[i]);
         }
     }
     std::remove(in.c_str());
