@@ -8,6 +8,7 @@
 // actions over time. Prints the rates of every channel each second.
 #include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
+#include "base/IniFile.h"
 #include "base/StorageDrive.h"
 #include "cli/ChannelChoice.h"
 #include "cli/Commands.h"
