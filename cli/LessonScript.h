@@ -8,7 +8,8 @@
 //   audio 2              take the programme sound from channel 2
 //   cut 2 0 0 500 500    cut channel 2 to an area in permille (x1 y1 x2 y2)
 //   uncut 2              show channel 2 whole again
-//   scene 1              use scene 1 of the activity plan
+//   scene 1              use scene 1 of the activity plan, showing as many
+//                        channels as it has rectangles
 //   esc                  undo the last programme or cut change
 //   focus 2 60           set the camera focus of channel 2
 #pragma once

@@ -3,6 +3,7 @@
 #include "compose/ScreenLayout.h"
 #include "sources/CManager.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tavrin::cli {
@@ -43,8 +44,13 @@ int TScriptDirector::Apply(const TScriptAction& action) {
     }
     case TScriptVerb::Uncut:
         return manager_.SetInCut(a[0], false) ? 1 : -1;
-    case TScriptVerb::Scene:
-        return layout_ == nullptr ? -1 : layout_->UseThisLayout(a[0]);
+    case TScriptVerb::Scene: {
+        const int count = layout_ == nullptr ? -1 : layout_->UseThisLayout(a[0]);
+        if (count >= 0) {
+            CombineForScene(count);
+        }
+        return count;
+    }
     case TScriptVerb::Esc: {
         manager_.ESCToPreCombine();
         std::vector<int32_t> shown;
@@ -54,6 +60,22 @@ int TScriptDirector::Apply(const TScriptAction& action) {
         return manager_.SetFocusValue(a[0], a[1]);
     }
     return -1;
+}
+
+void TScriptDirector::CombineForScene(int count) {
+    std::vector<int32_t> shown;
+    manager_.GetCombinePorts(shown);
+    if (int(shown.size()) > count) {
+        shown.resize(size_t(count));
+    }
+    for (int ch = 1; ch <= manager_.ChannelCount() && int(shown.size()) < count; ++ch) {
+        TClientInfo info;
+        if (manager_.GetConInfo(ch, info) && info.DeviceType != kDeviceNone &&
+            std::find(shown.begin(), shown.end(), ch) == shown.end()) {
+            shown.push_back(ch);
+        }
+    }
+    manager_.SetCombinePorts(shown, false);
 }
 
 std::vector<std::string> TScriptDirector::RunDue(uint32_t elapsedMs) {

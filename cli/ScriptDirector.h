@@ -31,6 +31,12 @@ public:
     bool Done() const { return next_ >= actions_.size(); }
 
 private:
+    // A scene shows as many channels as it has rectangles: the programme
+    // keeps its first ones and, when it needs more, takes the lowest
+    // channels with a source that it does not show yet. (The window takes
+    // the channels the director selected most recently instead.)
+    void CombineForScene(int count);
+
     TCManager& manager_;
     TScreenLayout* layout_;
     std::vector<TScriptAction> actions_;

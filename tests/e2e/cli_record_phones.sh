@@ -116,6 +116,21 @@ flv=$WORK/rec/lesson.flv
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$flv")
 awk -v d="$duration" -v s="$SECONDS_TO_RECORD" 'BEGIN { exit !(d > s - 5 && d < s + 2) }' \
     || fail "live recording lasts $duration s"
+# Below the two pictures of scene 1 lies its background; scene 2 puts its
+# third picture there.
+patch() { # seconds -> mean R G B of an 8 x 8 patch at (636, 596)
+    ffmpeg -nostdin -v error -ss "$1" -i "$flv" -frames:v 1 -vf crop=8:8:636:596 \
+        -f rawvideo -pix_fmt rgb24 - | /usr/bin/python3 -c '
+import sys; d = sys.stdin.buffer.read(); n = len(d) // 3
+print(*(sum(d[i::3]) // n for i in range(3)))'
+}
+is_background() { awk -v c="$1" 'BEGIN { split(c, v, " "); exit !(v[1] > 20 && v[1] < 45 && v[2] > 36 && v[2] < 60 && v[3] > 68 && v[3] < 92) }'; }
+scene1=$(patch 36)
+scene2=$(patch 44)
+echo "below the scene pictures: $scene1 at 36 s, $scene2 at 44 s"
+is_background "$scene1" || fail "scene 1 does not show its background below its pictures: $scene1"
+if is_background "$scene2"; then fail "scene 2 shows no third picture: $scene2"; fi
+
 errors=$(ffmpeg -nostdin -v error -i "$flv" -map 0:v -f rawvideo -y /dev/null -map 0:a -f s16le -y /dev/null 2>&1)
 [ -z "$errors" ] || fail "decode errors: $errors"
 echo "cli_record_phones: passed"
