@@ -190,8 +190,7 @@ int main(int argc, char** argv) {
 
     // The ticks of the measured period only.
     const size_t measured = size_t(stats.ticks - before.ticks);
-    std::vector<uint16_t> late(stats.lateness.end() -
-                                   std::min(stats.lateness.size(), measured),
+    std::vector<uint16_t> late(stats.lateness.end() - std::min(stats.lateness.size(), measured),
                                stats.lateness.end());
     std::sort(late.begin(), late.end());
     const auto at = [](const std::vector<uint16_t>& v, double q) {
@@ -216,8 +215,8 @@ int main(int argc, char** argv) {
     const auto ms = [&](double q) {
         return latency.empty()
                    ? 0.0
-                   : 1000.0 * latency[std::min(latency.size() - 1,
-                                               size_t(q * double(latency.size())))];
+                   : 1000.0 *
+                         latency[std::min(latency.size() - 1, size_t(q * double(latency.size())))];
     };
     std::printf("ours: ticks=%zu missed=%llu lateness_ms median=%d p99=%d max=%d "
                 "latency_ms median=%.0f p95=%.0f max=%.0f marks_seen=%zu unmatched=%zu "

@@ -28,8 +28,8 @@ bool ParseChannelChoice(const std::string& text, int nMaxChannel, TChannelChoice
     }
     int32_t n = 0;
     if (!ParseInt32(text.substr(0, eq), n) || n < 1 || n > nMaxChannel) {
-        error = "--channel number must be 1 to " + std::to_string(nMaxChannel) + ": \"" + text +
-                "\"";
+        error =
+            "--channel number must be 1 to " + std::to_string(nMaxChannel) + ": \"" + text + "\"";
         return false;
     }
     choice.channel = n;
@@ -60,8 +60,8 @@ bool ParseChannelChoice(const std::string& text, int nMaxChannel, TChannelChoice
         choice.path = rest;
         choice.second.clear();
     } else {
-        error = "--channel kind must be file, image, device, phone or desktop, not \"" + kind +
-                "\"";
+        error =
+            "--channel kind must be file, image, device, phone or desktop, not \"" + kind + "\"";
         return false;
     }
     if (choice.path.empty()) {

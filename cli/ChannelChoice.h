@@ -10,8 +10,8 @@ namespace tavrin::cli {
 
 struct TChannelChoice {
     int channel = 0;
-    uint8_t type = 0; // a device kind of sources/ClientInfo.h
-    std::string path; // file, camera name or address
+    uint8_t type = 0;   // a device kind of sources/ClientInfo.h
+    std::string path;   // file, camera name or address
     std::string second; // MP3 of an image, microphone of a camera
 };
 

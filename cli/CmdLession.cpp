@@ -1,11 +1,11 @@
 // settings, paths and filter: the settings in force, a lesson's files and
 // the drawtext filters of its caption and cards.
-#include <cstdio>
-
 #include "base/GetLessionInfo.h"
 #include "base/ProgramDir.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
+
+#include <cstdio>
 
 namespace tavrin::cli {
 

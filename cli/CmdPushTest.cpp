@@ -1,15 +1,15 @@
 // push-test: runs the output pipeline on a moving test picture with a sine
 // tone as the main channel's sound and the lesson caption, and pushes the
 // programme to an RTMP server, printing the sender's statistics each second.
+#include "base/GloTimer.h"
+#include "cli/Commands.h"
+#include "compose/CombineOut.h"
+#include "output/EncodeAudio.h"
+#include "output/RtmpSend.h"
+
 #include <cmath>
 #include <cstdio>
 #include <vector>
-
-#include "base/GloTimer.h"
-#include "compose/CombineOut.h"
-#include "cli/Commands.h"
-#include "output/EncodeAudio.h"
-#include "output/RtmpSend.h"
 
 namespace tavrin::cli {
 
@@ -73,7 +73,8 @@ public:
     // Encodes 1024 samples of a 440 Hz tone and hands the AAC frames over.
     void PushSound(TCombineOut& out) {
         for (size_t i = 0; i < pcm.size() / 2; ++i, ++sample) {
-            const auto v = int16_t(8000.0 * std::sin(2.0 * M_PI * 440.0 * double(sample) / 48000.0));
+            const auto v =
+                int16_t(8000.0 * std::sin(2.0 * M_PI * 440.0 * double(sample) / 48000.0));
             pcm[2 * i] = pcm[2 * i + 1] = v;
         }
         audio.addPCM(nullptr, TEncodeAudio::kFrameSamples, reinterpret_cast<uint8_t*>(pcm.data()));

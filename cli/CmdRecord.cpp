@@ -124,15 +124,17 @@ public:
             if (!manager_.GetConInfo(ch, info)) {
                 continue;
             }
+            // Connected once the source has described itself.
+            const bool connected = info.bConnectOK && info.VideoWidth > 0;
             bool& was = connected_[ch];
-            if (info.bConnectOK && !was) {
+            if (connected && !was) {
                 lines.push_back("ch" + std::to_string(ch) + " connected " + info.ID + " at " +
                                 info.IP + " (" + std::to_string(info.VideoWidth) + "x" +
                                 std::to_string(info.VideoHeight) + ")");
             } else if (!info.bConnectOK && was) {
                 lines.push_back("ch" + std::to_string(ch) + " connection lost");
             }
-            was = info.bConnectOK;
+            was = connected || (was && info.bConnectOK);
         }
     }
 
@@ -290,9 +292,8 @@ int RunRecord(const TCliArgs& args) {
     if (args.Has("scene") && !args.Has("plan")) {
         return Fail("--scene needs --plan FILE");
     }
-    const bool sceneInScript = std::any_of(actions.begin(), actions.end(), [](const auto& a) {
-        return a.verb == TScriptVerb::Scene;
-    });
+    const bool sceneInScript = std::any_of(
+        actions.begin(), actions.end(), [](const auto& a) { return a.verb == TScriptVerb::Scene; });
     if (sceneInScript && !args.Has("plan")) {
         return Fail("the script uses scenes: --plan FILE is needed");
     }
@@ -401,10 +402,10 @@ int RunRecord(const TCliArgs& args) {
 
     TDiscovery discovery;
     if (discover) {
-        discovery.SetFindThisClient([&manager](const std::string& ip, uint8_t type,
-                                               const std::string& id) {
-            return manager.FindThisClient(ip, type, id);
-        });
+        discovery.SetFindThisClient(
+            [&manager](const std::string& ip, uint8_t type, const std::string& id) {
+                return manager.FindThisClient(ip, type, id);
+            });
         if (const int r = discovery.initialize(); r != 0) {
             std::fprintf(stderr, "tavrin-cli: discovery is not available: %s\n",
                          TDiscovery::GetErrorByID(r).c_str());

@@ -91,6 +91,17 @@ for i in 1 2 3; do
     grep -q listening "$WORK/sim$i.out" || { cat "$WORK/sim$i.out"; fail "phone-sim $i"; }
 done
 
+# Phone 3 drops out during the lesson and comes back: the lesson goes on and
+# the console reconnects it on its own.
+(
+    sleep $((SECONDS_TO_RECORD * 2 / 3))
+    kill "${PIDS[3]}"
+    sleep 2
+    exec /usr/bin/python3 "$SIM" --bind 127.0.0.4 --id pad-3 --seconds 4 \
+        --log "$WORK/sim3-again.log" >"$WORK/sim3-again.out" 2>&1
+) &
+PIDS+=($!)
+
 "$CLI" record --root "$WORK/root" --user 3 --lesson 301 --seconds "$SECONDS_TO_RECORD" \
     --channel 1=phone:127.0.0.2 --channel 2=phone:127.0.0.3 --channel 3=phone:127.0.0.4 \
     --channel 4=file:"$WORK/movie.mp4" --plan "$WORK/plan/lesson.kvx" --script "$WORK/lesson.script" \
@@ -102,7 +113,11 @@ grep -q 'script 32s: scene 1 -> 2' "$WORK/out" || fail "scene 1 not used"
 grep -q 'script 40s: scene 2 -> 3' "$WORK/out" || fail "scene 2 not used"
 grep -q 'script 18s: combine 1,2,3,4 -> 4' "$WORK/out" || fail "four channels not combined"
 if grep -q 'script .*failed' "$WORK/out"; then fail "a script action failed"; fi
-# Every phone was asked for its stream exactly once.
+# (After "swap 1 3" phone 3 carries channel 1.)
+grep -q '^ch1 connection lost' "$WORK/out" || fail "phone 3 not seen leaving"
+grep -q '^ch1 reconnecting' "$WORK/out" || fail "phone 3 not reconnected"
+[ "$(grep -c '^ch[13] connected pad-3' "$WORK/out")" -eq 2 ] || fail "phone 3 did not come back"
+# Every phone was asked for its stream exactly once per connection.
 for i in 1 2 3; do
     [ "$(grep -c '^recv 0x10000701' "$WORK/sim$i.log")" -eq 1 ] || fail "phone $i requests"
 done
