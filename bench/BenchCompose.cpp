@@ -1,11 +1,11 @@
 // Per-frame cost of the compositor with four channels on a 1920 x 1080
 // canvas (four pushes and one canvas read), against ffmpeg's xstack
 // arranging four 960 x 540 pictures.
-#include <cstdio>
-#include <vector>
-
 #include "bench/BenchUtil.h"
 #include "compose/CombineVideo.h"
+
+#include <cstdio>
+#include <vector>
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -55,7 +55,7 @@ int main() {
         std::to_string(kFrames / 25) +
         ",format=yuv420p,split=4[a][b][c][d];"
         "[a][b][c][d]xstack=inputs=4:layout=0_0|w0_0|0_h0|w0_h0,format=yuv420p\" -f null -");
-    bench::PrintRatio("bench_compose (4 slots, 1920x1080)", "TCombineVideo",
-                      ours * 1000 / kFrames, "ffmpeg xstack", reference * 1000 / kFrames);
+    bench::PrintRatio("bench_compose (4 slots, 1920x1080)", "TCombineVideo", ours * 1000 / kFrames,
+                      "ffmpeg xstack", reference * 1000 / kFrames);
     return 0;
 }

@@ -1,13 +1,13 @@
 // Per-frame cost of GetFrame_includeClip on a 1080p stream (decode, the
 // 1280 x 720 preview and a 960 x 540 clip), against ffmpeg decoding the same
 // stream into the same two scaled pictures.
-#include <cstdio>
-#include <vector>
-
 #include "base/MediaFrame.h"
 #include "base/Settings.h"
 #include "bench/BenchUtil.h"
 #include "decode/DecodeVideo.h"
+
+#include <cstdio>
+#include <vector>
 
 using namespace tavrin;
 

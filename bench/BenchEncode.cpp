@@ -1,10 +1,10 @@
 // Per-picture cost of TEncodeVideo at 1920 x 1080 against the ffmpeg command
 // line encoding the same raw pictures with the same libx264 settings.
-#include <cstdio>
-#include <vector>
-
 #include "bench/BenchUtil.h"
 #include "output/EncodeVideo.h"
+
+#include <cstdio>
+#include <vector>
 
 extern "C" {
 #include <libavutil/imgutils.h>

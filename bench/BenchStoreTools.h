@@ -1,8 +1,9 @@
-// Shared bits of the store benchmarks: a scratch folder and clocks.
+// Shared bits of the store benchmarks: a scratch folder (clocks are in BenchUtil.h).
 #pragma once
 
+#include "bench/BenchUtil.h"
+
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -29,18 +30,5 @@ public:
 private:
     std::string path_;
 };
-
-inline double Seconds(clockid_t clock) {
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-inline double WallSeconds() {
-    return Seconds(CLOCK_MONOTONIC);
-}
-inline double CpuSeconds() {
-    return Seconds(CLOCK_PROCESS_CPUTIME_ID);
-}
 
 } // namespace tavrin::bench

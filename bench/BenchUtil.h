@@ -2,11 +2,14 @@
 // command line doing the same work in the same run and prints the ratio.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tavrin::bench {
 
@@ -44,6 +47,27 @@ public:
 private:
     std::string path_;
 };
+
+inline double ClockSeconds(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+inline double WallSeconds() {
+    return ClockSeconds(CLOCK_MONOTONIC);
+}
+// CPU time of the whole process, every thread.
+inline double CpuSeconds() {
+    return ClockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+}
+
+// The q-quantile (0 to 1) of values sorted in ascending order; 0 when empty.
+template <typename T> T Quantile(const std::vector<T>& sorted, double q) {
+    if (sorted.empty()) {
+        return T{};
+    }
+    return sorted[std::min(sorted.size() - 1, size_t(q * double(sorted.size())))];
+}
 
 inline void PrintRatio(const char* name, const char* ours, double oursMs, const char* reference,
                        double referenceMs) {

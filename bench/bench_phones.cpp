@@ -9,6 +9,7 @@
 // Usage: bench_phones RTMP_URL SECONDS STORE_ROOT SIM1_LOG ... SIM5_LOG
 #include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
+#include "bench/BenchUtil.h"
 #include "compose/CombineOut.h"
 #include "output/RtmpSend.h"
 #include "output/SaveAV.h"
@@ -25,7 +26,6 @@
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace tavrin;
@@ -39,13 +39,6 @@ constexpr int kHeight = 1080;
 constexpr uint8_t kWhiteLuma = 225;
 constexpr double kLongestLatency = 1.5; // seconds; a later sighting is another mark
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // Serves the socket events for ms milliseconds, sleeping while none come.
 void RunEventsFor(int ms) {
     QEventLoop loop;
@@ -53,7 +46,7 @@ void RunEventsFor(int ms) {
     loop.exec();
 }
 
-double WallSeconds() {
+double WallClockSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
@@ -159,7 +152,7 @@ int main(int argc, char** argv) {
     std::vector<double> seen[kShown + 1];
     bool white[kShown + 1] = {};
     manager.Programme()->SetTickObserver([&](const AVFrame* picture) {
-        const double now = WallSeconds();
+        const double now = WallClockSeconds();
         std::lock_guard<std::mutex> lock(seenLock);
         for (int slot = 1; slot <= kShown; ++slot) {
             const bool w = QuadrantIsWhite(picture, slot);
@@ -172,9 +165,9 @@ int main(int argc, char** argv) {
     TCombineOut::TTickStats before;
     manager.Programme()->GetTickStats(before);
     manager.StartCapture(true);
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = bench::CpuSeconds();
     RunEventsFor(seconds * 1000);
-    const double cpu = CpuSeconds() - cpuStart;
+    const double cpu = bench::CpuSeconds() - cpuStart;
     manager.Programme()->SetTickObserver(nullptr);
     TCombineOut::TTickStats stats;
     manager.Programme()->GetTickStats(stats);
@@ -193,9 +186,7 @@ int main(int argc, char** argv) {
     std::vector<uint16_t> late(stats.lateness.end() - std::min(stats.lateness.size(), measured),
                                stats.lateness.end());
     std::sort(late.begin(), late.end());
-    const auto at = [](const std::vector<uint16_t>& v, double q) {
-        return v.empty() ? 0 : int(v[std::min(v.size() - 1, size_t(q * double(v.size())))]);
-    };
+    const auto at = [&](double q) { return int(bench::Quantile(late, q)); };
 
     // Each sighting belongs to the latest mark its phone sent before it.
     std::vector<double> latency;
@@ -212,17 +203,12 @@ int main(int argc, char** argv) {
         }
     }
     std::sort(latency.begin(), latency.end());
-    const auto ms = [&](double q) {
-        return latency.empty()
-                   ? 0.0
-                   : 1000.0 *
-                         latency[std::min(latency.size() - 1, size_t(q * double(latency.size())))];
-    };
+    const auto ms = [&](double q) { return 1000.0 * bench::Quantile(latency, q); };
     std::printf("ours: ticks=%zu missed=%llu lateness_ms median=%d p99=%d max=%d "
                 "latency_ms median=%.0f p95=%.0f max=%.0f marks_seen=%zu unmatched=%zu "
                 "dropped_pictures=%lld sent=%u cpu_per_programme_second=%.3f\n",
-                measured, (unsigned long long)(stats.missed - before.missed), at(late, 0.5),
-                at(late, 0.99), late.empty() ? 0 : int(late.back()), ms(0.5), ms(0.95),
+                measured, (unsigned long long)(stats.missed - before.missed), at(0.5), at(0.99),
+                late.empty() ? 0 : int(late.back()), ms(0.5), ms(0.95),
                 latency.empty() ? 0.0 : 1000.0 * latency.back(), latency.size(), unmatched,
                 (long long)dropped, sent.nHasSendFrames, cpu / double(seconds));
     return 0;

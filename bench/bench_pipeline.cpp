@@ -3,30 +3,23 @@
 // channel's sound, the caption, recording into a lesson store and pushing to
 // an RTMP server. Prints tick lateness, missed ticks and CPU seconds per
 // programme second. Usage: bench_pipeline RTMP_URL SECONDS STORE_ROOT
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/resource.h>
-#include <vector>
-
 #include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
+#include "bench/BenchUtil.h"
 #include "compose/CombineOut.h"
 #include "output/EncodeAudio.h"
 #include "output/RtmpSend.h"
 #include "output/SaveAV.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
 using namespace tavrin;
 
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct Channel {
     int port = 0;
@@ -118,7 +111,7 @@ int main(int argc, char** argv) {
     }
     sender.Start();
     out.Start();
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = bench::CpuSeconds();
     const uint32_t start = GetGlobeCount();
     uint32_t nextPicture = 0;
     double nextSound = 0;
@@ -146,7 +139,7 @@ int main(int argc, char** argv) {
     }
     out.Terminate();
     out.WaitFor();
-    const double cpu = CpuSeconds() - cpuStart;
+    const double cpu = bench::CpuSeconds() - cpuStart;
     sender.Destroy();
     recorder.EndLession();
 
@@ -154,9 +147,7 @@ int main(int argc, char** argv) {
     out.GetTickStats(stats);
     std::vector<uint16_t> late = stats.lateness;
     std::sort(late.begin(), late.end());
-    const auto at = [&](double q) {
-        return late.empty() ? 0 : int(late[std::min(late.size() - 1, size_t(q * double(late.size())))]);
-    };
+    const auto at = [&](double q) { return int(bench::Quantile(late, q)); };
     TClientSendInfo info;
     sender.GetClientInfo(info);
     std::printf("ours: ticks=%llu missed=%llu lateness_ms median=%d p99=%d max=%d sent=%u "

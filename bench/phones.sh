@@ -9,6 +9,7 @@
 # a phone sending a marked picture to the tick that composed it.
 # Usage: phones.sh BIN_DIR [SECONDS]
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../scripts/lib/rtmp-server.sh"
 BIN=$1
 SECONDS_RUN=${2:-${BENCH_SECONDS:-60}}
 SIM=$BIN/../phone-sim/phone-sim.py
@@ -20,19 +21,10 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 mkdir -p "$WORK/store"
-cat >"$WORK/nginx.conf" <<CONF
-load_module /usr/lib/nginx/modules/ngx_rtmp_module.so;
-daemon off;
-master_process off;
-pid $WORK/nginx.pid;
-error_log $WORK/error.log;
-events { worker_connections 64; }
-rtmp { server { listen 127.0.0.1:$PORT; application live { live on; } } }
-CONF
-nginx -p "$WORK" -c "$WORK/nginx.conf" &
-PIDS+=($!)
+start_rtmp_server "$WORK"
+PORT=$RTMP_PORT
+PIDS+=("$RTMP_PID")
 
 for i in 1 2 3 4 5; do
     ip=127.0.0.$((i + 1))

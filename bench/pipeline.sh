@@ -6,25 +6,16 @@
 # same server in real time. Prints CPU seconds per programme second of both
 # and their ratio. Usage: pipeline.sh BIN_DIR [SECONDS]
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../scripts/lib/rtmp-server.sh"
 BIN=$1
 SECONDS_RUN=${2:-${BENCH_SECONDS:-60}}
 WORK=$(mktemp -d)
 NGINX_PID=
 trap '[ -n "$NGINX_PID" ] && kill $NGINX_PID 2>/dev/null; rm -rf "$WORK"' EXIT
-PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 mkdir -p "$WORK/rec" "$WORK/store"
-cat >"$WORK/nginx.conf" <<CONF
-load_module /usr/lib/nginx/modules/ngx_rtmp_module.so;
-daemon off;
-master_process off;
-pid $WORK/nginx.pid;
-error_log $WORK/error.log;
-events { worker_connections 64; }
-rtmp { server { listen 127.0.0.1:$PORT; application live { live on; } } }
-CONF
-nginx -p "$WORK" -c "$WORK/nginx.conf" &
-NGINX_PID=$!
-sleep 0.5
+start_rtmp_server "$WORK"
+PORT=$RTMP_PORT
+NGINX_PID=$RTMP_PID
 
 ours=$("$BIN/bench_pipeline" "rtmp://127.0.0.1:$PORT/live/ours" "$SECONDS_RUN" "$WORK/store" 2>/dev/null)
 ours_cpu=$(sed -n 's/.*cpu_per_programme_second=\([0-9.]*\).*/\1/p' <<<"$ours")

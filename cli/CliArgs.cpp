@@ -2,6 +2,9 @@
 
 #include "base/IniFile.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace tavrin::cli {
 
 bool TCliArgs::Parse(int argc, char** argv, int first, bool takesWord) {
@@ -44,6 +47,44 @@ bool TCliArgs::GetInt(const std::string& name, int& value) const {
         return false;
     }
     value = parsed;
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return !in.bad();
+}
+
+bool ReadSecretFile(const std::string& path, std::string& secret) {
+    if (!ReadWholeFile(path, secret)) {
+        return false;
+    }
+    while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) {
+        secret.pop_back();
+    }
+    return true;
+}
+
+bool ParseNumberList(const std::string& text, std::vector<int32_t>& out) {
+    out.clear();
+    if (text.empty() || text.back() == ',') {
+        return false;
+    }
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        int32_t n = 0;
+        if (!ParseInt32(item, n)) {
+            return false;
+        }
+        out.push_back(n);
+    }
     return true;
 }
 

@@ -3,6 +3,7 @@
 // or by nothing).
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,5 +32,14 @@ private:
     std::string word_;
     mutable std::string error_;
 };
+
+// The whole content of a file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& text);
+// A password or token kept in a file: its content without the final line
+// break; false when the file cannot be read.
+bool ReadSecretFile(const std::string& path, std::string& secret);
+// "1,2,3" as numbers; false for an empty list, an empty item or anything
+// that is not a 32-bit number.
+bool ParseNumberList(const std::string& text, std::vector<int32_t>& out);
 
 } // namespace tavrin::cli

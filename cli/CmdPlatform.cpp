@@ -113,17 +113,9 @@ bool ReadAccount(const TCliArgs& args, int& user, std::string& password, int& st
         status = Fail(args.Error());
         return false;
     }
-    std::ifstream in(args.Get("password-file"), std::ios::binary);
-    if (!in) {
+    if (!ReadSecretFile(args.Get("password-file"), password)) {
         status = Fail("cannot read " + args.Get("password-file"));
         return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    password = text.str();
-    // The file's final line break is not part of the password.
-    while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) {
-        password.pop_back();
     }
     return true;
 }

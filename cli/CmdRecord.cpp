@@ -59,30 +59,6 @@ bool IsFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool ParseList(const std::string& text, std::vector<int32_t>& out) {
-    std::stringstream in(text);
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        int32_t n = 0;
-        if (!ParseInt32(item, n)) {
-            return false;
-        }
-        out.push_back(n);
-    }
-    return !out.empty();
-}
-
-bool ReadText(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return true;
-}
-
 const char* OpenFailure(uint8_t type, int result) {
     if (type == kDeviceCamera) {
         return "names no listed camera or microphone";
@@ -244,7 +220,7 @@ int RunRecord(const TCliArgs& args) {
 
     std::vector<int32_t> combine;
     if (args.Has("combine")) {
-        if (!ParseList(args.Get("combine"), combine)) {
+        if (!ParseNumberList(args.Get("combine"), combine)) {
             return Fail("--combine needs channel numbers like 1,2");
         }
     } else {
@@ -276,7 +252,7 @@ int RunRecord(const TCliArgs& args) {
     std::vector<TScriptAction> actions;
     if (args.Has("script")) {
         std::string text;
-        if (!ReadText(args.Get("script"), text)) {
+        if (!ReadWholeFile(args.Get("script"), text)) {
             std::fprintf(stderr, "tavrin-cli: no such file: %s\n", args.Get("script").c_str());
             return kExitNoFile;
         }

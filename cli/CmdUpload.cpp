@@ -42,21 +42,6 @@ void DrawUploadBar(int sent, int total) {
     std::fflush(stderr);
 }
 
-bool ReadToken(const std::string& path, std::string& token) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    token = text.str();
-    // The file's final line break is not part of the token.
-    while (!token.empty() && (token.back() == '\n' || token.back() == '\r')) {
-        token.pop_back();
-    }
-    return true;
-}
-
 } // namespace
 
 int RunUpload(const TCliArgs& args) {
@@ -80,7 +65,7 @@ int RunUpload(const TCliArgs& args) {
     }
     const std::string host = server.substr(0, colon);
     std::string token;
-    if (!ReadToken(args.Get("token-file"), token)) {
+    if (!ReadSecretFile(args.Get("token-file"), token)) {
         return Fail("cannot read " + args.Get("token-file"));
     }
     const std::string file = args.Get("mp4");

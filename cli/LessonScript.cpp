@@ -1,5 +1,7 @@
 #include "cli/LessonScript.h"
 
+#include "cli/CliArgs.h"
+
 #include <charconv>
 #include <cmath>
 #include <sstream>
@@ -43,19 +45,6 @@ bool ToSeconds(const std::string& text, uint32_t& ms) {
     }
     ms = uint32_t(std::llround(seconds * 1000));
     return true;
-}
-
-bool ParseChannelList(const std::string& text, std::vector<int32_t>& out) {
-    std::stringstream in(text);
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        int32_t n = 0;
-        if (!ToInt(item, n)) {
-            return false;
-        }
-        out.push_back(n);
-    }
-    return !out.empty() && text.back() != ',';
 }
 
 // Checks the arguments' ranges; an empty string when they are fine.
@@ -137,7 +126,7 @@ bool ParseLessonScript(const std::string& text, int nChannels, std::vector<TScri
         }
         action.verb = verb->verb;
         if (verb->nArgs < 0) {
-            if (w.size() != 3 || !ParseChannelList(w[2], action.args)) {
+            if (w.size() != 3 || !ParseNumberList(w[2], action.args)) {
                 return fail(std::string(verb->name) + " needs a channel list like 1,2");
             }
         } else {

@@ -15,7 +15,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+HERE=$(cd "$(dirname "$0")" && pwd)
+source "$HERE/../../scripts/lib/rtmp-server.sh"
 
 # Checks a received FLV: both tracks, about $2 seconds, 25 fps, rising stamps,
 # audio and video starting together, and every frame decodes.
@@ -46,21 +47,9 @@ check_flv() {
 }
 
 # nginx with the RTMP module, recording into $WORK/rec.
-PORT=$(free_port)
-mkdir -p "$WORK/rec" "$WORK/logs"
-cat >"$WORK/nginx.conf" <<CONF
-load_module /usr/lib/nginx/modules/ngx_rtmp_module.so;
-daemon off;
-master_process off;
-pid $WORK/nginx.pid;
-error_log $WORK/error.log info;
-events { worker_connections 64; }
-rtmp { server { listen 127.0.0.1:$PORT;
-  application live { live on; record all; record_unique off; record_path $WORK/rec; } } }
-CONF
-nginx -p "$WORK" -c "$WORK/nginx.conf" &
-NGINX_PID=$!
-for _ in $(seq 100); do (exec 3<>/dev/tcp/127.0.0.1/$PORT) 2>/dev/null && break; sleep 0.1; done
+start_rtmp_server "$WORK" "$WORK/rec"
+NGINX_PID=$RTMP_PID
+PORT=$RTMP_PORT
 
 out=$("$CLI" push-test --rtmp "rtmp://127.0.0.1:$PORT/live/lesson" --seconds 10 --name '第1课:推流' 2>/dev/null)
 echo "$out"

@@ -7,6 +7,7 @@
 set -euo pipefail
 BIN=$1
 HERE=$(cd "$(dirname "$0")" && pwd)
+source "$HERE/../../scripts/lib/rtmp-server.sh"
 CLI=$BIN/tavrin-cli
 SIM=$BIN/../phone-sim/phone-sim.py
 SECONDS_TO_RECORD=${SECONDS_TO_RECORD:-60}
@@ -20,20 +21,10 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-mkdir -p "$WORK/rec" "$WORK/plan"
-cat >"$WORK/nginx.conf" <<CONF
-load_module /usr/lib/nginx/modules/ngx_rtmp_module.so;
-daemon off;
-master_process off;
-pid $WORK/nginx.pid;
-error_log $WORK/error.log info;
-events { worker_connections 64; }
-rtmp { server { listen 127.0.0.1:$PORT;
-  application live { live on; record all; record_unique off; record_path $WORK/rec; } } }
-CONF
-nginx -p "$WORK" -c "$WORK/nginx.conf" &
-PIDS+=($!)
+mkdir -p "$WORK/plan"
+start_rtmp_server "$WORK" "$WORK/rec"
+PIDS+=("$RTMP_PID")
+PORT=$RTMP_PORT
 
 for i in 1 2 3; do
     /usr/bin/python3 "$SIM" --bind "127.0.0.$((i + 1))" --id "pad-$i" --seconds 4 \
