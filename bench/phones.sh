@@ -46,10 +46,11 @@ ours_cpu=$(sed -n 's/.*cpu_per_programme_second=\([0-9.]*\).*/\1/p' <<<"$ours")
 for i in 1 2 3 4 5; do
     ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=25" -t 10 -c:v libx264 \
         -preset veryfast -tune zerolatency -bf 0 -g 25 -b:v 4096k -pix_fmt yuv420p \
-        -f h264 "$WORK/in$i.h264"
+        "$WORK/in$i.mkv"
 done
 inputs=()
-for i in 1 2 3 4 5; do inputs+=(-re -stream_loop -1 -framerate 25 -f h264 -i "$WORK/in$i.h264"); done
+# (In a container: a raw H.264 stream cannot be looped.)
+for i in 1 2 3 4 5; do inputs+=(-re -stream_loop -1 -t "$SECONDS_RUN" -i "$WORK/in$i.mkv"); done
 # Like the console, every channel is also scaled for its 1280x720 preview.
 graph=""
 for i in 0 1 2 3; do
@@ -57,11 +58,15 @@ for i in 0 1 2 3; do
 done
 graph+="[4:v]scale=1280:720,nullsink;"
 graph+="[s0][s1][s2][s3]xstack=inputs=4:layout=0_0|w0_0|0_h0|w0_h0,drawtext=fontfile=$BIN/sy.otf:fontcolor=gray:fontsize=39:text='第3课：认识分数':x=15:y=1026[v]"
-TIMEFORMAT='%U %S'
-ref=$( { time ffmpeg -nostdin -v error "${inputs[@]}" -re -f lavfi -i "sine=f=440:r=48000" \
-    -filter_complex "$graph" \
+# CPU and wall seconds of the reference; a reference that fails ends the run.
+/usr/bin/time -f '%U %S %e' -o "$WORK/ref.time" ffmpeg -nostdin -v error "${inputs[@]}" \
+    -re -f lavfi -i "sine=f=440:r=48000" -filter_complex "$graph" \
     -map "[v]" -map 5:a -t "$SECONDS_RUN" -c:v libx264 -preset superfast -tune zerolatency -g 25 \
-    -b:v 8192k -c:a aac -b:a 128k -ac 2 -f flv "rtmp://127.0.0.1:$PORT/live/ref" ; } 2>&1 >/dev/null | tail -1)
+    -b:v 8192k -c:a aac -b:a 128k -ac 2 -f flv "rtmp://127.0.0.1:$PORT/live/ref" \
+    || { echo "phones: the ffmpeg reference failed" >&2; exit 1; }
+ref=$(tail -1 "$WORK/ref.time")
+awk -v t="$ref" -v s="$SECONDS_RUN" 'BEGIN { split(t, a, " "); exit !(a[3] > s - 2) }' \
+    || { echo "phones: the ffmpeg reference ended early: $ref" >&2; exit 1; }
 ref_cpu=$(awk -v t="$ref" -v s="$SECONDS_RUN" 'BEGIN { split(t, a, " "); printf "%.3f", (a[1] + a[2]) / s }')
 echo "$ours"
 echo "phones 5x1080p -> 1080p x4 (${SECONDS_RUN}s): ours ${ours_cpu} cpu-s per programme second, ffmpeg ${ref_cpu}, ratio $(awk -v a="$ours_cpu" -v b="$ref_cpu" 'BEGIN { printf "%.2f", a / b }')"
