@@ -7,12 +7,10 @@
 // Prints CPU seconds per programme second (this process only), tick
 // lateness, missed ticks and the latency.
 // Usage: bench_phones RTMP_URL SECONDS STORE_ROOT SIM1_LOG ... SIM5_LOG
-#include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
+#include "bench/BenchOutputs.h"
 #include "bench/BenchUtil.h"
 #include "compose/CombineOut.h"
-#include "output/RtmpSend.h"
-#include "output/SaveAV.h"
 #include "sources/CManager.h"
 
 #include <QCoreApplication>
@@ -95,26 +93,15 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QCoreApplication app(qtArgc, argv);
 
-    TGloTimer timer;
-    timer.initialize();
-    TGetLessionInfo paths;
-    paths.initialize(argv[3], "1");
-    TSaveAV recorder;
-    recorder.Create(paths);
-    if (recorder.NewLession(1, kWidth, kHeight) != 0) {
-        std::fprintf(stderr, "bench_phones: no lesson store under %s\n", argv[3]);
+    bench::TBenchOutputs outputs;
+    if (!outputs.Open("bench_phones", argv[1], argv[3], kWidth, kHeight)) {
         return 1;
     }
-    TRtmpSend sender;
-    sender.initialize(kWidth, kHeight, 0);
-    sender.refreshURL(argv[1]);
-    sender.SetPause(false);
-    sender.Start();
 
     TLessionInfo lesson;
     lesson.LessionName = "第3课：认识分数";
     TCManager manager;
-    manager.SetOutputs(&sender, &recorder);
+    manager.SetOutputs(&outputs.sender, &outputs.recorder);
     if (manager.initialize(0, kWidth, kHeight, 8000 * 1024, {0, 0, 320, 180}, 0, {1, 2, 3, 4, 5},
                            {}, {}, &lesson) != 0) {
         std::fprintf(stderr, "bench_phones: the programme cannot be made\n");
@@ -177,9 +164,7 @@ int main(int argc, char** argv) {
     }
     manager.Destroy();
     TClientSendInfo sent;
-    sender.GetClientInfo(sent);
-    sender.Destroy();
-    recorder.EndLession();
+    outputs.Close(sent);
 
     // The ticks of the measured period only.
     const size_t measured = size_t(stats.ticks - before.ticks);

@@ -3,13 +3,11 @@
 // channel's sound, the caption, recording into a lesson store and pushing to
 // an RTMP server. Prints tick lateness, missed ticks and CPU seconds per
 // programme second. Usage: bench_pipeline RTMP_URL SECONDS STORE_ROOT
-#include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
+#include "bench/BenchOutputs.h"
 #include "bench/BenchUtil.h"
 #include "compose/CombineOut.h"
 #include "output/EncodeAudio.h"
-#include "output/RtmpSend.h"
-#include "output/SaveAV.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,20 +69,10 @@ int main(int argc, char** argv) {
     const int w = 1920;
     const int h = 1080;
 
-    TGloTimer timer;
-    timer.initialize();
-    TGetLessionInfo paths;
-    paths.initialize(argv[3], "1");
-    TSaveAV recorder;
-    recorder.Create(paths);
-    if (recorder.NewLession(1, w, h) != 0) {
-        std::fprintf(stderr, "bench_pipeline: no lesson store under %s\n", argv[3]);
+    bench::TBenchOutputs outputs;
+    if (!outputs.Open("bench_pipeline", url, argv[3], w, h)) {
         return 1;
     }
-    TRtmpSend sender;
-    sender.initialize(w, h, 0);
-    sender.refreshURL(url);
-    sender.SetPause(false);
 
     TLessionInfo lesson;
     lesson.LessionName = "第3课：认识分数";
@@ -93,7 +81,7 @@ int main(int argc, char** argv) {
         TCombineOut::kNoPipeline) {
         return 1;
     }
-    out.SetOutputs(&sender, &recorder);
+    out.SetOutputs(&outputs.sender, &outputs.recorder);
     const int32_t ports[] = {1, 2, 3, 4};
     out.SetCombinePorts(ports, 4);
     out.SetMainPortForAudio(1);
@@ -109,7 +97,6 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 4; ++i) {
         channels[i].port = i + 1;
     }
-    sender.Start();
     out.Start();
     const double cpuStart = bench::CpuSeconds();
     const uint32_t start = GetGlobeCount();
@@ -140,16 +127,14 @@ int main(int argc, char** argv) {
     out.Terminate();
     out.WaitFor();
     const double cpu = bench::CpuSeconds() - cpuStart;
-    sender.Destroy();
-    recorder.EndLession();
+    TClientSendInfo info;
+    outputs.Close(info);
 
     TCombineOut::TTickStats stats;
     out.GetTickStats(stats);
     std::vector<uint16_t> late = stats.lateness;
     std::sort(late.begin(), late.end());
     const auto at = [&](double q) { return int(bench::Quantile(late, q)); };
-    TClientSendInfo info;
-    sender.GetClientInfo(info);
     std::printf("ours: ticks=%llu missed=%llu lateness_ms median=%d p99=%d max=%d sent=%u "
                 "cpu_per_programme_second=%.3f\n",
                 (unsigned long long)stats.ticks, (unsigned long long)stats.missed, at(0.5),

@@ -3,6 +3,7 @@
 #include "compose/CombineOut.h"
 #include "sources/CManager.h"
 #include "sources/WorkerFrameSink.h"
+#include "tests/sources/ManagerFixture.h"
 #include "tests/sources/PhoneSim.h"
 
 #include <cstdlib>
@@ -12,24 +13,11 @@
 namespace tavrin {
 namespace {
 
-class CManagerNetTest : public ::testing::Test {
+class CManagerNetTest : public test::TManagerFixture {
 protected:
-    void SetUp() override {
-        test::EnsureQtApp();
-        ::setenv("SDL_AUDIODRIVER", "dummy", 0);
-        ASSERT_EQ(0, manager.initialize(0, 1280, 720, 2048 * 1024, {0, 0, 320, 180}, 0, {1, 2, 3},
-                                        {}, {}, nullptr));
-    }
-    TClientInfo Info(int ch) const {
-        TClientInfo info;
-        EXPECT_TRUE(manager.GetConInfo(ch, info));
-        return info;
-    }
     bool WaitConnected(int ch) {
         return test::PumpUntil([&] { return Info(ch).bConnectOK && Info(ch).VideoWidth > 0; });
     }
-
-    TCManager manager;
 };
 
 TEST_F(CManagerNetTest, ConnectLoseAndReconnectOnRequestOnly) {

@@ -5,9 +5,9 @@
 #include "base/Trace.h"
 #include "compose/CombineOut.h"
 #include "tests/base/TempDir.h"
+#include "tests/sources/ManagerFixture.h"
 #include "tests/support/TestMedia.h"
 
-#include <QCoreApplication>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -25,35 +25,7 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
     return done();
 }
 
-class CManagerTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "manager_tests";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) {
-            static QCoreApplication* app = new QCoreApplication(argc, argv); // lives to the end
-            (void)app;
-        }
-        ::setenv("SDL_AUDIODRIVER", "dummy", 0);
-    }
-    void SetUp() override {
-        ASSERT_EQ(0, manager.initialize(0, 1280, 720, 2048 * 1024, {0, 0, 320, 180}, 0, {1, 2, 3},
-                                        {}, {}, nullptr));
-    }
-    TClientInfo Info(int ch) const {
-        TClientInfo info;
-        EXPECT_TRUE(manager.GetConInfo(ch, info));
-        return info;
-    }
-    std::vector<int32_t> Programme() {
-        std::vector<int32_t> ports;
-        manager.GetCombinePorts(ports);
-        return ports;
-    }
-
-    TCManager manager;
-};
+using CManagerTest = test::TManagerFixture;
 
 TEST(CManagerLabel, ProgrammeLabelNamesSizeAndRate) {
     EXPECT_EQ("1080P, 2.0Mbps", TCManager::MakePixLabel(1920, 1080, 2097152));
