@@ -1,12 +1,8 @@
 #include "sources/AudioClient.h"
 
-#include "base/GloTimer.h"
-#include "base/Trace.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <exception>
 
 namespace tavrin {
 
@@ -68,16 +64,7 @@ int TAudioClient::initialize(int ownerType, const TNativeDeviceInfo_Audio& dev, 
     nType = ownerType;
     device = dev;
     ClientThread = TC;
-    int r = -1;
-    try {
-        r = OpenAudioDevice();
-    } catch (const std::exception&) {
-        Trace("audio ini failed");
-        r = -1;
-    }
-    bIniOK = r == 0;
-    bInError = r != 0;
-    return r;
+    return OpenGuarded("audio", [this] { return OpenAudioDevice(); });
 }
 
 int TAudioClient::OpenAudioDevice() {
@@ -89,15 +76,9 @@ int TAudioClient::OpenAudioDevice() {
     av_dict_set(&raw, "audio_buffer_size", "20", 0);
     AvDictionaryPtr options(raw);
     const std::string url = AudioCaptureUrl(device.backend, device.path, device.rate);
-    const int r = OpenCaptureInput(device.backend, url, options.get(), AVMEDIA_TYPE_AUDIO,
-                                   interrupt, pFormatCtx, audioindex, pCodecCtx);
+    const int r = OpenInput(device.backend, url, options.get(), AVMEDIA_TYPE_AUDIO);
     if (r != 0) {
         return r;
-    }
-    pFrame.reset(av_frame_alloc());
-    packet.reset(av_packet_alloc());
-    if (!pFrame || !packet) {
-        return -5;
     }
     if (nType == kTypeChannel) {
         EncodeAudio = std::make_unique<TEncodeAudio>();
@@ -110,58 +91,38 @@ int TAudioClient::OpenAudioDevice() {
     return 0;
 }
 
-void TAudioClient::Execute() {
-    while (!Terminated()) {
-        if (bIniOK) {
-            Step();
+void TAudioClient::OnFrame(AVFrame* frame) {
+    if (nType == kTypeLevel) {
+        const int16_t peak = PeakPCM(frame);
+        int16_t cur = MaxPCM.load();
+        while (peak > cur && !MaxPCM.compare_exchange_weak(cur, peak)) {
         }
-        SleepMs(5);
-    }
-}
-
-void TAudioClient::Step() {
-    if (av_read_frame(pFormatCtx.get(), packet.get()) < 0) {
         return;
     }
-    const bool mine = packet->stream_index == audioindex;
-    const int sent = mine ? avcodec_send_packet(pCodecCtx.get(), packet.get()) : -1;
-    av_packet_unref(packet.get());
-    if (sent < 0) {
+    if (!EncodeAudio) {
         return;
     }
-    while (avcodec_receive_frame(pCodecCtx.get(), pFrame.get()) == 0) {
-        nLastTime = GetGlobeCount();
-        nDecoded.fetch_add(1);
-        if (nType == kTypeLevel) {
-            const int16_t peak = PeakPCM(pFrame.get());
-            int16_t cur = MaxPCM.load();
-            while (peak > cur && !MaxPCM.compare_exchange_weak(cur, peak)) {
+    EncodeAudio->addPCM(frame, frame->nb_samples, nullptr);
+    // Take every frame ready: a sound card may deliver many frames' worth of
+    // samples at once, and the encoder hands out one per call.
+    bool bFrameError = false;
+    for (int guard = 0; guard < 1024; ++guard) {
+        if (EncodeAudio->GetAAC(aac, bFrameError) <= 0) {
+            if (EncodeAudio->BufferedBytes() < kEncoderFrameBytes) {
+                break;
             }
-        } else if (EncodeAudio) {
-            EncodeAudio->addPCM(pFrame.get(), pFrame->nb_samples, nullptr);
-            // Take every frame ready: a sound card may deliver many frames'
-            // worth of samples at once, and the encoder hands out one per call.
-            bool bFrameError = false;
-            for (int guard = 0; guard < 1024; ++guard) {
-                if (EncodeAudio->GetAAC(aac, bFrameError) <= 0) {
-                    if (EncodeAudio->BufferedBytes() < kEncoderFrameBytes) {
-                        break;
-                    }
-                    continue; // a frame went in without one coming out yet
-                }
-                TZeroMediaFrameHead head{};
-                if (!ReadMediaFrameHead(aac, head)) {
-                    break;
-                }
-                pLink.Push(kFrameMarkerAudio);
-                nAacFrames.fetch_add(1);
-                if (ClientThread) {
-                    ClientThread->RealPlayAudio(aac.data() + kMediaFrameHeadSize, kFrameAAC,
-                                                head.nFrameSize);
-                }
-            }
+            continue; // a frame went in without one coming out yet
         }
-        av_frame_unref(pFrame.get());
+        TZeroMediaFrameHead head{};
+        if (!ReadMediaFrameHead(aac, head)) {
+            break;
+        }
+        pLink.Push(kFrameMarkerAudio);
+        nAacFrames.fetch_add(1);
+        if (ClientThread) {
+            ClientThread->RealPlayAudio(aac.data() + kMediaFrameHeadSize, kFrameAAC,
+                                        head.nFrameSize);
+        }
     }
 }
 
@@ -171,16 +132,8 @@ int TAudioClient::GetMaxVolume() {
 }
 
 void TAudioClient::Destroy() {
-    interrupt.bStop = true;
-    Terminate();
-    WaitFor();
-    bIniOK = false;
+    StopAndClose();
     EncodeAudio.reset();
-    pCodecCtx.reset();
-    pFormatCtx.reset();
-    pFrame.reset();
-    packet.reset();
-    pLink.Clear();
 }
 
 } // namespace tavrin

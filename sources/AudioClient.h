@@ -5,10 +5,9 @@
 #pragma once
 
 #include "av/AvPtr.h"
-#include "base/Thread.h"
 #include "output/EncodeAudio.h"
-#include "sources/CaptureInput.h"
 #include "sources/CaptureSink.h"
+#include "sources/CaptureThread.h"
 #include "sources/NativeDevice.h"
 
 #include <atomic>
@@ -24,7 +23,7 @@ int16_t PeakPCM(const AVFrame* frame);
 // Peak 0..32767 as a level 0..100.
 int VolumeFromPeak(int16_t peak);
 
-class TAudioClient : public TThread {
+class TAudioClient : public TCaptureThread {
 public:
     static constexpr int kTypeLevel = 0;
     static constexpr int kTypeChannel = 1;
@@ -36,41 +35,23 @@ public:
     // AAC encoder could not be set up).
     int initialize(int ownerType, const TNativeDeviceInfo_Audio& device, ICaptureSink* TC);
 
-    int GetPackage(TZeroMediaFrameHead& head) { return pLink.GetPackage(head); }
-    void DeleteHead() { pLink.DeleteHead(); }
     // Peak level 0..100 since the previous call.
     int GetMaxVolume();
     void Destroy();
 
-    bool IniOK() const { return bIniOK.load(); }
-    bool InError() const { return bInError.load(); }
-    uint32_t LastTime() const { return nLastTime.load(); }
     int64_t AacFrames() const { return nAacFrames.load(); }
-    int64_t FramesDecoded() const { return nDecoded.load(); }
 
 protected:
-    void Execute() override;
+    void OnFrame(AVFrame* frame) override;
 
 private:
     int OpenAudioDevice();
-    void Step();
 
-    TMarkerQueue pLink;
-    TCaptureInterrupt interrupt;
     std::unique_ptr<TEncodeAudio> EncodeAudio;
     int nType = kTypeChannel;
     TNativeDeviceInfo_Audio device;
-    std::atomic<bool> bInError{false};
-    std::atomic<bool> bIniOK{false};
     std::atomic<int16_t> MaxPCM{0};
-    std::atomic<uint32_t> nLastTime{0};
     std::atomic<int64_t> nAacFrames{0};
-    std::atomic<int64_t> nDecoded{0};
-    AvInputFormatContextPtr pFormatCtx;
-    int audioindex = -1;
-    AvCodecContextPtr pCodecCtx;
-    AvFramePtr pFrame;
-    AvPacketPtr packet;
     std::vector<uint8_t> aac; // reused record buffer of the encoder
     ICaptureSink* ClientThread = nullptr;
 };

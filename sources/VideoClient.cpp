@@ -1,15 +1,11 @@
 #include "sources/VideoClient.h"
 
-#include "base/GloTimer.h"
-#include "base/Trace.h"
-
 extern "C" {
 #include <libavutil/imgutils.h>
 }
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 
 namespace tavrin {
 
@@ -54,16 +50,7 @@ int TVideoClient::initialize(int ownerType, TNativeWindow xDspHandle,
     nDstFrameCount = Dst_frameCount;
     xSDLR = SDL_Rect{sx, sy, sw, sh};
     ClientThread = TC;
-    int r = -1;
-    try {
-        r = OpenVideoDevice();
-    } catch (const std::exception&) {
-        Trace("video ini failed");
-        r = -1;
-    }
-    bIniOK = r == 0;
-    bInError = r != 0;
-    return r;
+    return OpenGuarded("video", [this] { return OpenVideoDevice(); });
 }
 
 int TVideoClient::OpenVideoDevice() {
@@ -76,12 +63,11 @@ int TVideoClient::OpenVideoDevice() {
     AvDictionaryPtr options(raw);
     const std::string url = VideoCaptureUrl(device.backend, device.path, nw, nh,
                                             nSrcFrameCount > 0 ? nSrcFrameCount : 25);
-    const int r = OpenCaptureInput(device.backend, url, options.get(), AVMEDIA_TYPE_VIDEO,
-                                   interrupt, pFormatCtx, videoindex, pCodecCtx);
+    const int r = OpenInput(device.backend, url, options.get(), AVMEDIA_TYPE_VIDEO);
     if (r != 0) {
         return r;
     }
-    const AVStream* st = pFormatCtx->streams[videoindex];
+    const AVStream* st = pFormatCtx->streams[streamIndex];
     const AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) {
         nSrcFrameCount = int(std::lround(av_q2d(rate)));
@@ -91,10 +77,8 @@ int TVideoClient::OpenVideoDevice() {
     const int width = pCodecCtx->width;
     nOutWidth = width;
     nHeightAfterCut = HeightAfterCut(width, pCodecCtx->height);
-    pFrame.reset(av_frame_alloc());
     pOutFrame.reset(av_frame_alloc());
-    packet.reset(av_packet_alloc());
-    if (!pFrame || !pOutFrame || !packet) {
+    if (!pOutFrame) {
         return -5;
     }
     // One packed buffer (planes back to back), the form a display port draws.
@@ -115,70 +99,38 @@ int TVideoClient::OpenVideoDevice() {
     return 0;
 }
 
-void TVideoClient::Execute() {
-    while (!Terminated()) {
-        if (bIniOK) {
-            Step();
-        }
-        SleepMs(5);
-    }
-}
-
-void TVideoClient::Step() {
-    if (av_read_frame(pFormatCtx.get(), packet.get()) < 0) {
-        return; // nothing yet, or the device is gone: the runner notices
-    }
-    const bool mine = packet->stream_index == videoindex;
-    const int sent = mine ? avcodec_send_packet(pCodecCtx.get(), packet.get()) : -1;
-    av_packet_unref(packet.get());
-    if (sent < 0) {
+void TVideoClient::OnFrame(AVFrame* frame) {
+    if (!gate.Pass() || frame->width != nOutWidth) {
         return;
     }
-    while (avcodec_receive_frame(pCodecCtx.get(), pFrame.get()) == 0) {
-        nLastTime = GetGlobeCount();
-        nDecoded.fetch_add(1);
-        if (!gate.Pass() || pFrame->width != nOutWidth) {
-            av_frame_unref(pFrame.get());
-            continue;
+    const int cutRows = std::min(nHeightAfterCut, frame->height);
+    convert_ctx = sws_getCachedContext(convert_ctx, frame->width, cutRows,
+                                       AVPixelFormat(frame->format), nOutWidth, cutRows,
+                                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!convert_ctx) {
+        return;
+    }
+    // Only the top rows go through the scaler: that is the 16:9 cut.
+    sws_scale(convert_ctx, frame->data, frame->linesize, 0, cutRows, pOutFrame->data,
+              pOutFrame->linesize);
+    pOutFrame->pts = frame->pts;
+    nPassed.fetch_add(1);
+    if (nType == kTypePreview) {
+        if (Disp) {
+            Disp->pushFrame(pOutFrame->data[0], pOutFrame->linesize[0], nullptr, nullptr, nullptr,
+                            nullptr);
         }
-        const int cutRows = std::min(nHeightAfterCut, pFrame->height);
-        convert_ctx = sws_getCachedContext(
-            convert_ctx, pFrame->width, cutRows, AVPixelFormat(pFrame->format), nOutWidth, cutRows,
-            AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!convert_ctx) {
-            av_frame_unref(pFrame.get());
-            continue;
-        }
-        // Only the top rows go through the scaler: that is the 16:9 cut.
-        sws_scale(convert_ctx, pFrame->data, pFrame->linesize, 0, cutRows, pOutFrame->data,
-                  pOutFrame->linesize);
-        pOutFrame->pts = pFrame->pts;
-        av_frame_unref(pFrame.get());
-        nPassed.fetch_add(1);
-        if (nType == kTypePreview) {
-            if (Disp) {
-                Disp->pushFrame(pOutFrame->data[0], pOutFrame->linesize[0], nullptr, nullptr,
-                                nullptr, nullptr);
-            }
-        } else {
-            pLink.Push(kFrameMarkerVideo);
-            if (ClientThread) {
-                ClientThread->RealPlayYUV(pOutFrame.get());
-            }
+    } else {
+        pLink.Push(kFrameMarkerVideo);
+        if (ClientThread) {
+            ClientThread->RealPlayYUV(pOutFrame.get());
         }
     }
 }
 
 void TVideoClient::Destroy() {
-    interrupt.bStop = true;
-    Terminate();
-    WaitFor();
-    bIniOK = false;
-    pCodecCtx.reset();
-    pFormatCtx.reset();
-    pFrame.reset();
+    StopAndClose();
     pOutFrame.reset();
-    packet.reset();
     if (convert_ctx) {
         sws_freeContext(convert_ctx);
         convert_ctx = nullptr;

@@ -5,10 +5,9 @@
 #pragma once
 
 #include "av/AvPtr.h"
-#include "base/Thread.h"
 #include "decode/Display.h"
-#include "sources/CaptureInput.h"
 #include "sources/CaptureSink.h"
+#include "sources/CaptureThread.h"
 #include "sources/NativeDevice.h"
 
 #include <atomic>
@@ -38,7 +37,7 @@ private:
     int64_t nFrameEncode_Counter = 0;
 };
 
-class TVideoClient : public TThread {
+class TVideoClient : public TCaptureThread {
 public:
     static constexpr int kTypePreview = 0;
     static constexpr int kTypeChannel = 1;
@@ -53,29 +52,19 @@ public:
                    int w, int h, int Src_frameCount, int Dst_frameCount, int sx, int sy, int sw,
                    int sh, ICaptureSink* TC);
 
-    int GetPackage(TZeroMediaFrameHead& head) { return pLink.GetPackage(head); }
-    void DeleteHead() { pLink.DeleteHead(); }
     void Destroy();
 
-    bool IniOK() const { return bIniOK.load(); }
-    bool InError() const { return bInError.load(); }
-    // Global-clock time of the last decoded picture (0: none yet).
-    uint32_t LastTime() const { return nLastTime.load(); }
     int OutWidth() const { return nOutWidth; }
     int OutHeight() const { return nHeightAfterCut; }
     int SrcFrameCount() const { return nSrcFrameCount; }
-    int64_t FramesDecoded() const { return nDecoded.load(); }
     int64_t FramesPassed() const { return nPassed.load(); }
 
 protected:
-    void Execute() override;
+    void OnFrame(AVFrame* frame) override;
 
 private:
     int OpenVideoDevice();
-    void Step();
 
-    TMarkerQueue pLink;
-    TCaptureInterrupt interrupt;
     std::unique_ptr<TDisplay> Disp;
     int nType = kTypeChannel;
     TNativeWindow nDspHandle = 0;
@@ -86,20 +75,11 @@ private:
     int nOutWidth = 0;
     int nHeightAfterCut = 0;
     TFrameRateGate gate;
-    std::atomic<int64_t> nDecoded{0};
     std::atomic<int64_t> nPassed{0};
-    std::atomic<bool> bInError{false};
-    std::atomic<bool> bIniOK{false};
-    std::atomic<uint32_t> nLastTime{0};
-    AvInputFormatContextPtr pFormatCtx;
-    int videoindex = -1;
-    AvCodecContextPtr pCodecCtx;
-    AvFramePtr pFrame;
     AvFramePtr pOutFrame; // cropped YUV420P picture over outBuf
     std::vector<uint8_t> outBuf;
     SwsContext* convert_ctx = nullptr; // cached scaler, freed in Destroy
     SDL_Rect xSDLR{};
-    AvPacketPtr packet;
     ICaptureSink* ClientThread = nullptr;
 };
 
