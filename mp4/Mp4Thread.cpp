@@ -238,6 +238,9 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
     bool bKeySeen = false;
     int nVideo = 0;
     for (int n = 1; n <= kCardAudioPerSecond * nSeconds; ++n) {
+        if (Terminated()) {
+            return false;
+        }
         if (!WriteFrame(hAACFile, kFrameAAC, kSilentAAC, sizeof kSilentAAC)) {
             return false;
         }
@@ -311,7 +314,8 @@ int TMp4Thread::DivideFrames() {
     int64_t nHandled = 0;
     int nBodyProgress = nHeadProgress;
     ReadAV.MoveToIPos(0, false);
-    while (ok && ReadAV.GetFrame(payload, nSize, nType, nIPos, false) >= 0) {
+    // The owner may end the builder at any frame (the dialog was closed).
+    while (ok && !Terminated() && ReadAV.GetFrame(payload, nSize, nType, nIPos, false) >= 0) {
         ++nHandled;
         if (IsAudio(nType)) {
             ok = WriteFrame(hAACFile, kFrameAAC, payload.data(), size_t(nSize));
@@ -327,6 +331,7 @@ int TMp4Thread::DivideFrames() {
         nCurrentPos_DivideFrame = nBodyProgress;
     }
 
+    ok = ok && !Terminated();
     if (ok && bReencode) {
         ok = reencoder.Drain(writeUnit);
     }
@@ -339,6 +344,9 @@ int TMp4Thread::DivideFrames() {
     hAACFile = nullptr;
     hH264File = nullptr;
     ReadAV.EndLession();
+    if (Terminated()) {
+        return kStopped;
+    }
     if (!ok || !closedAAC || !closedH264) {
         Trace("the stream files could not be written");
         return kDividePass;
@@ -416,6 +424,10 @@ int TMp4Thread::MakeMp4() {
     const size_t nEntries = aAVLinkBuf.size();
     int result = 0;
     for (size_t i = 0; i < nEntries && result == 0; ++i) {
+        if (Terminated()) {
+            result = kStopped;
+            break;
+        }
         if (IsAudio(aAVLinkBuf[i])) {
             if (ReadStreamPacket(audioIn.get(), nAudioIn, packet.get())) {
                 audioTime += audioStep;

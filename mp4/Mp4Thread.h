@@ -52,6 +52,7 @@ public:
         kWritePacket = -12,
         kWriteTrailer = -13, // also: the finished file could not take its name
         kDividePass = -20,   // pass 1 could not write its stream files
+        kStopped = -21,      // terminated by its owner; no MP4 is left
     };
 
     explicit TMp4Thread(const TGetLessionInfo& paths);

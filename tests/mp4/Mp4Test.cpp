@@ -5,6 +5,7 @@
 #include "mp4/Mp4Thread.h"
 #include "tests/base/TempDir.h"
 #include "tests/mp4/LessonKit.h"
+#include "tests/mp4/MediaServerSim.h"
 #include "tests/support/TestMedia.h"
 
 #include <cstdlib>
@@ -230,6 +231,31 @@ TEST_F(Mp4Test, FailureLeavesNoFileUnderTheFinalName) {
     EXPECT_FALSE(fs::exists(target));
     EXPECT_FALSE(fs::exists(target + ".part"));
     EXPECT_FALSE(fs::exists(TempFile(true)));
+}
+
+TEST_F(Mp4Test, TerminatedBuilderStopsAndLeavesNoFiles) {
+    test::WriteMediaLesson(paths, kLesson, 1280, 720, 2);
+    TLessionInfo info;
+    info.LessionID = kLesson;
+    TConvertMode mode;
+    mode.nMode = 2;
+    mode.nW = 1920;
+    mode.nH = 1080;
+    TMp4Thread builder(paths);
+    std::string name;
+    // Long 1080 cards around a re-encoded body: far from done when ended.
+    ASSERT_EQ(
+        builder.initialize(0, info, {"电教中心", "2026年12月9日"}, {}, {}, 15, 15, 0, mode, name),
+        0);
+    ASSERT_TRUE(builder.Start());
+    ASSERT_TRUE(test::WaitUntil([&] { return builder.GetCurrentPos() > 0; }, 60000));
+    builder.Terminate();
+    builder.WaitFor();
+    EXPECT_EQ(builder.GetResult(), TMp4Thread::kStopped);
+    EXPECT_FALSE(fs::exists(name));
+    EXPECT_FALSE(fs::exists(name + ".part"));
+    EXPECT_FALSE(fs::exists(TempFile(true)));
+    EXPECT_FALSE(fs::exists(TempFile(false)));
 }
 
 TEST_F(Mp4Test, UnrecordedLessonReportsTheStoreError) {
