@@ -11,7 +11,8 @@ namespace tavrin {
 class TClickHistory {
 public:
     // nChannels entries, all empty (0).
-    explicit TClickHistory(int nChannels = 0) : ClickPorts(std::size_t(nChannels > 0 ? nChannels : 0)) {}
+    explicit TClickHistory(int nChannels = 0)
+        : ClickPorts(std::size_t(nChannels > 0 ? nChannels : 0)) {}
 
     void Clear();
     // Puts c first, the others one place back (the last drops out). Ignored
