@@ -1,0 +1,90 @@
+#include "base/ui/CarbonStyle.h"
+
+#include "base/Message.h"
+#include "base/ProgramDir.h"
+#include "base/Trace.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QPalette>
+#include <QProxyStyle>
+#include <QStyleFactory>
+
+namespace tavrin {
+
+namespace {
+
+class TCarbonStyle final : public QProxyStyle {
+public:
+    TCarbonStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {
+        setObjectName(kCarbonStyleName);
+    }
+
+    QPalette standardPalette() const override {
+        const QColor window(45, 45, 48);
+        const QColor base(30, 30, 32);
+        const QColor text(220, 220, 220);
+        const QColor disabledText(120, 120, 120);
+        const QColor highlight(44, 84, 107);
+        QPalette p;
+        p.setColor(QPalette::Window, window);
+        p.setColor(QPalette::WindowText, text);
+        p.setColor(QPalette::Base, base);
+        p.setColor(QPalette::AlternateBase, QColor(38, 38, 40));
+        p.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+        p.setColor(QPalette::ToolTipText, text);
+        p.setColor(QPalette::PlaceholderText, disabledText);
+        p.setColor(QPalette::Text, text);
+        p.setColor(QPalette::Button, QColor(58, 58, 62));
+        p.setColor(QPalette::ButtonText, text);
+        p.setColor(QPalette::BrightText, QColor(255, 80, 80));
+        p.setColor(QPalette::Light, QColor(80, 80, 84));
+        p.setColor(QPalette::Midlight, QColor(66, 66, 70));
+        p.setColor(QPalette::Mid, QColor(40, 40, 42));
+        p.setColor(QPalette::Dark, QColor(24, 24, 26));
+        p.setColor(QPalette::Shadow, QColor(0, 0, 0));
+        p.setColor(QPalette::Highlight, highlight);
+        p.setColor(QPalette::HighlightedText, Qt::white);
+        p.setColor(QPalette::Link, QColor(90, 160, 220));
+        p.setColor(QPalette::LinkVisited, QColor(150, 120, 210));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            p.setColor(QPalette::Disabled, role, disabledText);
+        }
+        p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(70, 70, 74));
+        return p;
+    }
+};
+
+// Simplified Chinese sans for the windows; sy.otf (the serif face of the
+// captions and cards) backs it when the system has no CJK sans.
+QFont CarbonFont() {
+    QStringList families{"Noto Sans CJK SC"};
+    const int id = QFontDatabase::addApplicationFont(QString::fromStdString(ProgramFile("sy.otf")));
+    if (id >= 0) {
+        families << QFontDatabase::applicationFontFamilies(id);
+    } else {
+        Trace("sy.otf could not be registered");
+    }
+    families << "Noto Serif CJK SC";
+    QFont font(families.first(), 10);
+    font.setFamilies(families);
+    return font;
+}
+
+} // namespace
+
+QStyle* CreateCarbonStyle() {
+    return new TCarbonStyle;
+}
+
+void ApplyCarbonStyle(QApplication& app) {
+    QApplication::setApplicationName(QString::fromUtf8(kAppTitle.data(), int(kAppTitle.size())));
+    QStyle* style = CreateCarbonStyle();
+    QApplication::setStyle(style); // the application takes ownership
+    QApplication::setPalette(style->standardPalette());
+    QApplication::setFont(CarbonFont());
+    (void)app;
+}
+
+} // namespace tavrin
