@@ -1,6 +1,9 @@
 #include "base/ProgramDir.h"
 
 #include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 
 #include "base/Version.h"
@@ -19,6 +22,36 @@ std::string ProgramDir() {
 }
 
 std::string ProgramFile(const std::string& name) { return ProgramDir() + "/" + name; }
+
+namespace {
+
+std::string UserConfigDir() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return std::string(xdg) + "/tavrin";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "/tmp") + "/.config/tavrin";
+}
+
+} // namespace
+
+std::string UserFile(const std::string& name) {
+    const std::string dir = ProgramDir();
+    if (::access(dir.c_str(), W_OK) == 0) {
+        return dir + "/" + name;
+    }
+    namespace fs = std::filesystem;
+    const std::string configDir = UserConfigDir();
+    const std::string path = configDir + "/" + name;
+    std::error_code ec;
+    fs::create_directories(configDir, ec);
+    const std::string installed = dir + "/" + name;
+    if (!fs::exists(path, ec) && fs::exists(installed, ec)) {
+        fs::copy_file(installed, path, ec);
+    }
+    return path;
+}
 
 const char* ProgramVersion() { return kTavrinVersion; }
 

@@ -30,7 +30,7 @@ int RunSettings(const TCliArgs& args) {
     if (!args.GetInt("screen-width", screenWidth) || !args.GetInt("screen-height", screenHeight)) {
         return Fail(args.Error());
     }
-    const std::string ini = args.Get("ini", ProgramFile("vo.ini"));
+    const std::string ini = args.Get("ini", SettingsFile());
     TSystemDrives drives;
     TMainSettings s;
     LoadSettings(ini, uint32_t(screenWidth), uint32_t(screenHeight), drives, s);

@@ -122,7 +122,7 @@ bool ReadAccount(const TCliArgs& args, int& user, std::string& password, int& st
 
 // Settings from vo.ini, each overridden by its option.
 bool SetupFromArgs(const TCliArgs& args, TvoServerSetup& setup, int& status) {
-    setup.https = LoadPlatformSettings(args.Get("ini", ProgramFile("vo.ini")));
+    setup.https = LoadPlatformSettings(args.Get("ini", SettingsFile()));
     setup.https.Host = args.Get("host", setup.https.Host);
     setup.https.CAFile = args.Get("ca", setup.https.CAFile);
     if (!args.GetInt("port", setup.https.Port) ||
@@ -130,7 +130,7 @@ bool SetupFromArgs(const TCliArgs& args, TvoServerSetup& setup, int& status) {
         status = Fail(args.Error());
         return false;
     }
-    setup.sCacheFile = args.Get("cache", ProgramFile(kLessonCacheFile));
+    setup.sCacheFile = args.Get("cache", UserFile(kLessonCacheFile));
     setup.sOwnVersion = ProgramVersion();
     return true;
 }
@@ -178,7 +178,7 @@ int ReadSavedList(const TCliArgs& args) {
     if (!ReadAccount(args, user, password, status)) {
         return status;
     }
-    const std::string path = args.Get("cache", ProgramFile(kLessonCacheFile));
+    const std::string path = args.Get("cache", UserFile(kLessonCacheFile));
     const std::string text = LoadLessonCache(path);
     if (text.empty()) {
         std::fprintf(stderr, "tavrin-cli: no saved lesson list in %s\n", path.c_str());

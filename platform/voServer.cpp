@@ -18,8 +18,8 @@ namespace {
 
 TvoServerSetup DefaultSetup() {
     TvoServerSetup setup;
-    setup.https = LoadPlatformSettings(ProgramFile("vo.ini"));
-    setup.sCacheFile = ProgramFile(kLessonCacheFile);
+    setup.https = LoadPlatformSettings(SettingsFile());
+    setup.sCacheFile = UserFile(kLessonCacheFile);
     setup.sOwnVersion = ProgramVersion();
     return setup;
 }
