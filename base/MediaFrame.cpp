@@ -1,41 +1,20 @@
 #include "base/MediaFrame.h"
 
+#include "base/LittleEndian.h"
+
 #include <chrono>
 #include <cstring>
 #include <ctime>
 
 namespace tavrin {
 
-namespace {
-
-uint32_t LoadLE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint64_t LoadLE64(const uint8_t* p) {
-    return uint64_t(LoadLE32(p)) | uint64_t(LoadLE32(p + 4)) << 32;
-}
-
-void StoreLE32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = uint8_t(v >> (8 * i));
-    }
-}
-
-void StoreLE64(uint8_t* p, uint64_t v) {
-    StoreLE32(p, uint32_t(v));
-    StoreLE32(p + 4, uint32_t(v >> 32));
-}
-
-} // namespace
-
 bool ReadMediaFrameHead(std::span<const uint8_t> bytes, TZeroMediaFrameHead& head) {
     if (bytes.size() < kMediaFrameHeadSize) {
         return false;
     }
     head.nFrameType = bytes[0];
-    head.nFrameSize = LoadLE32(bytes.data() + 1);
-    head.PTS = int64_t(LoadLE64(bytes.data() + 5));
+    head.nFrameSize = ReadLE32(bytes.data() + 1);
+    head.PTS = int64_t(ReadLE64(bytes.data() + 5));
     return true;
 }
 
@@ -44,8 +23,8 @@ bool WriteMediaFrameHead(const TZeroMediaFrameHead& head, std::span<uint8_t> out
         return false;
     }
     out[0] = head.nFrameType;
-    StoreLE32(out.data() + 1, head.nFrameSize);
-    StoreLE64(out.data() + 5, uint64_t(head.PTS));
+    WriteLE32(out.data() + 1, head.nFrameSize);
+    WriteLE64(out.data() + 5, uint64_t(head.PTS));
     return true;
 }
 

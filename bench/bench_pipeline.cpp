@@ -25,11 +25,10 @@ struct Channel {
     int index = 0;
 
     void Push(TCombineOut& out) {
-        SwsContext* sws = nullptr;
         int w = 0;
         int h = 0;
         int count = 0;
-        const int slot = out.GetIfNeedPushYUV_EX(port, sws, w, h, count);
+        const int slot = out.GetIfNeedPushYUV_EX(port, w, h, count);
         if (slot <= 0) {
             return;
         }

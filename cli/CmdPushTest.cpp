@@ -52,11 +52,10 @@ public:
 
     // Delivers this tick's picture at the size the programme asks for.
     void PushPicture(TCombineOut& out) {
-        SwsContext* sws = nullptr;
         int w = 0;
         int h = 0;
         int count = 0;
-        const int slot = out.GetIfNeedPushYUV_EX(1, sws, w, h, count);
+        const int slot = out.GetIfNeedPushYUV_EX(1, w, h, count);
         if (slot <= 0) {
             return;
         }

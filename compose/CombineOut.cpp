@@ -191,10 +191,9 @@ int TCombineOut::PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount
     return CombineVideo.PushYUVtoCombine(PYUVData, nPort, nCount, nIndex);
 }
 
-int TCombineOut::GetIfNeedPushYUV_EX(int nPort, SwsContext*& PSWS, int& DstW, int& DstH,
-                                     int& nCount) {
+int TCombineOut::GetIfNeedPushYUV_EX(int nPort, int& DstW, int& DstH, int& nCount) {
     std::lock_guard<std::mutex> lock(FComLock);
-    return CombineVideo.GetSlotSize(nPort, PSWS, DstW, DstH, nCount);
+    return CombineVideo.GetSlotSize(nPort, DstW, DstH, nCount);
 }
 
 int TCombineOut::SetCombinePorts(const int32_t* portsArr, int nPortCounts) {

@@ -48,7 +48,7 @@ public:
                    int64_t nBitrate, const SDL_Rect& xr, const TLessionInfo* l);
 
     int PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex);
-    int GetIfNeedPushYUV_EX(int nPort, SwsContext*& PSWS, int& DstW, int& DstH, int& nCount);
+    int GetIfNeedPushYUV_EX(int nPort, int& DstW, int& DstH, int& nCount);
     int SetCombinePorts(const int32_t* portsArr, int nPortCounts);
     int GetCombinePorts(std::vector<int32_t>& portsArr);
     int SetCombArea_EX(const TCombArea_Ext& p);

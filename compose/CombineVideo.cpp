@@ -9,15 +9,6 @@ extern "C" {
 
 namespace tavrin {
 
-namespace {
-
-SwsContextPtr SameSizeContext(int w, int h) {
-    return SwsContextPtr(sws_getContext(w, h, AV_PIX_FMT_YUV420P, w, h, AV_PIX_FMT_YUV420P,
-                                        SWS_BICUBIC, nullptr, nullptr, nullptr));
-}
-
-} // namespace
-
 int TCombineVideo::initialize(int nW, int nH, const TCombArea_Ext* /*lCombArea_Ext*/) {
     if (nW <= 0 || nH <= 0 || nW % 2 != 0 || nH % 2 != 0) {
         return -1;
@@ -32,11 +23,6 @@ int TCombineVideo::initialize(int nW, int nH, const TCombArea_Ext* /*lCombArea_E
     count = 0;
     std::fill(std::begin(aCombin), std::end(aCombin), 0);
     CombArea_Ext = TCombArea_Ext{};
-    Complex_img_convert_ctx_1 = SameSizeContext(nW, nH);
-    Complex_img_convert_ctx_2_2 = SameSizeContext(nW / 3, nH / 3);
-    Complex_img_convert_ctx_3_1 = SameSizeContext(nW / 3 * 2, nH / 3 * 2);
-    Complex_img_convert_ctx_3_2 = SameSizeContext(nW / 3, nH / 3);
-    Complex_img_convert_ctx_4_4 = SameSizeContext(nW / 2, nH / 2);
     FillBackground();
     return 0;
 }
@@ -142,8 +128,7 @@ bool TCombineVideo::SceneApplies() const {
     return !(count == 1 && CombArea_Ext.OneCHFullScreen);
 }
 
-int TCombineVideo::GetSlotSize(int nPort, SwsContext*& PSWS, int& DstW, int& DstH,
-                               int& nCount) const {
+int TCombineVideo::GetSlotSize(int nPort, int& DstW, int& DstH, int& nCount) const {
     const int slot = GetIFThisPortIn(nPort);
     if (slot == 0) {
         return 0;
@@ -158,29 +143,28 @@ int TCombineVideo::GetSlotSize(int nPort, SwsContext*& PSWS, int& DstW, int& Dst
         const rRect& r = CombArea_Ext.Ext_ForInterface[size_t(slot - 1)];
         DstW = r.width;
         DstH = r.height;
-        PSWS = Complex_img_convert_ctx_1.get();
         return slot;
     }
     switch (count) {
     case 1:
-        DstW = W, DstH = H, PSWS = Complex_img_convert_ctx_1.get();
+        DstW = W, DstH = H;
         break;
     case 2:
         if (slot == 1) {
-            DstW = W, DstH = H, PSWS = Complex_img_convert_ctx_1.get();
+            DstW = W, DstH = H;
         } else {
-            DstW = W / 3, DstH = H / 3, PSWS = Complex_img_convert_ctx_2_2.get();
+            DstW = W / 3, DstH = H / 3;
         }
         break;
     case 3:
         if (slot == 1) {
-            DstW = 2 * W / 3, DstH = 2 * H / 3, PSWS = Complex_img_convert_ctx_3_1.get();
+            DstW = 2 * W / 3, DstH = 2 * H / 3;
         } else {
-            DstW = W / 3, DstH = H / 3, PSWS = Complex_img_convert_ctx_3_2.get();
+            DstW = W / 3, DstH = H / 3;
         }
         break;
     default:
-        DstW = W / 2, DstH = H / 2, PSWS = Complex_img_convert_ctx_4_4.get();
+        DstW = W / 2, DstH = H / 2;
         break;
     }
     return slot;

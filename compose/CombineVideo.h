@@ -50,10 +50,9 @@ public:
     // holds the lock.
     int GetFrame(AVFrame* PYUVData);
 
-    // The size at which nPort must deliver, its slot's same-size context (for
-    // information) and the channel count; slot, or 0 (nothing set) when the
-    // port is not on the programme.
-    int GetSlotSize(int nPort, SwsContext*& PSWS, int& DstW, int& DstH, int& nCount) const;
+    // The size at which nPort must deliver and the channel count; slot, or 0
+    // (nothing set) when the port is not on the programme.
+    int GetSlotSize(int nPort, int& DstW, int& DstH, int& nCount) const;
 
     int Width() const { return nYUVWidth; }
     int Height() const { return nYUVHeight; }
@@ -89,12 +88,6 @@ private:
     uint8_t* planeU = nullptr;
     uint8_t* planeV = nullptr;
     TCombArea_Ext CombArea_Ext;
-    // Same-size contexts of the built-in slots, reported to the channels.
-    SwsContextPtr Complex_img_convert_ctx_1;   // one channel; slot 1 of two
-    SwsContextPtr Complex_img_convert_ctx_2_2; // inset of two
-    SwsContextPtr Complex_img_convert_ctx_3_1; // large slot of three
-    SwsContextPtr Complex_img_convert_ctx_3_2; // small slots of three
-    SwsContextPtr Complex_img_convert_ctx_4_4; // the grid of four
 };
 
 } // namespace tavrin

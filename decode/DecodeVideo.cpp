@@ -122,21 +122,21 @@ const AVFrame* TDecodeVideo::Decode(const uint8_t* pInPackage, int nSize) {
     return pVideoRaw_Comm.get();
 }
 
-const AVFrame* TDecodeVideo::TakePicture(const uint8_t* pInPackage, int nSize, int nType) {
-    const AVFrame* pic = nullptr;
-    if (nType == kFrameH264 || nType == kFrameH264Key) {
-        pic = Decode(pInPackage, nSize);
-        if (pic != nullptr &&
-            (pic->width != pVideoCodecCtx->width || pic->height != pVideoCodecCtx->height)) {
-            Trace("pVideoCodecCtx.width <>pVideoRaw.width");
-        }
-    } else if (nType == kFrameDecoded && pInPackage != nullptr) {
-        pic = reinterpret_cast<const AVFrame*>(pInPackage);
-        if (pic->format != AV_PIX_FMT_YUV420P) {
-            return nullptr;
-        }
+const AVFrame* TDecodeVideo::DecodeUnit(const uint8_t* pInPackage, int nSize, int nType) {
+    if (nType != kFrameH264 && nType != kFrameH264Key) {
+        return nullptr;
     }
-    if (pic == nullptr || pic->width <= 0 || pic->height <= 0 || !pFrameYUV) {
+    const AVFrame* pic = Decode(pInPackage, nSize);
+    if (pic != nullptr &&
+        (pic->width != pVideoCodecCtx->width || pic->height != pVideoCodecCtx->height)) {
+        Trace("pVideoCodecCtx.width <>pVideoRaw.width");
+    }
+    return pic;
+}
+
+const AVFrame* TDecodeVideo::TakePicture(const AVFrame* pic) {
+    if (pic == nullptr || pic->width <= 0 || pic->height <= 0 || !pFrameYUV ||
+        pic->data[0] == nullptr) {
         return nullptr;
     }
     if (pic->width != lnYUVWidth || pic->height != lnYUVHeight) {
@@ -202,7 +202,22 @@ int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPacka
                                        AVFrame*& POutFrame, AVFrame*& POutFrame_Clip, int nType) {
     POutFrame = nullptr;
     POutFrame_Clip = nullptr;
-    const AVFrame* pic = TakePicture(pInPackage, nSize, nType);
+    return MakeClipAndPreview(bFullScreen, TakePicture(DecodeUnit(pInPackage, nSize, nType)),
+                              POutFrame, POutFrame_Clip);
+}
+
+int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const AVFrame* pDecoded,
+                                       AVFrame*& POutFrame, AVFrame*& POutFrame_Clip) {
+    POutFrame = nullptr;
+    POutFrame_Clip = nullptr;
+    if (pDecoded != nullptr && pDecoded->format != AV_PIX_FMT_YUV420P) {
+        return 0;
+    }
+    return MakeClipAndPreview(bFullScreen, TakePicture(pDecoded), POutFrame, POutFrame_Clip);
+}
+
+int TDecodeVideo::MakeClipAndPreview(bool bFullScreen, const AVFrame* pic, AVFrame*& POutFrame,
+                                     AVFrame*& POutFrame_Clip) {
     if (pic == nullptr) {
         return 0;
     }
@@ -251,7 +266,18 @@ int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPacka
 
 int TDecodeVideo::GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType) {
     POutFrame = nullptr;
-    const AVFrame* pic = TakePicture(pInPackage, nSize, nType);
+    return MakePreview(TakePicture(DecodeUnit(pInPackage, nSize, nType)), POutFrame);
+}
+
+int TDecodeVideo::GetFrame(const AVFrame* pDecoded, AVFrame*& POutFrame) {
+    POutFrame = nullptr;
+    if (pDecoded != nullptr && pDecoded->format != AV_PIX_FMT_YUV420P) {
+        return 0;
+    }
+    return MakePreview(TakePicture(pDecoded), POutFrame);
+}
+
+int TDecodeVideo::MakePreview(const AVFrame* pic, AVFrame*& POutFrame) {
     if (pic == nullptr) {
         return 0;
     }
@@ -302,7 +328,7 @@ int TDecodeVideo::GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*
     return 1;
 }
 
-bool TDecodeVideo::SetClipWH(int w, int h, SwsContext* /*ignored*/) {
+bool TDecodeVideo::SetClipWH(int w, int h) {
     std::lock_guard<std::mutex> lock(FLock);
     xW = w;
     xH = h;

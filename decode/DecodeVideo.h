@@ -32,20 +32,24 @@ public:
     // 0, -1 when there is no H.264 decoder, -2 when it does not open.
     int initialize(int nYUVWidth = 0, int nYUVHeight = 0);
 
-    // nType 9/10: pInPackage is one H.264 access unit of nSize bytes; 15: it
-    // is an AVFrame holding an already decoded YUV420P picture. Returns
-    // non-zero when a picture was produced. The pictures belong to the
-    // decoder and stay valid until the next call; POutFrame_Clip is null
-    // while no clip size within 1920 x 1080 has been set.
+    // nType 9/10: pInPackage is one H.264 access unit of nSize bytes; other
+    // types produce nothing. Returns non-zero when a picture was produced.
+    // The pictures belong to the decoder and stay valid until the next call;
+    // POutFrame_Clip is null while no clip size within 1920 x 1080 has been
+    // set.
     int GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPackage, int nSize,
                              AVFrame*& POutFrame, AVFrame*& POutFrame_Clip, int nType);
+    // The same for a picture a local source has already decoded (YUV420P).
+    int GetFrame_includeClip(bool bFullScreen, const AVFrame* pDecoded, AVFrame*& POutFrame,
+                             AVFrame*& POutFrame_Clip);
     // Preview only (the channel is not on the programme).
     int GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType);
+    int GetFrame(const AVFrame* pDecoded, AVFrame*& POutFrame);
     // Replay: 1920 x 1080 pictures when nOutPix is non-zero, else 1280 x 720.
     int GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType,
                         int nOutPix);
 
-    bool SetClipWH(int w, int h, SwsContext* ignored = nullptr);
+    bool SetClipWH(int w, int h);
     bool SetClipArea(int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
                      int& yMiddleFocusPos);
     bool MoveCutArea(int incream_H, int incream_V);
@@ -65,9 +69,14 @@ private:
         int x, y, w, h;
     };
 
-    // Decodes (or adopts, for type 15) the next picture; on a new source
-    // size resets a cut area that no longer fits. Returns the picture or null.
-    const AVFrame* TakePicture(const uint8_t* pInPackage, int nSize, int nType);
+    // Decodes the next picture of an H.264 unit (types 9 and 10).
+    const AVFrame* DecodeUnit(const uint8_t* pInPackage, int nSize, int nType);
+    // Accepts a picture for the channel; on a new source size resets a cut
+    // area that no longer fits. Returns the picture or null.
+    const AVFrame* TakePicture(const AVFrame* pic);
+    int MakeClipAndPreview(bool bFullScreen, const AVFrame* pic, AVFrame*& POutFrame,
+                           AVFrame*& POutFrame_Clip);
+    int MakePreview(const AVFrame* pic, AVFrame*& POutFrame);
     const AVFrame* Decode(const uint8_t* pInPackage, int nSize);
     TCutState ReadCutState();
     // The cut area used for the last picture, read by the overlay.

@@ -1,29 +1,14 @@
 #include "mp4/ParseMp4.h"
 
+#include "base/H264Nal.h"
 #include "base/MediaFrame.h"
 #include "base/Trace.h"
 #include "output/Adts.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tavrin {
-
-namespace {
-
-// Annex B NAL unit types in a converted access unit.
-bool HasNalType(const uint8_t* p, size_t size, int type) {
-    for (size_t i = 0; i + 3 < size; ++i) {
-        if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1) {
-            if ((p[i + 3] & 0x1F) == type) {
-                return true;
-            }
-            i += 2;
-        }
-    }
-    return false;
-}
-
-} // namespace
 
 int64_t PtsToMicroseconds(int64_t pts, AVRational tb) {
     if (tb.num <= 0 || tb.den <= 0) {
@@ -187,7 +172,8 @@ int TParseMp4::ReadFrames() {
             }
         } else {
             // A unit opening with a sequence parameter set starts a key frame.
-            const bool startsWithSps = pkt->size > 4 && (pkt->data[4] & 0x1F) == 7;
+            const bool startsWithSps =
+                FirstNalType({pkt->data, size_t(std::max(pkt->size, 0))}) == kNalSps;
             const bool key = (pkt->flags & AV_PKT_FLAG_KEY) != 0;
             if (!ConvertVideo(pkt)) {
                 av_packet_unref(pkt);
@@ -196,7 +182,7 @@ int TParseMp4::ReadFrames() {
             // Files whose parameter sets live only in the stream header get
             // them put in front of each key frame by the filter; such a unit
             // is a key frame as well.
-            const bool keyWithSps = key && HasNalType(pkt->data, size_t(pkt->size), 7);
+            const bool keyWithSps = key && HasNalType({pkt->data, size_t(pkt->size)}, kNalSps);
             type = startsWithSps || keyWithSps ? kFrameH264Key : kFrameH264;
         }
         int64_t stamp = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;

@@ -1,5 +1,8 @@
 #include "output/EncodeVideo.h"
 
+#include "base/H264Nal.h"
+#include "base/MediaFrame.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 }
@@ -8,7 +11,12 @@ namespace tavrin {
 
 namespace {
 constexpr int kGop = 25;
-constexpr int kNalSps = 7;
+
+// A unit that opens with a sequence parameter set is a key unit.
+int UnitType(const AVPacket* packet) {
+    return FirstNalType({packet->data, size_t(packet->size)}) == kNalSps ? kFrameH264Key
+                                                                         : kFrameH264;
+}
 } // namespace
 
 int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) {
@@ -95,7 +103,7 @@ int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POut
         return -1;
     }
     const int size = packet->size;
-    nPackageType = (size > 4 && (packet->data[4] & 0x1F) == kNalSps) ? 10 : 9;
+    nPackageType = UnitType(packet.get());
     POutPackage.assign(packet->data, packet->data + size);
     av_packet_unref(packet.get());
     return size;
@@ -117,7 +125,7 @@ int TEncodeVideo::GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPac
         return -1;
     }
     const int size = packet->size;
-    nPackageType = (size > 4 && (packet->data[4] & 0x1F) == kNalSps) ? 10 : 9;
+    nPackageType = UnitType(packet.get());
     POutPackage.assign(packet->data, packet->data + size);
     av_packet_unref(packet.get());
     return size;

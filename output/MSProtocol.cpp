@@ -1,25 +1,17 @@
 #include "output/MSProtocol.h"
 
+#include "base/LittleEndian.h"
+
 #include <cstring>
 
 namespace tavrin {
 
 namespace {
 
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = uint8_t(v >> (8 * i));
-    }
-}
-
-uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 void PutHeader(uint8_t* p, uint32_t length, uint32_t command) {
-    Put32(p, kMSMagic);
-    Put32(p + 4, length);
-    Put32(p + 8, command);
+    WriteLE32(p, kMSMagic);
+    WriteLE32(p + 4, length);
+    WriteLE32(p + 8, command);
 }
 
 } // namespace
@@ -32,16 +24,14 @@ bool MakeLoginMessage(std::array<uint8_t, kMSLoginSize>& out, int32_t LiveID, in
     out.fill(0);
     uint8_t* p = out.data();
     PutHeader(p, kMSLoginSize, kMSCmdLogin);
-    Put32(p + 12, uint32_t(LiveID));
-    Put32(p + 16, uint32_t(UserID));
+    WriteLE32(p + 12, uint32_t(LiveID));
+    WriteLE32(p + 16, uint32_t(UserID));
     p[20] = 1;
     p[21] = 25; // frame rate, width and height are fixed whatever is sent
-    p[22] = uint8_t(1280 & 0xFF);
-    p[23] = uint8_t(1280 >> 8);
-    p[24] = uint8_t(720 & 0xFF);
-    p[25] = uint8_t(720 >> 8);
+    WriteLE16(p + 22, 1280);
+    WriteLE16(p + 24, 720);
     p[26] = 1;
-    Put32(p + 27, uint32_t(LiveToken.size()));
+    WriteLE32(p + 27, uint32_t(LiveToken.size()));
     if (!LiveToken.empty()) {
         std::memcpy(p + 31, LiveToken.data(), LiveToken.size());
     }
@@ -79,10 +69,10 @@ int TMSReceiveBuffer::Parse(int& nConState) {
     // A bare 12-byte message (a keep-alive answer) is complete too.
     while (error == 0 && iCMDBufLength - pos >= kMSHeaderSize) {
         const uint8_t* m = CMDBuf.data() + pos;
-        if (Get32(m) != kMSMagic) {
+        if (ReadLE32(m) != kMSMagic) {
             break;
         }
-        const uint32_t length = Get32(m + 4);
+        const uint32_t length = ReadLE32(m + 4);
         // A length below the header would never advance; one beyond the
         // buffer could never be completed.
         if (length < kMSHeaderSize || length > CMDBuf.size()) {
@@ -92,7 +82,7 @@ int TMSReceiveBuffer::Parse(int& nConState) {
         if (iCMDBufLength - pos < length) {
             break;
         }
-        const uint32_t command = Get32(m + 8);
+        const uint32_t command = ReadLE32(m + 8);
         if (command == kMSAnswerKeepAlive) {
             // nothing to do
         } else if (command == kMSAnswerLogin || command == kMSAnswerEndLive) {
@@ -100,7 +90,7 @@ int TMSReceiveBuffer::Parse(int& nConState) {
                 error = kMSProtocolError; // no room for the status
                 break;
             }
-            const uint32_t status = Get32(m + 12);
+            const uint32_t status = ReadLE32(m + 12);
             if (command == kMSAnswerLogin) {
                 if (status == 200) {
                     nConState = kMSLoggedIn;

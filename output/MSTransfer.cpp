@@ -20,8 +20,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr size_t kFreeBlockLimit = 64;
-
 bool ResolveIPv4(const std::string& host, in_addr& addr) {
     if (IsDottedIPv4(host)) {
         return inet_pton(AF_INET, host.c_str(), &addr) == 1;
@@ -103,8 +101,8 @@ int T_MSTransfer::initialize(const std::string& sIP, int nPort, int nLiveID, int
     nConnectCount = 0;
     {
         std::lock_guard<std::mutex> lock(FLock);
-        Frame.clear();
-        Frame_DelayAudio.clear();
+        Frame.Clear();
+        Frame_DelayAudio.Clear();
     }
     nAcceptTotalFrames = 0;
     nHasSendFrames = 0;
@@ -117,21 +115,6 @@ int T_MSTransfer::initialize(const std::string& sIP, int nPort, int nLiveID, int
     return kInitOK;
 }
 
-std::vector<uint8_t> T_MSTransfer::TakeBlock() {
-    if (freeBlocks.empty()) {
-        return {};
-    }
-    std::vector<uint8_t> block = std::move(freeBlocks.back());
-    freeBlocks.pop_back();
-    return block;
-}
-
-void T_MSTransfer::Recycle(std::vector<uint8_t>&& block) {
-    if (freeBlocks.size() < kFreeBlockLimit) {
-        freeBlocks.push_back(std::move(block));
-    }
-}
-
 int T_MSTransfer::AddFrame(std::span<const uint8_t> frame) {
     if (nCloseState.load() > 0) {
         return -1;
@@ -142,33 +125,26 @@ int T_MSTransfer::AddFrame(std::span<const uint8_t> frame) {
     }
     const uint8_t type = frame[0];
     std::lock_guard<std::mutex> lock(FLock);
-    if (Frame.size() > kQueueLimit) {
+    if (Frame.Size() > kQueueLimit) {
         return -1;
     }
-    if (Frame.size() > kKeyClearLimit && type == kFrameH264Key) {
+    if (Frame.Size() > kKeyClearLimit && type == kFrameH264Key) {
         // The server is too far behind: restart the stream at this key frame.
-        nThrowFrames += uint32_t(Frame.size() + Frame_DelayAudio.size());
-        Trace("clear all =" + std::to_string(Frame.size()));
-        while (!Frame.empty()) {
-            Recycle(std::move(Frame.front()));
-            Frame.pop_front();
-        }
-        while (!Frame_DelayAudio.empty()) {
-            Recycle(std::move(Frame_DelayAudio.front()));
-            Frame_DelayAudio.pop_front();
-        }
+        const size_t sendQueued = Frame.Size();
+        nThrowFrames += uint32_t(sendQueued + Frame_DelayAudio.Size());
+        Trace("clear all =" + std::to_string(sendQueued));
+        Frame.Clear();
+        Frame_DelayAudio.Clear();
     }
     try {
-        std::vector<uint8_t> block = TakeBlock();
-        block.assign(frame.begin(), frame.begin() + std::ptrdiff_t(length));
+        const std::span<const uint8_t> record = frame.first(length);
         if (type == kFrameAAC) {
-            Frame_DelayAudio.push_back(std::move(block));
-            while (Frame_DelayAudio.size() > size_t(nAudioDelay)) {
-                Frame.push_back(std::move(Frame_DelayAudio.front()));
-                Frame_DelayAudio.pop_front();
+            Frame_DelayAudio.PushRecord(record);
+            while (Frame_DelayAudio.Size() > size_t(nAudioDelay)) {
+                Frame_DelayAudio.MoveFrontTo(Frame);
             }
         } else {
-            Frame.push_back(std::move(block));
+            Frame.PushRecord(record);
         }
     } catch (...) {
         return -1;
@@ -179,7 +155,7 @@ int T_MSTransfer::AddFrame(std::span<const uint8_t> frame) {
 
 bool T_MSTransfer::GetIfCanAddFrame() {
     std::lock_guard<std::mutex> lock(FLock);
-    return Frame.size() < kCanAddLimit;
+    return Frame.Size() < kCanAddLimit;
 }
 
 int T_MSTransfer::endLive(bool bSendCompleteFlag) {
@@ -189,7 +165,7 @@ int T_MSTransfer::endLive(bool bSendCompleteFlag) {
 
 int T_MSTransfer::GetRemainFrameCount() {
     std::lock_guard<std::mutex> lock(FLock);
-    return int(Frame.size());
+    return int(Frame.Size());
 }
 
 int T_MSTransfer::GetClientInfo(TClientSendInfo& info) {
@@ -393,17 +369,16 @@ bool T_MSTransfer::SendMessage(std::span<const uint8_t> a, std::span<const uint8
 
 int T_MSTransfer::SendQueuedFrames() {
     std::array<uint8_t, kMSHeaderSize> header{};
-    while (MSSocket >= 0 && !Frame.empty()) {
-        const std::vector<uint8_t>& block = Frame.front();
+    while (MSSocket >= 0 && !Frame.Empty()) {
+        const std::vector<uint8_t>& block = Frame[0];
         MakeMediaFrameHeader(header, block.size());
         if (!SendMessage(header, block)) {
             break;
         }
         ++nHasSendFrames;
-        Recycle(std::move(Frame.front()));
-        Frame.pop_front();
+        Frame.Pop(sentBlock);
     }
-    return int(Frame.size());
+    return int(Frame.Size());
 }
 
 void T_MSTransfer::Execute() {

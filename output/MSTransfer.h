@@ -8,13 +8,13 @@
 // another owns its events would need a lock around every send.
 #pragma once
 
+#include "base/FrameQueue.h"
 #include "base/Thread.h"
 #include "output/ClientSendInfo.h"
 #include "output/MSProtocol.h"
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <span>
 #include <string>
@@ -79,8 +79,6 @@ private:
     bool SendMessage(std::span<const uint8_t> a, std::span<const uint8_t> b = {},
                      bool mustQueue = false);
     int SendQueuedFrames(); // under FLock; frames left
-    std::vector<uint8_t> TakeBlock();
-    void Recycle(std::vector<uint8_t>&& block);
 
     std::string IP;
     int Port = 0;
@@ -100,9 +98,9 @@ private:
     std::atomic<int> nConnectCount{0};
 
     std::mutex FLock;
-    std::deque<std::vector<uint8_t>> Frame;
-    std::deque<std::vector<uint8_t>> Frame_DelayAudio;
-    std::vector<std::vector<uint8_t>> freeBlocks;
+    TFrameQueue Frame;
+    TFrameQueue Frame_DelayAudio;
+    std::vector<uint8_t> sentBlock; // the frame just sent; its buffer goes back
     std::atomic<uint32_t> nAcceptTotalFrames{0};
     std::atomic<uint32_t> nHasSendFrames{0};
     std::atomic<uint32_t> nThrowFrames{0};

@@ -9,6 +9,7 @@ extern "C" {
 
 #include "base/GloTimer.h"
 #include "base/Trace.h"
+#include "output/Adts.h"
 #include "output/H264ParameterSets.h"
 
 namespace tavrin {
@@ -28,8 +29,6 @@ constexpr uint32_t kWriteLimitMs = 1000;
 // Frames a stalled server may leave queued when the queue holds no second
 // key frame to cut at; past this the whole queue goes.
 constexpr size_t kHardQueueLimit = 3000;
-// Spent frame buffers kept for reuse.
-constexpr size_t kFreeBlockLimit = 64;
 
 } // namespace
 
@@ -53,10 +52,6 @@ void TRtmpSend::BeginBlockingCall(uint32_t limitMs) {
 }
 
 namespace {
-
-uint8_t FrameType(const std::vector<uint8_t>& frame) {
-    return frame.empty() ? 0 : frame[0];
-}
 
 bool SetExtradata(AVCodecParameters* par, std::span<const uint8_t> bytes) {
     par->extradata = static_cast<uint8_t*>(av_mallocz(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE));
@@ -108,24 +103,15 @@ int TRtmpSend::initialize(int nW, int nH, int AudioDelay, std::span<const uint8_
     return 0;
 }
 
-std::vector<uint8_t> TRtmpSend::TakeBlock() {
-    if (freeBlocks.empty()) {
-        return {};
-    }
-    std::vector<uint8_t> block = std::move(freeBlocks.back());
-    freeBlocks.pop_back();
-    return block;
-}
-
 void TRtmpSend::addPackage_IncludeHead(const TZeroMediaFrameHead& head, const uint8_t* pData) {
     if (bPause || (bNeedIFrame && head.nFrameType != kFrameH264Key)) {
         return;
     }
     std::lock_guard<std::mutex> lock(FFrameLock);
-    if (pLink.size() > kQueueLimit) {
+    if (pLink.Size() > kQueueLimit) {
         Trace("clear frame");
         ClearToSecondKey();
-        if (pLink.size() > kHardQueueLimit) {
+        if (pLink.Size() > kHardQueueLimit) {
             ClearAll();
             if (head.nFrameType != kFrameH264Key) {
                 return; // the queue restarts at a key frame
@@ -133,44 +119,24 @@ void TRtmpSend::addPackage_IncludeHead(const TZeroMediaFrameHead& head, const ui
         }
     }
     bNeedIFrame = false;
-    std::vector<uint8_t> block = TakeBlock();
-    AssignMediaFrame(block, head.nFrameType, head.PTS,
-                     std::span<const uint8_t>(pData, pData == nullptr ? 0 : head.nFrameSize));
-    pLink.push_back(std::move(block));
+    pLink.Push(head.nFrameType, head.PTS,
+               std::span<const uint8_t>(pData, pData == nullptr ? 0 : head.nFrameSize));
     ++nAcceptTotalFrames;
 }
 
 void TRtmpSend::ClearAll() {
-    const size_t count = pLink.size();
+    const size_t count = pLink.Clear().Total();
     nThrowFrames += uint32_t(count);
     Trace("clear  all =" + std::to_string(count));
-    while (!pLink.empty()) {
-        if (freeBlocks.size() < kFreeBlockLimit) {
-            freeBlocks.push_back(std::move(pLink.front()));
-        }
-        pLink.pop_front();
-    }
     bNeedIFrame = true;
 }
 
 void TRtmpSend::ClearToSecondKey() {
-    size_t keys = 0;
-    size_t second = 0;
-    for (size_t i = 0; i < pLink.size(); ++i) {
-        if (FrameType(pLink[i]) == kFrameH264Key && ++keys == 2) {
-            second = i;
-            break;
-        }
-    }
-    if (keys < 2) {
+    const size_t second = pLink.FindKey(0, 2);
+    if (second == TFrameQueue::npos) {
         return;
     }
-    for (size_t i = 0; i < second; ++i) {
-        if (freeBlocks.size() < kFreeBlockLimit) {
-            freeBlocks.push_back(std::move(pLink.front()));
-        }
-        pLink.pop_front();
-    }
+    pLink.DropFront(second);
     nThrowFrames += uint32_t(second);
     Trace("clear not all =" + std::to_string(second));
 }
@@ -179,19 +145,12 @@ void TRtmpSend::SkipToKeyFrame() {
     // A new connection is a new stream for the server: it must begin with a
     // key picture, or its recording and its players start with garbage.
     std::lock_guard<std::mutex> lock(FFrameLock);
-    size_t drop = 0;
-    while (drop < pLink.size() && FrameType(pLink[drop]) != kFrameH264Key) {
-        ++drop;
-    }
-    if (drop == pLink.size()) {
+    size_t drop = pLink.FindKey(0);
+    if (drop == TFrameQueue::npos) {
+        drop = pLink.Size();
         bNeedIFrame = true; // the next key picture queued starts the stream
     }
-    for (size_t i = 0; i < drop; ++i) {
-        if (freeBlocks.size() < kFreeBlockLimit) {
-            freeBlocks.push_back(std::move(pLink.front()));
-        }
-        pLink.pop_front();
-    }
+    pLink.DropFront(drop);
     nThrowFrames += uint32_t(drop);
 }
 
@@ -225,7 +184,7 @@ int TRtmpSend::GetClientInfo(TClientSendInfo& info) {
     uint32_t remain = 0;
     {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        remain = uint32_t(pLink.size());
+        remain = uint32_t(pLink.Size());
     }
     std::lock_guard<std::mutex> lock(FSetLock);
     info = ClientSendInfo;
@@ -351,8 +310,8 @@ int TRtmpSend::WriteFrame(const std::vector<uint8_t>& frame, bool fresh) {
         pkt->pts = pkt->dts = s.pts;
         pkt->duration = s.duration;
         pkt->stream_index = streamIndex_A;
-        pkt->data = const_cast<uint8_t*>(p + 7); // the ADTS header is not sent
-        pkt->size = n - 7;
+        pkt->data = const_cast<uint8_t*>(p + kAdtsHeaderSize); // the ADTS header is not sent
+        pkt->size = n - int(kAdtsHeaderSize);
     } else {
         const TRtmpStamp s = stamper.StampVideo(fresh, nAudiooffSet);
         if (s.adjusted) {
@@ -396,7 +355,7 @@ void TRtmpSend::Execute() {
             // An idle open connection is not a stalled one: then the
             // one-second rule counts only while a frame is waiting.
             std::lock_guard<std::mutex> lock(FFrameLock);
-            if (!holding && pLink.empty() && nErrorCode == kConnectOK) {
+            if (!holding && pLink.Empty() && nErrorCode == kConnectOK) {
                 lastOK = GetGlobeCount();
             }
         }
@@ -428,28 +387,21 @@ void TRtmpSend::Execute() {
         }
         for (int i = 0; i < 3 && !Terminated(); ++i) {
             if (!holding) {
+                // The buffer of the frame written before goes back to the queue.
                 std::lock_guard<std::mutex> lock(FFrameLock);
-                if (pLink.empty()) {
+                if (!pLink.Pop(held)) {
                     break;
                 }
-                held = std::move(pLink.front());
-                pLink.pop_front();
                 holding = true;
             }
-            const bool usable =
-                FrameType(held) != kFrameAAC || held.size() > kMediaFrameHeadSize + 7;
+            const bool usable = TFrameQueue::TypeOf(held) != kFrameAAC ||
+                                held.size() > kMediaFrameHeadSize + kAdtsHeaderSize;
             if (usable && WriteFrame(held, fresh) < 0) {
                 fresh = false;
                 continue;
             }
-            const bool audio = FrameType(held) == kFrameAAC;
+            const bool audio = TFrameQueue::TypeOf(held) == kFrameAAC;
             holding = false;
-            {
-                std::lock_guard<std::mutex> lock(FFrameLock);
-                if (freeBlocks.size() < kFreeBlockLimit) {
-                    freeBlocks.push_back(std::move(held));
-                }
-            }
             if (!usable) {
                 ++nThrowFrames; // an AAC frame without its ADTS header cannot be sent
                 continue;
@@ -472,7 +424,7 @@ void TRtmpSend::Destroy() {
     CloseOutput();
     {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        if (!pLink.empty()) {
+        if (!pLink.Empty()) {
             ClearAll();
         }
     }

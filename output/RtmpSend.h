@@ -5,6 +5,7 @@
 #pragma once
 
 #include "av/AvPtr.h"
+#include "base/FrameQueue.h"
 #include "base/MediaFrame.h"
 #include "base/Thread.h"
 #include "output/ClientSendInfo.h"
@@ -12,7 +13,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <span>
 #include <string>
@@ -57,10 +57,9 @@ private:
     int OpenConnection();
     void CloseOutput();
     int WriteFrame(const std::vector<uint8_t>& frame, bool fresh);
-    void ClearAll();                  // under FFrameLock
-    void ClearToSecondKey();          // under FFrameLock
-    void SkipToKeyFrame();            // takes FFrameLock
-    std::vector<uint8_t> TakeBlock(); // a recycled frame buffer
+    void ClearAll();         // under FFrameLock
+    void ClearToSecondKey(); // under FFrameLock
+    void SkipToKeyFrame();   // takes FFrameLock
     static int InterruptRTMPIO(void* opaque);
     void BeginBlockingCall(uint32_t limitMs);
 
@@ -87,8 +86,7 @@ private:
     std::atomic<bool> bChangeURL{false};
     std::atomic<bool> bPause{true};
 
-    std::deque<std::vector<uint8_t>> pLink;
-    std::vector<std::vector<uint8_t>> freeBlocks; // spent frame buffers, reused
+    TFrameQueue pLink;
     std::mutex FFrameLock;
     std::mutex FSetLock;
     TClientSendInfo ClientSendInfo; // address and pause, under FSetLock

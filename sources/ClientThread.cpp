@@ -9,16 +9,6 @@
 
 namespace tavrin {
 
-namespace {
-
-constexpr size_t kMaxSpare = 64;
-
-bool IsAudioType(uint8_t nType) {
-    return nType < kFrameH264;
-}
-
-} // namespace
-
 int TClientThread::initialize(int nP, int nDisp, int nYUVWidth, int nYUVHeight) {
     nPort = nP;
     nDispPort = nDisp;
@@ -28,7 +18,6 @@ int TClientThread::initialize(int nP, int nDisp, int nYUVWidth, int nYUVHeight) 
     bMoveRect = false;
     bHasTestRect = false;
     bIsMainAudio = false;
-    nVCount = nACount = 0;
     iNeedPlayCount = 0;
     if (DecodeVideo.initialize(nYUVWidth, nYUVHeight) != 0) {
         return -1;
@@ -66,7 +55,7 @@ bool TClientThread::IsDue() {
     int queued = 0;
     {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        queued = nVCount;
+        queued = int(Frame.VideoCount());
     }
     if (queued == 0 || int32_t(now - iNeedPlayCount) < 0) {
         return false;
@@ -78,30 +67,18 @@ bool TClientThread::IsDue() {
 
 int TClientThread::QueuedVideo() const {
     std::lock_guard<std::mutex> lock(FFrameLock);
-    return nVCount;
+    return int(Frame.VideoCount());
 }
 
 int TClientThread::QueuedAudio() const {
     std::lock_guard<std::mutex> lock(FFrameLock);
-    return nACount;
+    return int(Frame.AudioCount());
 }
 
 void TClientThread::DropHead(size_t count) {
-    for (size_t i = 0; i < count && !Frame.empty(); ++i) {
-        std::vector<uint8_t>& rec = Frame.front();
-        if (IsAudioType(rec[0])) {
-            --nACount;
-            ++nDroppedAudio;
-        } else {
-            --nVCount;
-            ++nDroppedVideo;
-        }
-        nQueuedBytes -= rec.size();
-        if (spare.size() < kMaxSpare) {
-            spare.push_back(std::move(rec));
-        }
-        Frame.pop_front();
-    }
+    const TFrameQueue::TDropped dropped = Frame.DropFront(count);
+    nDroppedVideo += int64_t(dropped.video);
+    nDroppedAudio += int64_t(dropped.audio);
 }
 
 bool TClientThread::MakeRoom(uint8_t nType, size_t nBytes) {
@@ -114,27 +91,22 @@ bool TClientThread::MakeRoom(uint8_t nType, size_t nBytes) {
             bWaitKeyFrame = false;
         }
     }
-    const bool full = nVCount >= kMaxQueuedVideo || nACount >= kMaxQueuedAudio ||
-                      nQueuedBytes + nBytes > kMaxQueuedBytes;
+    const bool full = Frame.VideoCount() >= size_t(kMaxQueuedVideo) ||
+                      Frame.AudioCount() >= size_t(kMaxQueuedAudio) ||
+                      Frame.Bytes() + nBytes > kMaxQueuedBytes;
     if (!full) {
         return true;
     }
     // Drop from the head up to the next key frame: the rest of the group
     // being played and the sound in between. Never half a group.
-    size_t nextKey = 0;
-    for (size_t i = 1; i < Frame.size(); ++i) {
-        if (Frame[i][0] == kFrameH264Key) {
-            nextKey = i;
-            break;
-        }
-    }
-    if (nextKey > 0) {
+    const size_t nextKey = Frame.FindKey(1);
+    if (nextKey != TFrameQueue::npos) {
         DropHead(nextKey);
         return true;
     }
     // No later key frame queued: everything goes, and pictures are refused
     // until the source sends its next key frame.
-    DropHead(Frame.size());
+    DropHead(Frame.Size());
     if (nType == kFrameH264) {
         bWaitKeyFrame = true;
         ++nDroppedVideo;
@@ -154,40 +126,17 @@ int TClientThread::PushFrame(const uint8_t* pData) {
     if (!MakeRoom(head.nFrameType, total)) {
         return 0;
     }
-    std::vector<uint8_t> rec;
-    if (!spare.empty()) {
-        rec = std::move(spare.back());
-        spare.pop_back();
-    }
-    rec.assign(pData, pData + total);
-    Frame.push_back(std::move(rec));
-    nQueuedBytes += total;
-    if (IsAudioType(head.nFrameType)) {
-        ++nACount;
-    } else {
-        ++nVCount;
-    }
+    Frame.PushRecord({pData, total});
     return static_cast<int>(total);
 }
 
 void TClientThread::PlayNext() {
     for (;;) {
         {
+            // The buffer of the record played before goes back to the queue.
             std::lock_guard<std::mutex> lock(FFrameLock);
-            if (!playing.empty() && spare.size() < kMaxSpare) {
-                spare.push_back(std::move(playing));
-            }
-            playing.clear();
-            if (Frame.empty()) {
+            if (!Frame.Pop(playing)) {
                 return;
-            }
-            playing = std::move(Frame.front());
-            Frame.pop_front();
-            nQueuedBytes -= playing.size();
-            if (IsAudioType(playing[0])) {
-                --nACount;
-            } else {
-                --nVCount;
             }
         }
         // Decoding runs outside the lock so the feeder is never held up.
@@ -195,40 +144,41 @@ void TClientThread::PlayNext() {
         ReadMediaFrameHead(playing, head);
         const uint8_t* payload = playing.data() + kMediaFrameHeadSize;
         const int size = static_cast<int>(head.nFrameSize);
-        if (IsAudioType(head.nFrameType)) {
+        if (!TFrameQueue::IsVideo(head.nFrameType)) {
             if (head.nFrameType != kFrameMarkerAudio) {
                 AudioPath(payload, head.nFrameType, size);
             }
             continue;
         }
         if (head.nFrameType == kFrameH264 || head.nFrameType == kFrameH264Key) {
-            VideoPath(payload, head.nFrameType, size);
+            VideoPath(TVideoInput{payload, size, head.nFrameType, nullptr});
         }
         return; // one video record (or video marker) per step
     }
 }
 
 void TClientThread::RealPlayYUV(const AVFrame* p) {
-    VideoPath(reinterpret_cast<const uint8_t*>(p), kFrameDecoded, 0);
+    if (p != nullptr) {
+        VideoPath(TVideoInput{nullptr, 0, kFrameDecoded, p});
+    }
 }
 
 void TClientThread::RealPlayAudio(const uint8_t* p, int nType, int nSize) {
     AudioPath(p, nType, nSize);
 }
 
-void TClientThread::VideoPath(const uint8_t* data, int nType, int nSize) {
+void TClientThread::VideoPath(const TVideoInput& in) {
     const int port = nPort;
     const int disp = nDispPort;
     SDL_Rect portRect{0, 0, 0, 0};
     if (preview_ != nullptr) {
         preview_->GetRect(disp, portRect);
     }
-    SwsContext* sws = nullptr;
     int dstW = 0;
     int dstH = 0;
     int nCount = 0;
     const int nIndex =
-        programme_ != nullptr ? programme_->GetIfNeedPushYUV_EX(port, sws, dstW, dstH, nCount) : 0;
+        programme_ != nullptr ? programme_->GetIfNeedPushYUV_EX(port, dstW, dstH, nCount) : 0;
 
     bool hasTest = false;
     TestRect shownTest;
@@ -246,9 +196,13 @@ void TClientThread::VideoPath(const uint8_t* data, int nType, int nSize) {
 
     const bool cut = bCut;
     if (nIndex >= 1) {
-        DecodeVideo.SetClipWH(dstW, dstH, sws);
-        if (DecodeVideo.GetFrame_includeClip(!cut, data, nSize, POutFrame, pFrameYUV_Clip, nType) ==
-            0) {
+        DecodeVideo.SetClipWH(dstW, dstH);
+        const int produced =
+            in.decoded != nullptr
+                ? DecodeVideo.GetFrame_includeClip(!cut, in.decoded, POutFrame, pFrameYUV_Clip)
+                : DecodeVideo.GetFrame_includeClip(!cut, in.data, in.size, POutFrame,
+                                                   pFrameYUV_Clip, in.nType);
+        if (produced == 0) {
             return;
         }
         if (cut && bMoveRect) {
@@ -257,7 +211,9 @@ void TClientThread::VideoPath(const uint8_t* data, int nType, int nSize) {
         if (pFrameYUV_Clip != nullptr) {
             programme_->PushYUVtoCombine(pFrameYUV_Clip, port, nCount, nIndex);
         }
-    } else if (DecodeVideo.GetFrame(data, nSize, POutFrame, nType) == 0) {
+    } else if ((in.decoded != nullptr
+                    ? DecodeVideo.GetFrame(in.decoded, POutFrame)
+                    : DecodeVideo.GetFrame(in.data, in.size, POutFrame, in.nType)) == 0) {
         return;
     }
 
@@ -393,10 +349,7 @@ void TClientThread::Destroy() {
     WaitFor();
     {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        Frame.clear();
-        spare.clear();
-        nVCount = nACount = 0;
-        nQueuedBytes = 0;
+        Frame.Clear();
     }
     if (bInitialized) {
         DecodeVideo.Destroy();

@@ -5,6 +5,7 @@
 // monitored. It also holds the channel's cut state.
 #pragma once
 
+#include "base/FrameQueue.h"
 #include "base/Thread.h"
 #include "decode/DecodeAudio.h"
 #include "decode/DecodeVideo.h"
@@ -13,7 +14,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -78,7 +78,15 @@ protected:
     void Execute() override;
 
 private:
-    void VideoPath(const uint8_t* data, int nType, int nSize);
+    // One picture to play: an H.264 unit from the queue, or a picture a
+    // local source has already decoded.
+    struct TVideoInput {
+        const uint8_t* data;
+        int size;
+        int nType;
+        const AVFrame* decoded;
+    };
+    void VideoPath(const TVideoInput& in);
     void AudioPath(const uint8_t* data, int nType, int nSize);
     void Monitor(const uint8_t* pcm, int nBytes);
     // Under FFrameLock: makes room before a push; false when the record
@@ -88,14 +96,12 @@ private:
 
     std::atomic<bool> bPlayAudio{false};
     bool bThrowAudio = false;
-    int32_t nVCount = 0;
-    int32_t nACount = 0;
     std::atomic<int32_t> nPort{0};
     std::atomic<int32_t> nDispPort{0};
     uint32_t iNeedPlayCount = 0;
     AVFrame* POutFrame = nullptr;
     AVFrame* pFrameYUV_Clip = nullptr;
-    std::deque<std::vector<uint8_t>> Frame;
+    TFrameQueue Frame; // its counts are nVCount and nACount
     mutable std::mutex FFrameLock;
     TDecodeVideo DecodeVideo;
     TDecodeAudio DecodeAudio;
@@ -111,14 +117,10 @@ private:
     IProgrammeLink* programme_ = nullptr;
     IPreviewLink* preview_ = nullptr;
     IMonitorLink* monitor_ = nullptr;
-    size_t nQueuedBytes = 0;
     bool bWaitKeyFrame = false;
     std::atomic<int64_t> nDroppedVideo{0};
     std::atomic<int64_t> nDroppedAudio{0};
     std::vector<uint8_t> playing; // the record being played
-    // Played records' buffers, reused by PushFrame so steady play-out does
-    // not allocate per frame.
-    std::vector<std::vector<uint8_t>> spare;
     bool bInitialized = false;
 };
 

@@ -11,9 +11,8 @@ class TCombineOutLink : public IProgrammeLink {
 public:
     explicit TCombineOutLink(TCombineOut* out) : out_(out) {}
 
-    int GetIfNeedPushYUV_EX(int nPort, SwsContext*& PSWS, int& DstW, int& DstH,
-                            int& nCount) override {
-        return out_->GetIfNeedPushYUV_EX(nPort, PSWS, DstW, DstH, nCount);
+    int GetIfNeedPushYUV_EX(int nPort, int& DstW, int& DstH, int& nCount) override {
+        return out_->GetIfNeedPushYUV_EX(nPort, DstW, DstH, nCount);
     }
     int PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex) override {
         return out_->PushYUVtoCombine(PYUVData, nPort, nCount, nIndex);

@@ -2,9 +2,8 @@
 // appended by the producer thread and taken from the head by the runner.
 #pragma once
 
-#include "base/MediaFrame.h"
+#include "base/FrameQueue.h"
 
-#include <deque>
 #include <mutex>
 #include <span>
 #include <vector>
@@ -14,40 +13,46 @@ namespace tavrin {
 class TFrameList {
 public:
     void Push(uint8_t nType, int64_t PTS, std::span<const uint8_t> payload) {
-        std::vector<uint8_t> rec;
-        AssignMediaFrame(rec, nType, PTS, payload);
         std::lock_guard<std::mutex> lock(FFrameLock);
-        pLink.push_back(std::move(rec));
+        pLink.Push(nType, PTS, payload);
     }
     // A record that already carries its head.
-    void PushRecord(std::vector<uint8_t> rec) {
+    void PushRecord(std::span<const uint8_t> rec) {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        pLink.push_back(std::move(rec));
+        pLink.PushRecord(rec);
     }
-    // The head record (valid until DeleteHead: appending does not move it),
-    // or null when the list is empty.
-    const std::vector<uint8_t>* Head() const {
+    // The head record, or null when the list is empty. It stays valid until
+    // DeleteHead and is read by the runner thread only.
+    const std::vector<uint8_t>* Head() {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        return pLink.empty() ? nullptr : &pLink.front();
+        if (!bHeadOut && pLink.Pop(head)) {
+            bHeadOut = true;
+        }
+        return bHeadOut ? &head : nullptr;
     }
     void DeleteHead() {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        if (!pLink.empty()) {
-            pLink.pop_front();
+        if (bHeadOut) {
+            bHeadOut = false; // its buffer returns to the queue with the next Head
+        } else {
+            pLink.DropFront(1);
         }
     }
     size_t Size() const {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        return pLink.size();
+        return pLink.Size() + (bHeadOut ? 1 : 0);
     }
     void Clear() {
         std::lock_guard<std::mutex> lock(FFrameLock);
-        pLink.clear();
+        pLink.Clear();
+        bHeadOut = false;
     }
 
 private:
     mutable std::mutex FFrameLock;
-    std::deque<std::vector<uint8_t>> pLink;
+    TFrameQueue pLink;
+    std::vector<uint8_t> head; // taken out of pLink by Head
+    bool bHeadOut = false;
 };
 
 } // namespace tavrin

@@ -88,7 +88,7 @@ int TNative_Image::OpenMp3(const std::string& name) {
     return 0;
 }
 
-int TNative_Image::GetPackage(const std::vector<uint8_t>*& pHead) const {
+int TNative_Image::GetPackage(const std::vector<uint8_t>*& pHead) {
     pHead = pLink.Head();
     return pHead != nullptr ? 0 : -1;
 }

@@ -37,7 +37,7 @@ public:
     // as it was allocated (the "not found" message has been shown).
     int initialize(const std::string& sFileName, const std::string& sMp3FileName);
 
-    int GetPackage(const std::vector<uint8_t>*& pHead) const;
+    int GetPackage(const std::vector<uint8_t>*& pHead);
     void DeleteHead() { pLink.DeleteHead(); }
     size_t Queued() const { return pLink.Size(); }
 

@@ -1,10 +1,12 @@
 #include "sources/Native_Mp4.h"
 
 #include "base/GloTimer.h"
+#include "base/H264Nal.h"
 #include "base/Trace.h"
 #include "output/Adts.h"
 #include "sources/SilentAAC.h"
 
+#include <algorithm>
 #include <cmath>
 
 extern "C" {
@@ -99,7 +101,7 @@ int TNative_Mp4::SetupBitstreamFilter() {
     return 0;
 }
 
-int TNative_Mp4::GetPackage(const std::vector<uint8_t>*& pHead) const {
+int TNative_Mp4::GetPackage(const std::vector<uint8_t>*& pHead) {
     pHead = pLink.Head();
     return pHead != nullptr ? 0 : -1;
 }
@@ -261,29 +263,12 @@ void TNative_Mp4::QueueAudioPacket(const AVPacket* pkt, int& queued) {
     }
 }
 
-namespace {
-
-// True when an Annex B unit carries a sequence parameter set.
-bool HasSpsNal(const uint8_t* data, int size) {
-    for (int i = 0; i + 3 < size; ++i) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-            if ((data[i + 3] & 0x1F) == 7) {
-                return true;
-            }
-            i += 2;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
 void TNative_Mp4::QueueVideoPacket(AVPacket* pkt) {
     // A unit whose first NAL is an SPS is a key unit. Files that keep their
     // parameter sets in the container header (nearly every MP4 and MKV)
     // never start a packet with one; for them the filter puts the sets in
     // front of each key picture, and that marks the key unit below.
-    const bool spsFirst = pkt->size > 4 && (pkt->data[4] & 0x1F) == 7;
+    const bool spsFirst = FirstNalType({pkt->data, size_t(std::max(pkt->size, 0))}) == kNalSps;
     if (!bsfINI) {
         if (avcodec_parameters_copy(bsf_ctx->par_in,
                                     pAVFormatCtx->streams[videoStreamIndex]->codecpar) < 0) {
@@ -299,8 +284,9 @@ void TNative_Mp4::QueueVideoPacket(AVPacket* pkt) {
         return;
     }
     while (av_bsf_receive_packet(bsf_ctx, pkt) == 0) {
-        const uint8_t nType =
-            spsFirst || HasSpsNal(pkt->data, pkt->size) ? kFrameH264Key : kFrameH264;
+        const uint8_t nType = spsFirst || HasNalType({pkt->data, size_t(pkt->size)}, kNalSps)
+                                  ? kFrameH264Key
+                                  : kFrameH264;
         pLink.Push(nType, ToMicros(pkt->pts, videoStreamIndex), {pkt->data, size_t(pkt->size)});
         av_packet_unref(pkt);
     }

@@ -33,7 +33,7 @@ public:
     int initialize(const std::string& pFileName);
 
     // The head record, 0; -1 when the queue is empty.
-    int GetPackage(const std::vector<uint8_t>*& pHead) const;
+    int GetPackage(const std::vector<uint8_t>*& pHead);
     void DeleteHead() { pLink.DeleteHead(); }
     size_t Queued() const { return pLink.Size(); }
 

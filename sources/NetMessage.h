@@ -3,6 +3,8 @@
 // builders give the exact bytes the console sends.
 #pragma once
 
+#include "base/LittleEndian.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -27,22 +29,6 @@ enum : uint32_t {
 
 // Status of an accepted request.
 constexpr uint16_t kRequestAccepted = 200;
-
-inline uint16_t ReadLE16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-inline uint32_t ReadLE32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline void WriteLE16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-inline void WriteLE32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = uint8_t(v >> (8 * i));
-    }
-}
 
 template <size_t N> std::array<uint8_t, N> MakeNetHead(uint32_t nCommand) {
     std::array<uint8_t, N> m{};

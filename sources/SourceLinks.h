@@ -17,8 +17,7 @@ public:
     virtual ~IProgrammeLink() = default;
     // 1-based slot of nPort on the programme (with the size it must deliver
     // and the count to quote back), or 0 when it is not on the programme.
-    virtual int GetIfNeedPushYUV_EX(int nPort, SwsContext*& PSWS, int& DstW, int& DstH,
-                                    int& nCount) = 0;
+    virtual int GetIfNeedPushYUV_EX(int nPort, int& DstW, int& DstH, int& nCount) = 0;
     virtual int PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex) = 0;
     // One AAC frame, ADTS header included.
     virtual int PushAAC(const uint8_t* PData, int nSize, int nPort,

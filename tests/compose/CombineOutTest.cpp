@@ -39,11 +39,10 @@ const SDL_Rect kNoRect{0, 0, 0, 0};
 
 // Delivers a solid picture for nPort at the size the programme wants.
 bool Deliver(TCombineOut& out, int nPort, uint8_t luma) {
-    SwsContext* sws = nullptr;
     int w = 0;
     int h = 0;
     int count = 0;
-    const int slot = out.GetIfNeedPushYUV_EX(nPort, sws, w, h, count);
+    const int slot = out.GetIfNeedPushYUV_EX(nPort, w, h, count);
     if (slot <= 0) {
         return false;
     }

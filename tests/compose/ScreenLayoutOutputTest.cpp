@@ -138,9 +138,8 @@ protected:
     }
     // A solid picture for port 1 at the size the programme asks for.
     std::pair<int, int> Deliver(uint8_t luma) {
-        SwsContext* sws = nullptr;
         int w = 0, h = 0, count = 0;
-        const int slot = out.GetIfNeedPushYUV_EX(1, sws, w, h, count);
+        const int slot = out.GetIfNeedPushYUV_EX(1, w, h, count);
         EXPECT_EQ(slot, 1);
         AvFramePtr picture = test::MakePicture(w, h);
         test::FillSolid(picture.get(), luma, 128, 128);

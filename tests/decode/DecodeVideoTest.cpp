@@ -339,8 +339,7 @@ TEST(DecodeVideo, DecodedPicturesAreTakenAsTheyAre) {
     dec.SetClipWH(320, 180);
     AVFrame* preview = nullptr;
     AVFrame* clip = nullptr;
-    const auto* raw = reinterpret_cast<const uint8_t*>(pic.get());
-    ASSERT_TRUE(dec.GetFrame_includeClip(false, raw, 0, preview, clip, kFrameDecoded));
+    ASSERT_TRUE(dec.GetFrame_includeClip(false, pic.get(), preview, clip));
     EXPECT_EQ(preview->width, 1280);
     EXPECT_EQ(preview->height, 720);
     int w = 0, h = 0;
@@ -350,14 +349,21 @@ TEST(DecodeVideo, DecodedPicturesAreTakenAsTheyAre) {
     EXPECT_TRUE(SameArea(pic.get(), 0, 0, clip));
 
     AVFrame* only = nullptr;
-    EXPECT_TRUE(dec.GetFrame(raw, 0, only, kFrameDecoded));
+    EXPECT_TRUE(dec.GetFrame(pic.get(), only));
     EXPECT_EQ(only, preview);
+    // A picture is never read as a coded unit, whatever type it is given.
+    const auto* raw = reinterpret_cast<const uint8_t*>(pic.get());
+    EXPECT_FALSE(dec.GetFrame(raw, 0, only, kFrameDecoded));
     EXPECT_FALSE(dec.GetFrame(raw, 0, only, kFrameAAC));
     EXPECT_EQ(only, nullptr);
+    // Only planar 4:2:0 pictures are taken.
+    AvFramePtr packed = MakePicture(640, 360);
+    packed->format = AV_PIX_FMT_NV12;
+    EXPECT_FALSE(dec.GetFrame(packed.get(), only));
 
     // Clip sizes beyond 1920 x 1080 are not served, the preview still is.
     dec.SetClipWH(3840, 2160);
-    ASSERT_TRUE(dec.GetFrame_includeClip(false, raw, 0, preview, clip, kFrameDecoded));
+    ASSERT_TRUE(dec.GetFrame_includeClip(false, pic.get(), preview, clip));
     EXPECT_EQ(clip, nullptr);
     EXPECT_NE(preview, nullptr);
 }
@@ -376,7 +382,7 @@ TEST(DecodeVideo, GarbageProducesNoPicture) {
                                               kFrameH264Key));
     }
     EXPECT_FALSE(dec.GetifHasDecode());
-    EXPECT_FALSE(dec.GetFrame_includeClip(false, nullptr, 0, preview, clip, kFrameDecoded));
+    EXPECT_FALSE(dec.GetFrame_includeClip(false, nullptr, preview, clip));
 }
 
 } // namespace

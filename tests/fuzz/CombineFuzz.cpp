@@ -68,9 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         default: {
             const int port = in.ConsumeIntegralInRange(1, 6);
-            SwsContext* sws = nullptr;
             int dw = 0, dh = 0, count = 0;
-            const int slot = comb.GetSlotSize(port, sws, dw, dh, count);
+            const int slot = comb.GetSlotSize(port, dw, dh, count);
             // Usually the asked size, sometimes any other.
             if (in.ConsumeBool() || dw <= 0 || dh <= 0) {
                 dw = in.ConsumeIntegralInRange(1, 700);

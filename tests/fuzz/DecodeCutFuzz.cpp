@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             AVFrame* preview = nullptr;
             AVFrame* clip = nullptr;
-            dec.GetFrame_includeClip(in.ConsumeBool(), reinterpret_cast<const uint8_t*>(pic.get()),
-                                     0, preview, clip, kFrameDecoded);
+            dec.GetFrame_includeClip(in.ConsumeBool(), pic.get(), preview, clip);
             break;
         }
         }

@@ -2,6 +2,7 @@
 // upload to the media-server simulator, every stored frame compared with
 // what the file holds.
 #include "base/GloTimer.h"
+#include "base/H264Nal.h"
 #include "base/MediaFrame.h"
 #include "mp4/ParseMp4.h"
 #include "output/Adts.h"
@@ -27,26 +28,10 @@ using Nals = std::vector<std::vector<uint8_t>>;
 // so 3- and 4-byte start codes compare equal.
 Nals SplitNals(const uint8_t* p, size_t size) {
     Nals nals;
-    size_t i = 0;
-    size_t start = SIZE_MAX;
-    while (i + 2 < size) {
-        if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1) {
-            if (start != SIZE_MAX) {
-                nals.emplace_back(p + start, p + i);
-            }
-            i += 3;
-            start = i;
-            continue;
-        }
-        ++i;
-    }
-    if (start != SIZE_MAX) {
-        nals.emplace_back(p + start, p + size);
-    }
-    for (auto& n : nals) {
-        while (!n.empty() && n.back() == 0) {
-            n.pop_back();
-        }
+    TNalScanner scanner({p, size});
+    TNalUnit nal;
+    while (scanner.Next(nal)) {
+        nals.emplace_back(nal.bytes.begin(), nal.bytes.end());
     }
     return nals;
 }

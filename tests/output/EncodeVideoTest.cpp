@@ -1,5 +1,6 @@
 #include "output/EncodeVideo.h"
 
+#include "base/H264Nal.h"
 #include "tests/support/Pictures.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +20,10 @@ struct TUnit {
 // NAL unit types of an Annex B access unit, in order.
 std::vector<int> NalTypes(const std::vector<uint8_t>& au) {
     std::vector<int> types;
-    for (size_t i = 0; i + 3 < au.size(); ++i) {
-        if (au[i] == 0 && au[i + 1] == 0 && au[i + 2] == 1) {
-            types.push_back(au[i + 3] & 0x1F);
-            i += 2;
-        }
+    TNalScanner scanner(au);
+    TNalUnit nal;
+    while (scanner.Next(nal)) {
+        types.push_back(nal.type);
     }
     return types;
 }

@@ -1,5 +1,6 @@
 #include "output/MSProtocol.h"
 
+#include "base/LittleEndian.h"
 #include "base/MediaFrame.h"
 #include "output/MSTransfer.h"
 
@@ -9,10 +10,6 @@
 
 namespace tavrin {
 namespace {
-
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 std::vector<uint8_t> Answer(uint32_t command, uint32_t status, uint32_t length = 16) {
     std::vector<uint8_t> m(length, 0);
@@ -47,7 +44,7 @@ TEST(MSProtocol, TokenOfOneHundredBytesFillsTheFieldAndOneMoreIsRefused) {
     token[0] = 'A';
     token[99] = 'Z';
     ASSERT_TRUE(MakeLoginMessage(m, 1, 2, token, 1));
-    EXPECT_EQ(Le32(&m[27]), 100u);
+    EXPECT_EQ(ReadLE32(&m[27]), 100u);
     EXPECT_EQ(m[31], 'A');
     EXPECT_EQ(m[130], 'Z');
     EXPECT_EQ(m[131], 1); // the live type right after, not overwritten
@@ -63,17 +60,17 @@ TEST(MSProtocol, EndKeepAliveAndFrameHeaders) {
     std::array<uint8_t, kMSEndLiveSize> end{};
     end.fill(0xEE);
     MakeEndLiveMessage(end);
-    EXPECT_EQ(Le32(&end[0]), kMSMagic);
-    EXPECT_EQ(Le32(&end[4]), 16u);
-    EXPECT_EQ(Le32(&end[8]), 0x30000013u);
-    EXPECT_EQ(Le32(&end[12]), 0u);
+    EXPECT_EQ(ReadLE32(&end[0]), kMSMagic);
+    EXPECT_EQ(ReadLE32(&end[4]), 16u);
+    EXPECT_EQ(ReadLE32(&end[8]), 0x30000013u);
+    EXPECT_EQ(ReadLE32(&end[12]), 0u);
     std::array<uint8_t, kMSHeaderSize> h{};
     MakeKeepAliveMessage(h);
-    EXPECT_EQ(Le32(&h[4]), 12u);
-    EXPECT_EQ(Le32(&h[8]), 0x20000010u);
+    EXPECT_EQ(ReadLE32(&h[4]), 12u);
+    EXPECT_EQ(ReadLE32(&h[8]), 0x20000010u);
     MakeMediaFrameHeader(h, 13 + 500); // 25 + nFrameSize
-    EXPECT_EQ(Le32(&h[4]), 525u);
-    EXPECT_EQ(Le32(&h[8]), 0x90000001u);
+    EXPECT_EQ(ReadLE32(&h[4]), 525u);
+    EXPECT_EQ(ReadLE32(&h[8]), 0x90000001u);
 }
 
 struct AnswerCase {

@@ -19,8 +19,7 @@ public:
     std::vector<std::vector<uint8_t>> aac;
     std::vector<int> errorPorts;
 
-    int GetIfNeedPushYUV_EX(int, SwsContext*& PSWS, int& DstW, int& DstH, int& nCount) override {
-        PSWS = nullptr;
+    int GetIfNeedPushYUV_EX(int, int& DstW, int& DstH, int& nCount) override {
         if (slot == 0) {
             return 0;
         }
