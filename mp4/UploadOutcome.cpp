@@ -1,5 +1,7 @@
 #include "mp4/UploadOutcome.h"
 
+#include "mp4/ParseMp4.h"
+
 namespace tavrin {
 
 bool UploadOutcome(int position, TUploadOutcome& outcome) {
@@ -22,6 +24,13 @@ bool UploadOutcome(int position, TUploadOutcome& outcome) {
     default:
         return false;
     }
+}
+
+std::string UploadStartFailure(int code, const std::string& file) {
+    if (code == TParseMp4::kTransferRefused) {
+        return "课程上传失败，本课程的上传令牌不合法";
+    }
+    return "课程上传失败，无法读取生成的MP4文件：\r\n" + file;
 }
 
 } // namespace tavrin
