@@ -199,6 +199,13 @@ QWidget* TF_DoMp4::MakeNoCardPage() {
     return page;
 }
 
+void TF_DoMp4::showEvent(QShowEvent* event) {
+    if (nInState == 0) {
+        PC_Head->setCurrentIndex(kStandardCards);
+    }
+    QDialog::showEvent(event);
+}
+
 void TF_DoMp4::SetServerInfo(const std::string& sIP, int nPort, int nLiveID, int nLiveType,
                              int nUserID, const std::string& sLiveToken,
                              const TConvertMode& rCMode) {

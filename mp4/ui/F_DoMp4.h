@@ -58,6 +58,9 @@ public slots:
     void StartBuild();
     void done(int r) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* MakeStandardPage();
     QWidget* MakeImagePage();

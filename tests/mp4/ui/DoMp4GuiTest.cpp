@@ -423,6 +423,27 @@ TEST_F(DoMp4Gui, ClosingMidBuildStopsTheBuilderAndLeavesNoFiles) {
     EXPECT_TRUE(messages.Messages().empty());
 }
 
+TEST_F(DoMp4Gui, ClosingMidUploadEndsTheUpload) {
+    test::WriteMediaLesson(paths, kLesson, 1280, 720, 1);
+    // A server that never answers the end keeps the upload waiting.
+    test::TMediaServerSim sim(dir.File("sim"), {"--end-status", "-1", "--keep-open-after-end"});
+    ASSERT_GT(sim.Port(), 0);
+    Open(Mode(0, 1280, 720), true, sim.Port());
+    CheckUpload();
+    ShowPage(kNoCards);
+    ASSERT_TRUE(xdo.Click(Child<QWidget>(dialog.get(), "btn_start")));
+    ASSERT_TRUE(Until([&] { return sim.CountEvents("end") == 1; }));
+    Pump(300);
+    ASSERT_EQ(dialog->State(), 2) << (messages.Messages().empty() ? ""
+                                                                  : messages.Messages()[0].text);
+    EXPECT_EQ(sim.CountEvents("closed"), 0u);
+    ASSERT_TRUE(xdo.Key("Escape"));
+    ASSERT_TRUE(Until([&] { return !dialog->isVisible(); }, 10000));
+    EXPECT_TRUE(Until([&] { return sim.CountEvents("closed") == 1; }, 10000))
+        << "the connection is closed with the dialog";
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
 TEST_F(DoMp4Gui, NothingStartsWithoutReplayOrWithoutAStore) {
     Open(Mode(0, 1280, 720), false);
     replayRunning = false;
