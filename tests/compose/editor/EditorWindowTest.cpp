@@ -1,0 +1,667 @@
+// The plan editor window and its dialogs on a private X server: a plan
+// designed through the dialogs, dragged on the picture, saved, reopened and
+// read by the plan model and the scene runtime; the console's side through
+// a fake host. Real X input (xdotool) drives the main flows once more.
+#include "base/GloTimer.h"
+#include "base/Message.h"
+#include "base/ProgramDir.h"
+#include "compose/CombineOut.h"
+#include "compose/ScreenLayout.h"
+#include "compose/editor/EditorHost.h"
+#include "compose/editor/F_EditProject.h"
+#include "compose/editor/F_Fontstyle.h"
+#include "compose/editor/F_NewProject.h"
+#include "compose/editor/FilePickers.h"
+#include "compose/editor/Snapshot.h"
+#include "tests/base/TempDir.h"
+#include "tests/compose/editor/EditorTestKit.h"
+#include "tests/support/ui/GuiTestEnv.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest/QTest>
+#include <deque>
+#include <filesystem>
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Near;
+using test::Rgb;
+using test::WhenModalShown;
+
+constexpr const char* kBadSave =
+    "需要输入合法的rtmp推流地址\r\nrtmp推流地址需要以  rtmp://  开始，请重新输入";
+
+class TFakeHost : public IEditorHost {
+public:
+    TScreenLayout* SceneRuntime() override { return runtime; }
+    void UseScene(int32_t id) override {
+        scenes.push_back(id);
+        if (runtime != nullptr) {
+            runtime->UseThisLayout(id);
+        }
+    }
+    bool IsCaptureMode() override { return capture; }
+    void UseAddress(const std::string& url) override { addresses.push_back(url); }
+
+    TScreenLayout* runtime = nullptr;
+    bool capture = false;
+    std::vector<int32_t> scenes;
+    std::vector<std::string> addresses;
+};
+
+// Answers the editor's file and folder pickers from queues.
+class TPickerAnswers {
+public:
+    TPickerAnswers() {
+        SetOpenFilePicker([this](QWidget*, const QString& title, const QString& filter) {
+            titles.push_back(title + "|" + filter);
+            QString f = files.empty() ? QString() : files.front();
+            if (!files.empty()) {
+                files.pop_front();
+            }
+            return f;
+        });
+        SetFolderPicker([this](QWidget*, const QString& title) {
+            titles.push_back(title);
+            return folder;
+        });
+    }
+    ~TPickerAnswers() {
+        SetOpenFilePicker({});
+        SetFolderPicker({});
+    }
+    std::deque<QString> files;
+    QString folder;
+    std::vector<QString> titles;
+};
+
+template <typename T> T* Child(QWidget* w, const char* name) {
+    T* child = w->findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+void Click(QWidget* w, const char* name) {
+    if (auto* b = Child<QPushButton>(w, name)) {
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+}
+
+std::vector<QString> Names(QListWidget* list) {
+    std::vector<QString> out;
+    for (int i = 0; i < list->count(); ++i) {
+        out.push_back(list->item(i)->text());
+    }
+    return out;
+}
+
+std::vector<int> Ids(QListWidget* list) {
+    std::vector<int> out;
+    for (int i = 0; i < list->count(); ++i) {
+        out.push_back(list->item(i)->data(Qt::UserRole).toInt());
+    }
+    return out;
+}
+
+void SelectRow(QListWidget* list, int row) {
+    list->setCurrentRow(row);
+}
+
+template <typename T> const T& Item(TInterLayout& view, int nType, int32_t id) {
+    void* p = nullptr;
+    EXPECT_EQ(view.getItem(nType, id, p), id);
+    return *static_cast<const T*>(p);
+}
+
+class EditorWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(plans.Path() + "/a");
+        ASSERT_TRUE(test::WriteSolidJpeg(images.File("bg.jpg"), 1920, 1080, test::kJpegRed));
+        ASSERT_TRUE(test::WriteSolidJpeg(images.File("small.jpg"), 640, 360, test::kJpegRed));
+    }
+    // Opens an editor on a plan file or a new plan and shows it.
+    std::unique_ptr<TF_EditProject> Open(int mode, const QString& file,
+                                         const QString& name = "活动一") {
+        auto editor = std::make_unique<TF_EditProject>(&host);
+        EXPECT_EQ(editor->initialize(mode, 1920, 7, name, file, 1080), 0);
+        editor->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
+        test::Pump(100);
+        return editor;
+    }
+    // Adds the background image through its dialog.
+    void AddImage(TF_EditProject& editor, const QString& name, const QString& file) {
+        pickers.files.push_back(file);
+        WhenModalShown("tavrin::TF_Image", [name](QWidget* d) {
+            Child<QLineEdit>(d, "edName")->setText(name);
+            Click(d, "btnPick");
+            Click(d, "btnOK");
+        });
+        editor.DoNew(kItemImage);
+    }
+    void AddRect(TF_EditProject& editor, const QString& name) {
+        WhenModalShown("tavrin::TF_Name", [name](QWidget* d) {
+            Child<QLineEdit>(d, "edName")->setText(name);
+            Click(d, "btnOK");
+        });
+        editor.DoNew(kItemRectangle);
+    }
+    std::vector<std::string> Texts() {
+        std::vector<std::string> out;
+        for (const auto& m : messages.Messages()) {
+            out.push_back(m.text);
+        }
+        return out;
+    }
+
+    TMessageRecorder messages;
+    TPickerAnswers pickers;
+    test::TempDir plans;
+    test::TempDir images;
+    TFakeHost host;
+};
+
+TEST_F(EditorWindow, ChooserNamesTheNewPlanFileOrOpensTheOneInUse) {
+    {
+        TF_NewProject chooser("", "");
+        chooser.show();
+        EXPECT_EQ(Child<QLabel>(&chooser, "lbInUse")->text(), QStringLiteral("当前正在使用：无"));
+        EXPECT_FALSE(Child<QPushButton>(&chooser, "btnOpenInUse")->isEnabled());
+        EXPECT_EQ(Child<QLineEdit>(&chooser, "edName")->text(), QStringLiteral("未命名"));
+        Click(&chooser, "btnOK");
+        EXPECT_FALSE(chooser.bOK);
+        EXPECT_EQ(Texts(), std::vector<std::string>{"需要选择活动方案工作路径"});
+
+        pickers.folder = QString::fromStdString(plans.Path());
+        Click(&chooser, "btnDir");
+        EXPECT_EQ(pickers.titles.back(), QStringLiteral("请选择活动保存的路径"));
+        EXPECT_EQ(Child<QLabel>(&chooser, "lbDir")->text(), pickers.folder);
+        Child<QLineEdit>(&chooser, "edName")->setText(QStringLiteral("活动一"));
+        test::SaveScreenshot(&chooser, "chooser");
+        Click(&chooser, "btnOK");
+        EXPECT_TRUE(chooser.bOK);
+        EXPECT_EQ(chooser.nMode, kPlanNew);
+        EXPECT_EQ(chooser.filename, pickers.folder + QStringLiteral("/活动一.kvx"));
+        EXPECT_EQ(chooser.projectname, QStringLiteral("活动一"));
+    }
+    {
+        TF_NewProject chooser("课堂", "/plans/k.kvx");
+        EXPECT_EQ(Child<QLabel>(&chooser, "lbInUse")->text(), QStringLiteral("当前正在使用：课堂"));
+        Click(&chooser, "btnOpenInUse");
+        EXPECT_TRUE(chooser.bOK);
+        EXPECT_EQ(chooser.nMode, kPlanOpen);
+        EXPECT_EQ(chooser.filename, QStringLiteral("/plans/k.kvx"));
+    }
+    {
+        TF_NewProject chooser("", "");
+        pickers.files.push_back("/x/y.kvx");
+        Click(&chooser, "btnOpenFile");
+        EXPECT_EQ(pickers.titles.back(), QStringLiteral("|kvx (*.kvx)"));
+        EXPECT_EQ(chooser.nMode, kPlanOpen);
+        EXPECT_EQ(chooser.filename, QStringLiteral("/x/y.kvx"));
+    }
+}
+
+TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
+    const QString file = QString::fromStdString(plans.File("活动一.kvx"));
+    auto editor = Open(kPlanNew, file);
+    EXPECT_EQ(editor->windowTitle(), QStringLiteral("活动编辑"));
+    EXPECT_FALSE(fs::exists(file.toStdString())) << "nothing is written before saving";
+
+    // A scene needs a background first; an image needs a name and a file.
+    editor->DoNew(kItemLayout);
+    AddImage(*editor, "", QString::fromStdString(images.File("bg.jpg")));
+    AddImage(*editor, "小图", QString::fromStdString(images.File("small.jpg")));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "当前活动尚未加载底图，至少需要加载一张", "需要选择JEPG图片及命名",
+                           "此图片分辨率不适合，需要 1920x1080 分辨率", "需要选择JEPG图片及命名"}));
+    EXPECT_EQ(pickers.titles.back(),
+              QStringLiteral("选择图片作为视频源|JPEG Image File (*.jpg *.jpeg)"));
+    AddImage(*editor, "底图一", QString::fromStdString(images.File("bg.jpg")));
+    EXPECT_TRUE(fs::exists(plans.File("bg.jpg"))) << "copied beside the plan";
+    EXPECT_EQ(Names(editor->List(kItemImage)), std::vector<QString>{"底图一"});
+
+    // Two rectangles (an empty name is refused) and a red 64 style.
+    AddRect(*editor, "");
+    AddRect(*editor, "框一");
+    AddRect(*editor, "框二");
+    EXPECT_EQ(Texts().back(), "需要输入视频框名");
+    EXPECT_EQ(Ids(editor->List(kItemRectangle)), (std::vector<int>{1, 2}));
+    WhenModalShown("tavrin::TF_Fontstyle", [](QWidget* d) {
+        EXPECT_EQ(Child<QLineEdit>(d, "edText")->text(), QStringLiteral("未命名文本"));
+        Child<QLineEdit>(d, "edText")->setText(QStringLiteral("第一组"));
+        auto* size = Child<QComboBox>(d, "cbSize");
+        size->setCurrentIndex(size->findData(64));
+        Click(d, "swatch3");
+        test::SaveScreenshot(d, "fontstyle");
+        Click(d, "btnOK");
+    });
+    editor->DoNew(kItemFontStyle);
+    const rFontStyle& style = Item<rFontStyle>(editor->View(), kItemFontStyle, 1);
+    EXPECT_EQ(style.name, "第一组");
+    EXPECT_EQ(style.size, 64);
+    EXPECT_EQ(style.color, 0x0000FF) << "red in the plans' colour layout";
+    EXPECT_EQ(style.font, "思源宋体 CN SemiBold");
+    EXPECT_EQ(style.x, 300);
+
+    // A scene with both rectangles and two texts of the style.
+    WhenModalShown("tavrin::TF_Layout", [](QWidget* d) {
+        EXPECT_EQ(Child<QLineEdit>(d, "edName")->text(), QStringLiteral("未命名场景"));
+        Child<QLineEdit>(d, "edName")->setText(QStringLiteral("场景一"));
+        auto* rects = Child<QListWidget>(d, "lvRect");
+        rects->item(0)->setCheckState(Qt::Checked);
+        rects->item(1)->setCheckState(Qt::Checked);
+        Click(d, "btnAddText");
+        Click(d, "btnAddText");
+        EXPECT_EQ(Ids(Child<QListWidget>(d, "lvText")), (std::vector<int>{1, 2}));
+        test::SaveScreenshot(d, "scene-dialog");
+        Click(d, "btnOK");
+    });
+    editor->DoNew(kItemLayout);
+    WhenModalShown("tavrin::TF_Layout", [](QWidget* d) {
+        Child<QLineEdit>(d, "edName")->setText(QStringLiteral("场景二"));
+        Child<QListWidget>(d, "lvRect")->item(0)->setCheckState(Qt::Checked);
+        Click(d, "btnOK");
+    });
+    editor->DoNew(kItemLayout);
+    const rLayout& first = Item<rLayout>(editor->View(), kItemLayout, 1);
+    EXPECT_EQ(first.rectangle, (std::vector<int32_t>{1, 2}));
+    ASSERT_EQ(first.text.size(), 2u);
+    EXPECT_EQ(first.text[1].id, 2);
+    EXPECT_EQ(first.text[1].name, "第一组");
+    EXPECT_EQ(first.text[1].x, 300);
+    EXPECT_EQ(Names(editor->List(kItemLayout)), (std::vector<QString>{"场景一", "场景二"}));
+
+    // Rectangle 1 dragged by its body on the picture.
+    editor->ShowItem(kItemRectangle, 1);
+    QWidget* picture = editor->Picture();
+    const TDispMap map = editor->View().Map();
+    const QPoint from(map.ToDispX(260), map.ToDispY(190));
+    const QPoint to = from + QPoint(150, 90);
+    int fx = 0, fy = 0, tx = 0, ty = 0;
+    ASSERT_TRUE(map.ToCanvas(from.x(), from.y(), fx, fy));
+    ASSERT_TRUE(map.ToCanvas(to.x(), to.y(), tx, ty));
+    QTest::mousePress(picture, Qt::LeftButton, {}, from);
+    QTest::mouseMove(picture, from + QPoint(40, 30));
+    QTest::mouseMove(picture, to);
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, to);
+    const rRect moved = Item<rRectangle>(editor->View(), kItemRectangle, 1).rect;
+    EXPECT_EQ(moved.left, 100 + tx - fx);
+    EXPECT_EQ(moved.top, 100 + ty - fy);
+    EXPECT_EQ(moved.width, 320);
+
+    // Aspect buttons on the selected rectangle.
+    editor->SetAspect(16, 9);
+    EXPECT_EQ(Item<rRectangle>(editor->View(), kItemRectangle, 1).rect.height, 180);
+
+    // Swapping the first scene with the second keeps the ids in place.
+    SelectRow(editor->List(kItemLayout), 0);
+    editor->DoSwap(kItemLayout);
+    EXPECT_EQ(Names(editor->List(kItemLayout)), (std::vector<QString>{"场景二", "场景一"}));
+    EXPECT_EQ(Ids(editor->List(kItemLayout)), (std::vector<int>{1, 2}));
+    EXPECT_EQ(editor->SelectedId(kItemLayout), 2);
+
+    // Deleting rectangle 1 leaves 场景一 drawing rectangle 2 only.
+    SelectRow(editor->List(kItemRectangle), 0);
+    editor->DoDelete(kItemRectangle);
+    EXPECT_EQ(Ids(editor->List(kItemRectangle)), std::vector<int>{2});
+    editor->ShowItem(kItemLayout, 2);
+    test::Pump(50);
+    test::SaveScreen("editor-scene");
+    const std::string shot = editor->Snapshot(1280, 720);
+    ASSERT_FALSE(shot.empty());
+    test::TJpeg jpeg;
+    ASSERT_TRUE(test::ReadJpeg(shot, jpeg));
+    EXPECT_EQ(jpeg.w, 1280);
+    EXPECT_GT(jpeg.At(66, 126).g, 150) << "rectangle 2's left edge";
+    const int oldX = moved.left * 1280 / 1920;
+    EXPECT_LT(jpeg.At(oldX, (moved.top + 90) * 720 / 1080).g, 100) << "rectangle 1 is gone";
+
+    // Saving needs a name and an rtmp:// address.
+    auto* name = Child<QLineEdit>(editor.get(), "edName");
+    auto* rtmp = Child<QLineEdit>(editor.get(), "edRtmp");
+    EXPECT_EQ(name->text(), QStringLiteral("活动一"));
+    EXPECT_FALSE(editor->Save());
+    rtmp->setText("http://127.0.0.1/live/a");
+    EXPECT_FALSE(editor->Save());
+    name->clear();
+    rtmp->setText("RTMP://127.0.0.1/live/a");
+    EXPECT_FALSE(editor->Save());
+    const auto shown = Texts();
+    EXPECT_EQ(std::vector<std::string>(shown.end() - 3, shown.end()),
+              (std::vector<std::string>{kBadSave, kBadSave, "需要输入活动名称"}));
+    name->setText(QStringLiteral("活动一"));
+    ASSERT_TRUE(editor->Save());
+    EXPECT_FALSE(editor->View().getIfNeedSave());
+    ASSERT_TRUE(fs::exists(file.toStdString()));
+    const std::string json = test::ReadFile(file.toStdString());
+    EXPECT_EQ(json.find(images.Path()), std::string::npos) << "only the file name is stored";
+    EXPECT_NE(json.find("\"filename\":\"bg.jpg\""), std::string::npos);
+
+    // The plan model reads the file back unchanged ...
+    fs::remove(images.File("bg.jpg"));
+    TLayoutProject model;
+    ASSERT_EQ(model.loadProject(file.toStdString()), 0);
+    TLayoutProject& mine = editor->View().Project();
+    ASSERT_EQ(model.Images().size(), 1u);
+    EXPECT_TRUE(model.Images()[0].pImage) << "found beside the plan";
+    EXPECT_EQ(model.Images()[0].filename, plans.File("bg.jpg"));
+    ASSERT_EQ(model.Rectangles().size(), 1u);
+    EXPECT_EQ(model.Rectangles()[0].rect.left, mine.Rectangles()[0].rect.left);
+    ASSERT_EQ(model.Layouts().size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(model.Layouts()[i].id, mine.Layouts()[i].id);
+        EXPECT_EQ(model.Layouts()[i].name, mine.Layouts()[i].name);
+        EXPECT_EQ(model.Layouts()[i].rectangle, mine.Layouts()[i].rectangle);
+        EXPECT_EQ(model.Layouts()[i].text.size(), mine.Layouts()[i].text.size());
+    }
+    EXPECT_EQ(model.Layouts()[1].rectangle, std::vector<int32_t>{2}) << "reference dropped";
+    rProjectHead head;
+    model.getHeadInfo(head);
+    EXPECT_EQ(head.rtmp, "RTMP://127.0.0.1/live/a");
+    EXPECT_EQ(head.name, "活动一");
+
+    // ... and so does the scene runtime.
+    TScreenLayout runtime;
+    ASSERT_TRUE(runtime.initialize(1920, 1080));
+    ASSERT_EQ(runtime.loadProject(file.toStdString()), 0);
+    int32_t checked = 0;
+    const TScreenLayout::rLayout* const* list = nullptr;
+    ASSERT_EQ(runtime.GetListForThisRectCount(0, checked, list), 2);
+    EXPECT_EQ(list[0]->name, "场景二");
+    EXPECT_EQ(list[1]->name, "场景一");
+    EXPECT_EQ(list[1]->textCount, 2);
+
+    // Reopened, the editor finds everything; closing with unsaved changes
+    // asks first.
+    editor.reset();
+    auto again = Open(kPlanOpen, file);
+    EXPECT_EQ(Names(again->List(kItemImage)), std::vector<QString>{"底图一"});
+    EXPECT_EQ(again->SelectedId(kItemLayout), 1) << "the first scene is shown";
+    EXPECT_EQ(again->View().CurrentItem().nType, kItemLayout);
+    again->View().setSaveState(0);
+    QRect closedAt;
+    QObject::connect(again.get(), &TF_EditProject::closed, [&closedAt](QRect r) { closedAt = r; });
+    messages.QueueAnswer(TMsgAnswer::No);
+    EXPECT_TRUE(again->close());
+    EXPECT_EQ(Texts().back(), "您需要保存本次对此活动内容的更改么？");
+    EXPECT_TRUE(closedAt.isValid());
+}
+
+TEST_F(EditorWindow, FailuresOfTheListsAreReported) {
+    auto broken = std::make_unique<TF_EditProject>(&host);
+    EXPECT_EQ(broken->initialize(kPlanOpen, 1920, 7, "", "/no/such.kvx", 1080), -1);
+    EXPECT_EQ(Texts().back(), "打开项目文件失败\n/no/such.kvx");
+
+    auto editor = Open(kPlanNew, QString::fromStdString(plans.File("b.kvx")), "b");
+    AddImage(*editor, "底图", QString::fromStdString(images.File("bg.jpg")));
+    AddRect(*editor, "框");
+    // A scene without a name is refused in the dialog, one without a
+    // background after it.
+    WhenModalShown("tavrin::TF_Layout", [](QWidget* d) {
+        Child<QLineEdit>(d, "edName")->clear();
+        Click(d, "btnOK");
+        EXPECT_TRUE(d->isVisible());
+        Child<QLineEdit>(d, "edName")->setText("s");
+        Child<QListWidget>(d, "lvImage")->clearSelection();
+        Click(d, "btnOK");
+    });
+    editor->DoNew(kItemLayout);
+    EXPECT_EQ(editor->List(kItemLayout)->count(), 0);
+    // 4:3 on a rectangle low on the canvas would leave it.
+    editor->View().Project();
+    SelectRow(editor->List(kItemRectangle), 0);
+    void* p = nullptr;
+    editor->View().getItem(kItemRectangle, 1, p);
+    static_cast<rRectangle*>(p)->rect = {0, 200, 1280, 300};
+    editor->SetAspect(4, 3);
+    EXPECT_EQ(static_cast<rRectangle*>(p)->rect.height, 300);
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"打开项目文件失败\n/no/such.kvx", "需要输入场景名",
+                                        "需要选择一个底图", "按此比例设定后高会越界，此操作无效"}));
+    // The help opens through the desktop.
+    test::TShellOpenRecorder opened;
+    editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(2);
+    Click(editor.get(), "btnReadme");
+    EXPECT_EQ(opened.Opened(), std::vector<std::string>{ProgramFile("layout_readme.txt")});
+    EXPECT_TRUE(fs::exists(ProgramFile("layout_readme.txt")));
+    test::SaveScreen("editor-info-page");
+    // A close whose save is refused keeps the window and its changes.
+    messages.QueueAnswer(TMsgAnswer::Yes);
+    EXPECT_FALSE(editor->close());
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(Texts().back(), kBadSave);
+}
+
+TEST_F(EditorWindow, StyleDialogDrawsItsSampleInThePlanFont) {
+    TF_Fontstyle dialog("样本", 200, RgbToColorRef(0x0000FF));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("文本样式"));
+    auto* size = Child<QComboBox>(&dialog, "cbSize");
+    EXPECT_EQ(size->count(), 85);
+    EXPECT_EQ(size->itemText(0), "16");
+    EXPECT_EQ(size->currentText(), "48") << "an unknown size leaves 48";
+    EXPECT_EQ(dialog.ColorRef(), 0xFF0000) << "blue in the plans' layout";
+    EXPECT_TRUE(Child<QPushButton>(&dialog, "swatch5")->isChecked());
+    Click(&dialog, "swatch4");
+    EXPECT_EQ(dialog.ColorRef(), RgbToColorRef(0x008000));
+    const QString family = RegisterPlanFont();
+    EXPECT_FALSE(family.isEmpty());
+    QFont font(family);
+    EXPECT_EQ(QFontInfo(font).family(), family);
+    test::Pump(50);
+    const QImage image = dialog.grab().toImage();
+    test::SaveScreenshot(&dialog, "fontstyle-sample");
+    EXPECT_EQ(image.pixelColor(1, TF_Fontstyle::kBandTop + 2), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_NE(image.pixelColor(1, TF_Fontstyle::kBandTop - 2), QColor(0xC0, 0xC0, 0xC0));
+    int green = 0;
+    for (int y = TF_Fontstyle::kBandTop; y < image.height(); ++y) {
+        for (int x = 0; x < 200; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            green += c.green() > 100 && c.red() < 60 && c.blue() < 60 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(green, 100) << "the sample in green on the band";
+}
+
+// The console in capture mode: a headless output pipeline behind the scene
+// runtime, as the main window holds it.
+class EditorLive : public EditorWindow {
+protected:
+    void SetUp() override {
+        EditorWindow::SetUp();
+        ASSERT_TRUE(runtime.initialize(1920, 1080));
+        out.initialize(nullptr, 0, 1920, 1080, 2000 * 1024, {0, 0, 0, 0}, nullptr);
+        runtime.SetOutput(&out);
+        host.runtime = &runtime;
+        ASSERT_TRUE(test::WriteSolidJpeg(images.File("green.jpg"), 1920, 1080, {30, 180, 30}));
+    }
+    uint8_t ProgrammeLuma() {
+        for (int i = 0; i < 3; ++i) {
+            out.Tick(now += 40);
+        }
+        const AVFrame* f = out.ProgrammeFrame();
+        return f->data[0][50 * f->linesize[0] + 50];
+    }
+    uint8_t PictureLuma(TF_EditProject& editor, int32_t imageId) {
+        return Item<rImage>(editor.View(), kItemImage, imageId).pImage->at(50 * 1920 + 50);
+    }
+
+    TTestClock clock{1000};
+    uint32_t now = 1000;
+    TScreenLayout runtime;
+    TCombineOut out;
+};
+
+TEST_F(EditorLive, ScenesAndTheAddressGoLive) {
+    const QString file = QString::fromStdString(plans.File("live.kvx"));
+    auto editor = Open(kPlanNew, file, "live");
+    AddImage(*editor, "红", QString::fromStdString(images.File("bg.jpg")));
+    AddImage(*editor, "绿", QString::fromStdString(images.File("green.jpg")));
+    for (const char* name : {"红场景", "绿场景"}) {
+        WhenModalShown("tavrin::TF_Layout", [name](QWidget* d) {
+            Child<QLineEdit>(d, "edName")->setText(QString::fromUtf8(name));
+            auto* images = Child<QListWidget>(d, "lvImage");
+            images->setCurrentRow(QString::fromUtf8(name) == "红场景" ? 0 : 1);
+            Click(d, "btnOK");
+        });
+        editor->DoNew(kItemLayout);
+    }
+    Child<QLineEdit>(editor.get(), "edRtmp")->setText("rtmp://127.0.0.1/live/t");
+
+    // Using the second scene saves the plan, loads it into the runtime and
+    // puts the green background on the programme.
+    SelectRow(editor->List(kItemLayout), 1);
+    editor->UseScene();
+    EXPECT_TRUE(fs::exists(file.toStdString()));
+    const TScreenLayout::rProjectHead* head = nullptr;
+    runtime.GetInfo(head);
+    EXPECT_EQ(head->filename, file.toStdString());
+    EXPECT_EQ(host.scenes, std::vector<int32_t>{2});
+    const uint8_t green = PictureLuma(*editor, 2);
+    EXPECT_NEAR(ProgrammeLuma(), green, 2);
+
+    // Swapped and used again: the runtime reads the saved plan anew, so its
+    // first scene is now the green one.
+    SelectRow(editor->List(kItemLayout), 1);
+    editor->DoSwap(kItemLayout);
+    SelectRow(editor->List(kItemLayout), 1);
+    editor->UseScene();
+    EXPECT_EQ(host.scenes.back(), 2);
+    EXPECT_NEAR(ProgrammeLuma(), PictureLuma(*editor, 1), 2) << "the red scene, now second";
+    int32_t checked = 0;
+    const TScreenLayout::rLayout* const* list = nullptr;
+    ASSERT_EQ(runtime.GetListForThisRectCount(0, checked, list), 2);
+    EXPECT_EQ(list[0]->name, "绿场景");
+
+    // A scene id that is not its position: the runtime still gets the
+    // scene's place in the list.
+    SelectRow(editor->List(kItemLayout), 0);
+    editor->DoDelete(kItemLayout); // ids left: 2
+    SelectRow(editor->List(kItemLayout), 0);
+    editor->UseScene();
+    EXPECT_EQ(host.scenes.back(), 1);
+    EXPECT_NEAR(ProgrammeLuma(), PictureLuma(*editor, 1), 2);
+
+    // The live address.
+    host.capture = false;
+    editor->UseAddress();
+    EXPECT_EQ(Texts().back(), "请在录课模式下使用");
+    host.capture = true;
+    Child<QLineEdit>(editor.get(), "edRtmp")->setText("http://127.0.0.1/x");
+    editor->UseAddress();
+    EXPECT_EQ(Texts().back(), "rtmp推流地址需要以  rtmp://  开始，请重新输入");
+    Child<QLineEdit>(editor.get(), "edRtmp")->setText("RTMP://127.0.0.1/live/b");
+    editor->UseAddress();
+    EXPECT_EQ(host.addresses, std::vector<std::string>{"RTMP://127.0.0.1/live/b"});
+}
+
+// The same window driven through the X server.
+TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
+    const std::string file = plans.File("x.kvx");
+    {
+        TLayoutProject plan;
+        plan.newProject(7, "x", file);
+        fs::copy_file(images.File("bg.jpg"), plans.File("bg.jpg"));
+        rImage image;
+        image.name = "bg";
+        image.filename = plans.File("bg.jpg");
+        plan.newItem(kItemImage, &image);
+        rRectangle r;
+        r.name = "r";
+        r.rect = {400, 300, 640, 360};
+        plan.newItem(kItemRectangle, &r);
+        rLayout scene;
+        scene.name = "s";
+        scene.image = 1;
+        scene.rectangle = {1};
+        plan.newItem(kItemLayout, &scene);
+        plan.setHeadInfo("x", "rtmp://127.0.0.1/live/x");
+        ASSERT_EQ(plan.saveProject(), 0);
+    }
+    auto editor = Open(kPlanOpen, QString::fromStdString(file));
+    editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(1);
+    editor->findChild<QTabWidget*>("resTabs")->setCurrentIndex(1);
+    test::Pump(100);
+    test::TXdo xdo;
+    // Click the rectangle's entry itself.
+    QListWidget* rects = editor->List(kItemRectangle);
+    const QRect entry = rects->visualItemRect(rects->item(0));
+    ASSERT_TRUE(xdo.MoveTo(rects->viewport()->mapToGlobal(entry.center())));
+    ASSERT_TRUE(xdo.Run({"click", "1"}));
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return editor->View().CurrentItem().nType == kItemRectangle; }));
+
+    // Drag the rectangle by its body with the real pointer.
+    QWidget* picture = editor->Picture();
+    const TDispMap map = editor->View().Map();
+    const QPoint from(map.ToDispX(720), map.ToDispY(480));
+    const QPoint to = from + QPoint(120, 60);
+    int fx = 0, fy = 0, tx = 0, ty = 0;
+    ASSERT_TRUE(map.ToCanvas(from.x(), from.y(), fx, fy));
+    ASSERT_TRUE(map.ToCanvas(to.x(), to.y(), tx, ty));
+    ASSERT_TRUE(xdo.MoveTo(picture->mapToGlobal(from)));
+    ASSERT_TRUE(xdo.MouseDown());
+    ASSERT_TRUE(xdo.MoveTo(picture->mapToGlobal(from + QPoint(60, 30))));
+    ASSERT_TRUE(xdo.MoveTo(picture->mapToGlobal(to)));
+    ASSERT_TRUE(xdo.MouseUp());
+    const auto rect = [&] { return Item<rRectangle>(editor->View(), kItemRectangle, 1).rect; };
+    ASSERT_TRUE(test::WaitUntil([&] { return rect().left == 400 + tx - fx; }))
+        << rect().left << " want " << 400 + tx - fx;
+    EXPECT_EQ(rect().top, 300 + ty - fy);
+    test::SaveScreen("editor-dragged");
+
+    // Type a new address and save through the buttons of the info page.
+    editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(2);
+    test::Pump(100);
+    auto* rtmp = Child<QLineEdit>(editor.get(), "edRtmp");
+    ASSERT_TRUE(xdo.Click(rtmp));
+    ASSERT_TRUE(xdo.Key("ctrl+a"));
+    ASSERT_TRUE(xdo.Type("rtmp://127.0.0.1/live/typed"));
+    ASSERT_TRUE(test::WaitUntil([&] { return rtmp->text() == "rtmp://127.0.0.1/live/typed"; }));
+    ASSERT_TRUE(xdo.Click(Child<QPushButton>(editor.get(), "btnSave")));
+    ASSERT_TRUE(test::WaitUntil([&] { return !editor->View().getIfNeedSave(); }));
+    TLayoutProject back;
+    ASSERT_EQ(back.loadProject(file), 0);
+    EXPECT_EQ(back.Rectangles()[0].rect.left, 400 + tx - fx);
+    rProjectHead head;
+    back.getHeadInfo(head);
+    EXPECT_EQ(head.rtmp, "rtmp://127.0.0.1/live/typed");
+
+    // Live address outside capture mode.
+    ASSERT_TRUE(Texts().empty());
+    ASSERT_TRUE(xdo.Click(Child<QPushButton>(editor.get(), "btnUseAddress")));
+    ASSERT_TRUE(test::WaitUntil([&] { return !Texts().empty(); }));
+    EXPECT_EQ(Texts().back(), "请在录课模式下使用");
+
+    // A double click on the scene entry uses it.
+    TScreenLayout runtime;
+    ASSERT_TRUE(runtime.initialize(1920, 1080));
+    host.runtime = &runtime;
+    editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(0);
+    test::Pump(100);
+    QListWidget* scenes = editor->List(kItemLayout);
+    const QRect sceneEntry = scenes->visualItemRect(scenes->item(0));
+    ASSERT_TRUE(xdo.MoveTo(scenes->viewport()->mapToGlobal(sceneEntry.center())));
+    ASSERT_TRUE(xdo.Run({"click", "--repeat", "2", "--delay", "60", "1"}));
+    ASSERT_TRUE(test::WaitUntil([&] { return !host.scenes.empty(); }));
+    EXPECT_EQ(host.scenes, std::vector<int32_t>{1});
+    const TScreenLayout::rProjectHead* loaded = nullptr;
+    runtime.GetInfo(loaded);
+    EXPECT_EQ(loaded->filename, file);
+    host.runtime = nullptr;
+}
+
+} // namespace
+} // namespace tavrin
