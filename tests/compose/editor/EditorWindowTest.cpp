@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest/QTest>
@@ -475,6 +476,60 @@ TEST_F(EditorWindow, StyleDialogDrawsItsSampleInThePlanFont) {
     EXPECT_GT(green, 100) << "the sample in green on the band";
 }
 
+TEST_F(EditorWindow, SceneTextsAreDraggedAndRenamedOnThePicture) {
+    auto editor = Open(kPlanNew, QString::fromStdString(plans.File("t.kvx")), "t");
+    AddImage(*editor, "底图", QString::fromStdString(images.File("bg.jpg")));
+    WhenModalShown("tavrin::TF_Fontstyle", [](QWidget* d) { Click(d, "btnOK"); });
+    editor->DoNew(kItemFontStyle);
+    WhenModalShown("tavrin::TF_Layout", [](QWidget* d) {
+        Click(d, "btnAddText");
+        // The new text renamed inside the dialog.
+        auto* texts = Child<QListWidget>(d, "lvText");
+        texts->setCurrentRow(0);
+        WhenModalShown("tavrin::TF_Name", [](QWidget* n) {
+            Child<QLineEdit>(n, "edName")->setText(QStringLiteral("标题"));
+            Click(n, "btnOK");
+        });
+        Click(d, "btnRenameText");
+        EXPECT_EQ(texts->item(0)->text(), QStringLiteral("标题"));
+        Click(d, "btnOK");
+    });
+    editor->DoNew(kItemLayout);
+    const rText& text = Item<rLayout>(editor->View(), kItemLayout, 1).text.at(0);
+    EXPECT_EQ(text.name, "标题");
+    EXPECT_EQ(text.x, 300);
+
+    // Taken on the picture and dragged: it moves by the drag in canvas pixels.
+    QWidget* picture = editor->Picture();
+    const TDispMap map = editor->View().Map();
+    const QPoint from(map.ToDispX(310), map.ToDispY(310));
+    const QPoint to = from + QPoint(100, 50);
+    int fx = 0, fy = 0, tx = 0, ty = 0;
+    ASSERT_TRUE(map.ToCanvas(from.x(), from.y(), fx, fy));
+    ASSERT_TRUE(map.ToCanvas(to.x(), to.y(), tx, ty));
+    QTest::mousePress(picture, Qt::LeftButton, {}, from);
+    QTest::mouseMove(picture, to);
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, to);
+    EXPECT_EQ(text.x, 300 + tx - fx);
+    EXPECT_EQ(text.y, 300 + ty - fy);
+    EXPECT_EQ(editor->View().ChosenText(), 1);
+
+    // A double click renames the selected text; an empty name is refused.
+    WhenModalShown("tavrin::TF_Name", [](QWidget* n) {
+        Child<QLineEdit>(n, "edName")->clear();
+        Click(n, "btnOK");
+    });
+    QTest::mouseDClick(picture, Qt::LeftButton, {}, to);
+    EXPECT_EQ(Texts().back(), "需要输入文本名");
+    WhenModalShown("tavrin::TF_Name", [](QWidget* n) {
+        Child<QLineEdit>(n, "edName")->setText(QStringLiteral("第二行"));
+        Click(n, "btnOK");
+    });
+    QTest::mouseDClick(picture, Qt::LeftButton, {}, to);
+    EXPECT_EQ(text.name, "第二行");
+    EXPECT_TRUE(editor->View().getIfNeedSave());
+}
+
 // The console in capture mode: a headless output pipeline behind the scene
 // runtime, as the main window holds it.
 class EditorLive : public EditorWindow {
@@ -644,6 +699,21 @@ TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
     ASSERT_TRUE(xdo.Click(Child<QPushButton>(editor.get(), "btnUseAddress")));
     ASSERT_TRUE(test::WaitUntil([&] { return !Texts().empty(); }));
     EXPECT_EQ(Texts().back(), "请在录课模式下使用");
+
+    // The picture's menu saves a snapshot of what it shows.
+    const size_t before = Texts().size();
+    ASSERT_TRUE(xdo.MoveTo(picture->mapToGlobal(QPoint(20, 20))));
+    // The menu runs its own loop until it is answered, so the keys that
+    // answer it come from a process of their own.
+    QProcess keys;
+    keys.start("sh", {"-c", "sleep 0.5; xdotool key Down; xdotool key Return"});
+    ASSERT_TRUE(xdo.Run({"click", "3"}));
+    ASSERT_TRUE(test::WaitUntil([&] { return keys.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return Texts().size() > before; }));
+    const std::string saved = Texts().back();
+    EXPECT_EQ(saved.rfind("生成的JPG图片存于当前活动所在文件夹的snapshot文件夹中：\n", 0), 0u);
+    EXPECT_NE(saved.find("(1280x720).jpg"), std::string::npos);
+    EXPECT_TRUE(fs::exists(saved.substr(saved.find('\n') + 1)));
 
     // A double click on the scene entry uses it.
     TScreenLayout runtime;
