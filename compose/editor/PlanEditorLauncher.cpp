@@ -30,6 +30,11 @@ TF_EditProject* TPlanEditorLauncher::Open(int32_t userid) {
     if (!chooser.bOK) {
         return nullptr;
     }
+    // The open editor goes first, through its own close so that unsaved
+    // changes are asked about; a refused save keeps it open.
+    if (editor_ && !editor_->close()) {
+        return nullptr;
+    }
     delete editor_.data();
     auto* editor = new TF_EditProject(&host_, mainWindow_);
     editor->setAttribute(Qt::WA_DeleteOnClose);

@@ -12,6 +12,7 @@
 #include "compose/editor/F_Fontstyle.h"
 #include "compose/editor/F_NewProject.h"
 #include "compose/editor/FilePickers.h"
+#include "compose/editor/PlanEditorLauncher.h"
 #include "compose/editor/Snapshot.h"
 #include "tests/base/TempDir.h"
 #include "tests/compose/editor/EditorTestKit.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
@@ -528,6 +530,54 @@ TEST_F(EditorWindow, SceneTextsAreDraggedAndRenamedOnThePicture) {
     QTest::mouseDClick(picture, Qt::LeftButton, {}, to);
     EXPECT_EQ(text.name, "第二行");
     EXPECT_TRUE(editor->View().getIfNeedSave());
+}
+
+TEST_F(EditorWindow, LauncherKeepsOneEditorWhereTheLastWasClosed) {
+    QWidget mainWindow;
+    TPlanEditorLauncher launcher(host, &mainWindow);
+    pickers.folder = QString::fromStdString(plans.Path());
+    const auto chooseNew = [](const char* name) {
+        WhenModalShown("tavrin::TF_NewProject", [name](QWidget* d) {
+            Click(d, "btnDir");
+            Child<QLineEdit>(d, "edName")->setText(QString::fromUtf8(name));
+            Click(d, "btnOK");
+        });
+    };
+    chooseNew("甲");
+    QPointer<TF_EditProject> first = launcher.Open(7);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->PlanFile(), QString::fromStdString(plans.File("甲.kvx")));
+    first->setGeometry(60, 50, 1000, 600);
+    test::Pump(50);
+    const QRect at = first->geometry();
+    // A new plan is unsaved until its first save: closing asks.
+    messages.QueueAnswer(TMsgAnswer::No);
+    ASSERT_TRUE(first->close());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"您需要保存本次对此活动内容的更改么？"});
+    test::Pump(50);
+    EXPECT_FALSE(first) << "freed when closed";
+
+    chooseNew("乙");
+    QPointer<TF_EditProject> second = launcher.Open(7);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->geometry(), at);
+    // Another plan frees the open editor.
+    WhenModalShown("tavrin::TF_NewProject", [](QWidget* d) { d->close(); });
+    EXPECT_EQ(launcher.Open(7), nullptr) << "chooser cancelled";
+    EXPECT_TRUE(second);
+    // Its unsaved changes are asked about first; a refused save keeps it.
+    messages.QueueAnswer(TMsgAnswer::Yes);
+    chooseNew("丙");
+    EXPECT_EQ(launcher.Open(7), nullptr);
+    EXPECT_TRUE(second);
+    EXPECT_EQ(Texts().back(), kBadSave);
+    messages.QueueAnswer(TMsgAnswer::No);
+    chooseNew("丙");
+    QPointer<TF_EditProject> third = launcher.Open(7);
+    test::Pump(50);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(launcher.Editor(), third.data());
 }
 
 // The console in capture mode: a headless output pipeline behind the scene
