@@ -45,6 +45,8 @@ public:
     int ParseLessonCache(const std::string& text, int32_t userID, const std::string& password);
 
     int GetLoginState() const { return nLoginState; }
+    // Where the client talks to; the installer download uses the same trust.
+    const TvoServerSetup& Setup() const { return setup_; }
     const TCommInfo& GetCommInfo() const { return CommInfo; }
     // The platform's date at sign-in, at midnight.
     TDateTime GetCurrentDate() const { return DateOf(currentDate); }

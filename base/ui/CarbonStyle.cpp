@@ -21,6 +21,15 @@ public:
         setObjectName(kCarbonStyleName);
     }
 
+    // Passwords show every character as "#".
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) {
+            return '#';
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
     QPalette standardPalette() const override {
         const QColor window(45, 45, 48);
         const QColor base(30, 30, 32);
