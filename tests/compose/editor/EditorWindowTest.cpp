@@ -18,16 +18,18 @@
 #include "tests/compose/editor/EditorTestKit.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest/QTest>
 #include <deque>
 #include <filesystem>
@@ -753,17 +755,31 @@ TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
     // The picture's menu saves a snapshot of what it shows.
     const size_t before = Texts().size();
     ASSERT_TRUE(xdo.MoveTo(picture->mapToGlobal(QPoint(20, 20))));
-    // The menu runs its own loop until it is answered, so the keys that
-    // answer it come from a process of their own.
-    QProcess keys;
-    keys.start("sh", {"-c", "sleep 0.5; xdotool key Down; xdotool key Return"});
+    // The menu runs its own loop until it is answered: the keys that answer
+    // it are sent from inside that loop, once the menu is up.
+    bool answered = false;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QApplication::activePopupWidget() != nullptr) {
+            poll.stop();
+            answered = xdo.Key("Down") && xdo.Key("Return");
+        } else if (waited.elapsed() > 20000) {
+            poll.stop();
+        }
+    });
+    poll.start(20);
     ASSERT_TRUE(xdo.Run({"click", "3"}));
-    ASSERT_TRUE(test::WaitUntil([&] { return keys.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return answered; }));
     ASSERT_TRUE(test::WaitUntil([&] { return Texts().size() > before; }));
     const std::string saved = Texts().back();
     EXPECT_EQ(saved.rfind("生成的JPG图片存于当前活动所在文件夹的snapshot文件夹中：\n", 0), 0u);
     EXPECT_NE(saved.find("(1280x720).jpg"), std::string::npos);
-    EXPECT_TRUE(fs::exists(saved.substr(saved.find('\n') + 1)));
+    const std::string snapshot = saved.substr(saved.find('\n') + 1);
+    ASSERT_TRUE(fs::exists(snapshot));
+    fs::copy_file(snapshot, test::TestOutputDir() + "/snapshot-720p.jpg",
+                  fs::copy_options::overwrite_existing);
 
     // A double click on the scene entry uses it.
     TScreenLayout runtime;
