@@ -16,9 +16,8 @@
 #include "cli/ScriptDirector.h"
 #include "compose/CombineVideo.h"
 #include "compose/ScreenLayout.h"
-#include "output/RtmpSend.h"
-#include "output/SaveAV.h"
 #include "sources/CManager.h"
+#include "sources/CaptureSession.h"
 #include "sources/ClientThread.h"
 #include "sources/Discovery.h"
 
@@ -87,69 +86,42 @@ const char* PlanFailure(int result) {
     }
 }
 
-// What the one-second status lines report of the channels.
-class TChannelWatch {
-public:
-    explicit TChannelWatch(TCManager& manager) : manager_(manager) {}
-
-    // Lines for channels that connected or lost their source since the
-    // last call.
-    void ConnectionChanges(std::vector<std::string>& lines) {
-        for (int ch = 1; ch <= kMaxChannels; ++ch) {
-            TClientInfo info;
-            if (!manager_.GetConInfo(ch, info)) {
-                continue;
-            }
-            // Connected once the source has described itself.
-            const bool connected = info.bConnectOK && info.VideoWidth > 0;
-            bool& was = connected_[ch];
-            if (connected && !was) {
-                lines.push_back("ch" + std::to_string(ch) + " connected " + info.ID + " at " +
-                                info.IP + " (" + std::to_string(info.VideoWidth) + "x" +
-                                std::to_string(info.VideoHeight) + ")");
-            } else if (!info.bConnectOK && was) {
-                lines.push_back("ch" + std::to_string(ch) + " connection lost");
-            }
-            was = connected || (was && info.bConnectOK);
+// The status lines of connection changes.
+void DescribeEvents(const std::vector<TChannelEvent>& events, std::vector<std::string>& lines) {
+    for (const TChannelEvent& e : events) {
+        const std::string ch = "ch" + std::to_string(e.nChannel);
+        switch (e.kind) {
+        case TChannelEvent::kConnected:
+            lines.push_back(ch + " connected " + e.info.ID + " at " + e.info.IP + " (" +
+                            std::to_string(e.info.VideoWidth) + "x" +
+                            std::to_string(e.info.VideoHeight) + ")");
+            break;
+        case TChannelEvent::kLost:
+            lines.push_back(ch + " connection lost");
+            break;
+        case TChannelEvent::kReconnecting:
+            lines.push_back(ch + " reconnecting");
+            break;
+        default:
+            break; // the window's notices
         }
     }
+}
 
-    // The status timer's reconnection rule for lost channels.
-    void Reconnect(std::vector<std::string>& lines) {
-        for (int ch = 1; ch <= kMaxChannels; ++ch) {
-            if (manager_.TickLostNotice(ch) && manager_.reConnectThis(ch)) {
-                lines.push_back("ch" + std::to_string(ch) + " reconnecting");
-            }
+std::string RatesLine(TCaptureSession& session, int second) {
+    std::string line = "t=" + std::to_string(second) + "s";
+    TChannelCounters c;
+    for (int ch = 1; ch <= kMaxChannels; ++ch) {
+        if (session.Counters(ch, c) <= 0) {
+            continue; // no source on this channel
         }
+        line += "  ch" + std::to_string(ch) + " video " + std::to_string(c.nVideo) + " audio " +
+                std::to_string(c.nAudio);
     }
-
-    std::string RatesLine(int second) {
-        std::string line = "t=" + std::to_string(second) + "s";
-        for (int ch = 1; ch <= kMaxChannels; ++ch) {
-            uint32_t v = 0;
-            uint32_t a = 0;
-            int type = 0;
-            bool videoOK = false;
-            bool audioOK = false;
-            if (manager_.GetAVCounterThisperiod(ch, v, a, type, videoOK, audioOK) <= 0) {
-                continue; // no source on this channel
-            }
-            line += "  ch" + std::to_string(ch) + " video " + std::to_string(v) + " audio " +
-                    std::to_string(a);
-        }
-        uint32_t pv = 0;
-        uint32_t pa = 0;
-        int type = 0;
-        bool videoOK = false;
-        bool audioOK = false;
-        manager_.GetAVCounterThisperiod(0, pv, pa, type, videoOK, audioOK);
-        return line + "  programme video " + std::to_string(pv) + " audio " + std::to_string(pa);
-    }
-
-private:
-    TCManager& manager_;
-    bool connected_[kMaxChannels + 1] = {};
-};
+    session.Counters(0, c);
+    return line + "  programme video " + std::to_string(c.nVideo) + " audio " +
+           std::to_string(c.nAudio);
+}
 
 void Print(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
@@ -299,62 +271,40 @@ int RunRecord(const TCliArgs& args) {
     TGloTimer clock;
     clock.initialize();
 
-    TGetLessionInfo paths;
-    paths.initialize(args.Get("root", DefaultStoreRoot()), args.Get("user", "0"));
-    std::string dir;
-    paths.Get_CaptureDir(lesson, dir);
-    TSaveAV recorder;
-    recorder.Create(paths);
-    if (recorder.NewLession(lesson, width, height) != TSaveAV::kNewOK) {
-        std::fprintf(stderr, "tavrin-cli: the store of lesson %d cannot be opened in %s\n", lesson,
-                     dir.c_str());
-        return kExitStore;
-    }
+    TCaptureConfig cfg;
+    cfg.paths.initialize(args.Get("root", DefaultStoreRoot()), args.Get("user", "0"));
+    cfg.lesson.LessionID = lesson;
+    cfg.lesson.LessionName = args.Get("name", "Lesson " + std::to_string(lesson));
+    cfg.lesson.TeacherName = args.Get("teacher", "");
+    cfg.lesson.subject = args.Get("subject", "");
+    cfg.nYUVWidth = width;
+    cfg.nYUVHeight = height;
+    cfg.nBitrate = int64_t(bitrateK) * 1024;
+    cfg.rtmpURL = args.Get("rtmp");
+    cfg.nChannels = kMaxChannels;
+    cfg.layout = args.Has("plan") ? &layout : nullptr;
+    cfg.bDiscovery = discover;
 
-    std::unique_ptr<TRtmpSend> sender;
-    if (args.Has("rtmp")) {
-        sender = std::make_unique<TRtmpSend>();
-        sender->initialize(width, height, 0);
-        sender->refreshURL(args.Get("rtmp"));
-        sender->SetPause(false);
-        sender->Start();
-    }
-
-    TLessionInfo info;
-    info.LessionID = lesson;
-    info.LessionName = args.Get("name", "Lesson " + std::to_string(lesson));
-    info.TeacherName = args.Get("teacher", "");
-    info.subject = args.Get("subject", "");
-
-    // Every piece that writes into the recorder or the sender goes before
-    // them: the manager is destroyed first.
-    auto finishStore = [&] {
-        if (sender) {
-            sender->Destroy();
-        }
-        recorder.EndLession();
-    };
-    TCManager manager;
-    manager.SetOutputs(sender.get(), &recorder);
-    std::vector<int> tags;
-    for (int ch = 1; ch <= kMaxChannels; ++ch) {
-        tags.push_back(ch);
-    }
-    if (manager.initialize(0, width, height, int64_t(bitrateK) * 1024, {0, 0, 320, 180}, 0, tags,
-                           {}, {}, &info) != 0) {
+    TCaptureSession session;
+    switch (session.Start(cfg)) {
+    case TCaptureSession::kStartOK:
+        break;
+    case TCaptureSession::kNoProgramme:
         std::fprintf(stderr, "tavrin-cli: the programme encoder cannot be opened\n");
-        manager.Destroy();
-        finishStore();
+        return kExitStore;
+    default:
+        std::fprintf(stderr, "tavrin-cli: the store of lesson %d cannot be opened in %s\n", lesson,
+                     session.CaptureDir().c_str());
         return kExitStore;
     }
+    const std::string dir = session.CaptureDir();
+    TCManager& manager = *session.Manager();
     for (const TChannelChoice& choice : choices) {
         manager.ConnectThis(ConnectAddress(choice), choice.channel, choice.type);
         if (const int r = manager.SourceResult(choice.channel); r != 0) {
             const std::string& bad = choice.type == kDeviceImage ? choice.second : choice.path;
             std::fprintf(stderr, "tavrin-cli: channel %d: %s %s\n", choice.channel, bad.c_str(),
                          OpenFailure(choice.type, r));
-            manager.Destroy();
-            finishStore();
             return kExitCannotOpen;
         }
         if (choice.type == kDeviceMp4) {
@@ -364,53 +314,43 @@ int RunRecord(const TCliArgs& args) {
 
     manager.SetCombinePorts(combine, false);
     manager.SetMainPortForAudio(audio);
-    if (args.Has("plan")) {
-        layout.SetOutput(manager.Programme());
-        layout.relaodProject(true);
-        if (args.Has("scene") && layout.UseThisLayout(scene) < 0) {
-            std::fprintf(stderr, "tavrin-cli: the plan has no scene %d\n", scene);
-            manager.Destroy();
-            finishStore();
-            return kExitCannotOpen;
-        }
+    if (args.Has("scene") && layout.UseThisLayout(scene) < 0) {
+        std::fprintf(stderr, "tavrin-cli: the plan has no scene %d\n", scene);
+        return kExitCannotOpen;
     }
-    manager.StartCapture(true);
+    session.SetRecording(true);
 
-    TDiscovery discovery;
     if (discover) {
-        discovery.SetFindThisClient(
-            [&manager](const std::string& ip, uint8_t type, const std::string& id) {
-                return manager.FindThisClient(ip, type, id);
-            });
-        if (const int r = discovery.initialize(); r != 0) {
+        if (const int r = session.Discover(); r < 0) {
             std::fprintf(stderr, "tavrin-cli: discovery is not available: %s\n",
                          TDiscovery::GetErrorByID(r).c_str());
-        } else {
-            discovery.Start();
-            discovery.DoDiscovery();
         }
     }
 
     TScriptDirector director(manager, args.Has("plan") ? &layout : nullptr, std::move(actions));
-    TChannelWatch watch(manager);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     const uint32_t start = GetGlobeCount();
     int second = 0;
     uint32_t lastProbe = 0;
+    std::vector<TChannelEvent> events;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const uint32_t elapsed = GlobeElapsed(start);
         std::vector<std::string> lines = director.RunDue(elapsed);
-        watch.ConnectionChanges(lines);
-        if (discover && discovery.GetIfHasCapility() && elapsed - lastProbe >= kRediscoverMs) {
+        events.clear();
+        session.PollConnections(events);
+        DescribeEvents(events, lines);
+        if (session.DiscoveryOn() && elapsed - lastProbe >= kRediscoverMs) {
             lastProbe = elapsed;
-            discovery.DoDiscovery();
+            session.Discover();
         }
         if (elapsed >= uint32_t(second + 1) * 1000) {
             ++second;
-            lines.push_back(watch.RatesLine(second));
-            watch.Reconnect(lines);
+            lines.push_back(RatesLine(session, second));
+            events.clear();
+            session.Tick(events);
+            DescribeEvents(events, lines);
         }
         Print(lines);
         if (gStop || second >= seconds) {
@@ -423,19 +363,17 @@ int RunRecord(const TCliArgs& args) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 
-    manager.StartCapture(false);
-    discovery.Destroy();
+    session.SetRecording(false);
     int64_t droppedVideo = 0;
     for (int ch = 1; ch <= kMaxChannels; ++ch) {
         if (const TClientThread* worker = manager.Worker(ch)) {
             droppedVideo += worker->DroppedVideo();
         }
     }
-    manager.Destroy();
     int recorded = 0;
     int mbytes = 0;
-    recorder.Get_TotalCaptureSeconds(recorded, mbytes);
-    finishStore();
+    session.RecordTotals(recorded, mbytes);
+    session.Stop();
     std::printf("lesson %d recorded in %s: %d s in the store, %d MiB of av.dat in use, "
                 "%lld queued pictures dropped\n",
                 lesson, dir.c_str(), recorded, mbytes, static_cast<long long>(droppedVideo));

@@ -15,6 +15,22 @@ namespace tavrin {
 
 namespace {
 
+// A new connection knows nothing of the source until it answers: what
+// the last connection reported (its size, codecs, lens) must not pass for
+// the new one's.
+void ForgetDescription(TClientInfo& ci) {
+    ci.bDescribed = false;
+    ci.VideoBitrate = 0;
+    ci.VideoType = 0;
+    ci.FPS = 0;
+    ci.VideoWidth = 0;
+    ci.VideoHeight = 0;
+    ci.AudioType = 0;
+    ci.MaxFoucsScale = 0;
+    ci.WideAngle = 0;
+    ci.nCharge = -1;
+}
+
 // Offsets inside the reply to the audio/video request.
 constexpr uint32_t kReplyStatus = 12;
 constexpr uint32_t kReplyDeviceType = 14;
@@ -98,6 +114,7 @@ int TCMDParse::HandleMessage(const uint8_t* m, uint32_t nLength) {
         if (PCInfo) {
             PCInfo->DeviceType = nType == kDeviceDesktop ? kDeviceDesktop : kDevicePhone;
             StoreReply(m, nLength);
+            PCInfo->bDescribed = true;
         }
         return 0;
     }
@@ -182,6 +199,7 @@ void TCMDParse::SetConnect() {
     bNeedIFrame = true;
     EmptyBuffer();
     if (PCInfo) {
+        ForgetDescription(*PCInfo);
         PCInfo->bConnectOK = true;
         PCInfo->bInOpen = false;
         PCInfo->nErrorCode = kConnectMade;
@@ -195,6 +213,7 @@ void TCMDParse::SetDisconnect() {
     if (PCInfo) {
         PCInfo->bConnectOK = false;
         PCInfo->bInOpen = false;
+        PCInfo->bDescribed = false;
         PCInfo->nErrorCode = kConnectLost;
         PCInfo->nErrorDispTimes = kLostNoticeTicks;
         if (ClientThread) {

@@ -393,6 +393,16 @@ bool TCManager::TickLostNotice(int nChannel) {
     return c->info.nErrorDispTimes % 6 == 0;
 }
 
+bool TCManager::ClearNotice(int nChannel) {
+    TClient* c = Find(nChannel);
+    if (c == nullptr || c->info.nErrorCode != kConnectMade) {
+        return false;
+    }
+    c->info.nErrorCode = 0;
+    c->info.nErrorDispTimes = 0;
+    return true;
+}
+
 int TCManager::GetAVCounterThisperiod(int nChannel, uint32_t& VCount, uint32_t& ACount, int& nType,
                                       bool& VideoOK, bool& AudioOK) {
     VCount = ACount = 0;

@@ -29,6 +29,9 @@ constexpr int32_t kLostNoticeTicks = 15;
 struct TClientInfo {
     bool bConnectOK = false;
     bool bInOpen = false;
+    // The source answered the request on the present connection: until
+    // then the fields below describe nothing (a reconnect starts empty).
+    bool bDescribed = false;
     std::string ID;
     int32_t nFocusValue = 0;
     uint8_t DeviceType = kDeviceNone;

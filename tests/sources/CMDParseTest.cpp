@@ -142,6 +142,32 @@ TEST_F(CMDParseTest, RefusedReplyLeavesTheDescriptionButMediaFlows) {
     EXPECT_EQ(1u, sink.frames.size());
 }
 
+TEST_F(CMDParseTest, AReconnectIsDescribedOnlyByItsOwnReply) {
+    test::ReplyFields f;
+    f.id = "pad-3";
+    ASSERT_EQ(0, Feed(test::ReplyMsg(f)));
+    EXPECT_TRUE(info.bDescribed);
+    parse.SetDisconnect();
+    EXPECT_FALSE(info.bDescribed);
+
+    // Connected again, the phone has not answered yet: nothing of the last
+    // connection's description may pass for this one's.
+    parse.SetConnect();
+    EXPECT_TRUE(info.bConnectOK);
+    EXPECT_FALSE(info.bDescribed);
+    EXPECT_EQ(0, info.VideoWidth);
+    EXPECT_EQ(0, info.VideoHeight);
+    EXPECT_EQ(0, info.AudioType);
+    EXPECT_EQ(-1, info.nCharge);
+
+    f.width = 1920;
+    f.height = 1080;
+    ASSERT_EQ(0, Feed(test::ReplyMsg(f)));
+    EXPECT_TRUE(info.bDescribed);
+    EXPECT_EQ(1920, info.VideoWidth);
+    EXPECT_EQ(1080, info.VideoHeight);
+}
+
 TEST_F(CMDParseTest, BrokenStreamsClose) {
     // Length below the head.
     Bytes shortLen = test::NetMsg(C_21_IGNORED, Bytes(4, 0));

@@ -205,6 +205,8 @@ class Connection:
     def command(self, cmd, msg):
         self.sim.log("recv 0x%08X %s" % (cmd, msg.hex()))
         if cmd == CMD_REQUEST_AV:
+            if self.opts.reply_delay:
+                time.sleep(self.opts.reply_delay / 1000.0)  # a slow phone
             self.reply()
             self.reports()
             self.requested.set()
@@ -376,6 +378,8 @@ def main():
     p.add_argument("--bad-magic", action="store_true", help="reply with a wrong magic")
     p.add_argument("--unknown-command", action="store_true")
     p.add_argument("--oversize", action="store_true", help="send a message above 2,000,001 bytes")
+    p.add_argument("--reply-delay", type=int, default=0,
+                   help="milliseconds between the request and the reply")
     p.add_argument("--drop-after", type=int, default=0, help="close after N media frames")
     opts = p.parse_args()
     if opts.mark_period and opts.file:
