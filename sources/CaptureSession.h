@@ -106,6 +106,8 @@ public:
     // The channel manager for connections, cuts and dialogs; null when stopped.
     TCManager* Manager() { return pManager.get(); }
     const TCManager* Manager() const { return pManager.get(); }
+    // The live sender, for the channel dialogs' push settings; null when stopped.
+    TRtmpSend* Sender() { return pSender.get(); }
     TScreenLayout* Layout() { return Cfg.layout; }
     const TCaptureConfig& Config() const { return Cfg; }
     std::string CaptureDir() const;

@@ -15,8 +15,8 @@ constexpr int kViewCentreY = 360;
 
 } // namespace
 
-int TDirector::Combine(const std::vector<int32_t>& channels) {
-    const int accepted = manager_.SetCombinePorts(channels, false);
+int TDirector::Combine(const std::vector<int32_t>& channels, bool bFullScreen) {
+    const int accepted = manager_.SetCombinePorts(channels, bFullScreen);
     return accepted > 0 ? accepted : -1;
 }
 
@@ -55,12 +55,17 @@ int TDirector::Scene(int nSceneID) {
     return count;
 }
 
-int TDirector::SceneRecent(int nSceneID, const std::vector<int32_t>& clickPorts) {
-    const int count = layout_ == nullptr ? -1 : layout_->UseThisLayout(nSceneID);
-    if (count >= 0 && count <= 4) {
-        CombineRecent(clickPorts, count, false, true);
-    }
-    return count;
+int TDirector::UseScene(int nSceneID) {
+    return layout_ == nullptr ? -1 : layout_->UseThisLayout(nSceneID);
+}
+
+int TDirector::FullPicture(int nChannel) {
+    CentreView(nChannel);
+    return manager_.SetInCut(nChannel, false) ? 1 : -1;
+}
+
+int TDirector::CentreView(int nChannel) {
+    return manager_.SetAdjustFocus(nChannel, kViewCentreX, kViewCentreY, true);
 }
 
 int TDirector::Esc() {
@@ -87,39 +92,6 @@ void TDirector::CombineForScene(int count) {
         }
     }
     manager_.SetCombinePorts(shown, false);
-}
-
-int TDirector::CombineRecent(const std::vector<int32_t>& clickPorts, int n, bool fullScreen,
-                             bool swap) {
-    n = std::clamp(n, 0, int(clickPorts.size()));
-    std::vector<int32_t> picked;
-    for (const int32_t ch : clickPorts) {
-        if (ch == 0 || int(picked.size()) >= n) {
-            break;
-        }
-        if (std::find(picked.begin(), picked.end(), ch) == picked.end()) {
-            picked.push_back(ch);
-        }
-    }
-    std::reverse(picked.begin(), picked.end());
-    std::vector<int32_t> shown;
-    manager_.GetCombinePorts(shown);
-    if (picked.size() == 2 && swap && shown == picked) {
-        std::swap(picked[0], picked[1]);
-    }
-    const int accepted = manager_.SetCombinePorts(picked, fullScreen);
-    if (n == 1 && !picked.empty()) {
-        manager_.SetAdjustFocus(picked.front(), kViewCentreX, kViewCentreY, true);
-    }
-    return accepted;
-}
-
-void PushClickedChannel(std::vector<int32_t>& clickPorts, int32_t c) {
-    if (c < 1 || clickPorts.empty() || clickPorts.front() == c) {
-        return;
-    }
-    std::rotate(clickPorts.rbegin(), clickPorts.rbegin() + 1, clickPorts.rend());
-    clickPorts.front() = c;
 }
 
 } // namespace tavrin

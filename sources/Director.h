@@ -18,8 +18,9 @@ public:
     // layout may be null (no activity plan): scenes are then refused.
     TDirector(TCManager& manager, TScreenLayout* layout) : manager_(manager), layout_(layout) {}
 
-    // These channels on the programme (1 to 4): how many it shows.
-    int Combine(const std::vector<int32_t>& channels);
+    // These channels on the programme (1 to 4), the first one over the
+    // whole programme with bFullScreen: how many it shows.
+    int Combine(const std::vector<int32_t>& channels, bool bFullScreen = false);
     // One channel over the whole programme: 1.
     int FullScreen(int nChannel);
     // Exchanges two channels (pictures, ports and programme places): 1.
@@ -31,25 +32,25 @@ public:
     int Cut(int nChannel, int xStart, int yStart, int xEnd, int yEnd);
     // The channel whole again: 1.
     int Uncut(int nChannel);
+    // The full picture without cut: the phone's view back to its centre
+    // and the cut left: 1.
+    int FullPicture(int nChannel);
+    // The phone's view back to its centre (automatic focus rules apply):
+    // bytes sent, or -1.
+    int CentreView(int nChannel);
     // Makes scene id of the activity plan current and fills its rectangles:
     // the programme keeps its first channels and, when it needs more, takes
     // the lowest channels with a source that it does not show yet. The
     // scene's rectangle count.
     int Scene(int nSceneID);
-    // The same scene, filled from the channels selected most recently
-    // (clickPorts, most recent first) as the window's layout menu does.
-    int SceneRecent(int nSceneID, const std::vector<int32_t>& clickPorts);
+    // Only makes the scene current (the window fills it from the channels
+    // selected most recently): its rectangle count.
+    int UseScene(int nSceneID);
     // Undoes the last programme or cut change: how many channels the
     // programme shows afterwards.
     int Esc();
     // The camera focus of a phone channel: bytes sent.
     int Focus(int nChannel, int nValue);
-
-    // The n most recently selected distinct channels (clickPorts, most
-    // recent first, 0 ends it) on the programme, the most recent last. Two
-    // channels already shown in that order are swapped when swap is set.
-    // One channel also gets its view centred. How many the programme shows.
-    int CombineRecent(const std::vector<int32_t>& clickPorts, int n, bool fullScreen, bool swap);
 
 private:
     void CombineForScene(int count);
@@ -57,10 +58,5 @@ private:
     TCManager& manager_;
     TScreenLayout* layout_;
 };
-
-// The clicked-channel history: c goes first, the others move one place
-// toward the end (the last drops out). c below 1 or already first is
-// ignored.
-void PushClickedChannel(std::vector<int32_t>& clickPorts, int32_t c);
 
 } // namespace tavrin
