@@ -363,6 +363,11 @@ void TF_DoMp4::StartUpload() {
 
 void TF_DoMp4::TickUploading() {
     const int a = Upload->GetCurrentPos();
+    // A protocol error reads -1 for the moment before the transfer turns it
+    // into its final code; that -1 must not pass for success.
+    if (a == -1 && Upload->Transfer() != nullptr && Upload->Transfer()->GetLastError() != 0) {
+        return;
+    }
     if (a >= 0) {
         bar->setValue(UploadPercent(a, nMp4TotalFrame));
         return;

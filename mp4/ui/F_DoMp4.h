@@ -1,6 +1,10 @@
 // The production dialog: the operator picks the kind of cards and fills
 // them in, starts the MP4 builder, watches its progress and, where the
 // platform allows it, has the finished MP4 uploaded to the media server.
+//
+// The replay window makes one per MP4, after the stream settings dialog was
+// confirmed: SetPlatformInfo (DoMp4Setup.h) or SetServerInfo and SetVOInfo,
+// SetAudioDelay with replay's shift, SetReplayRunning, then exec().
 #pragma once
 
 #include "base/GetLessionInfo.h"
