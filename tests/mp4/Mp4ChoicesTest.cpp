@@ -35,8 +35,13 @@ TEST(PixSetModel, EveryBitRateEntryMeansTheRateItReads) {
     }
 }
 
-TEST(PixSetModel, FullHdRecordingOffersTheSmallerSize) {
+TEST(PixSetModel, RecordingInfoAndTheFullHdChoices) {
     TPixSetModel m;
+    m.SetServerInfo(1043, 3725, 23, 1280, 720);
+    EXPECT_EQ(m.InfoText(), "当前录像分辨率为：1280x720\r\n"
+                            "视频压缩码率约为：2.3 M位\r\n"
+                            "MP4文件时长约为：01:02:05\r\n"
+                            "MP4文件大小约为：1043 M");
     m.SetServerInfo(12, 59, 40, 1920, 1080);
     EXPECT_EQ(m.InfoText(), "当前录像分辨率为：1920x1080\r\n"
                             "视频压缩码率约为：4.0 M位\r\n"
