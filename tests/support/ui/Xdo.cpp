@@ -49,6 +49,14 @@ bool TXdo::Key(const QString& keys) {
 }
 
 bool TXdo::MoveTo(QPoint global) {
+    // "--sync" waits for the pointer to move, which never happens when it is
+    // already there: xdotool would then sit out its own long time-out.
+    QString location;
+    if (Run({"getmouselocation", "--shell"}, &location) &&
+        location.contains(QStringLiteral("X=%1\n").arg(global.x())) &&
+        location.contains(QStringLiteral("Y=%1\n").arg(global.y()))) {
+        return true;
+    }
     return Run({"mousemove", "--sync", QString::number(global.x()), QString::number(global.y())});
 }
 
