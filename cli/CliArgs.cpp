@@ -7,21 +7,59 @@
 
 namespace tavrin::cli {
 
-bool TCliArgs::Parse(int argc, char** argv, int first, bool takesWord) {
+namespace {
+
+// "name=" takes a value, "name" is a switch; 0 when spec has no such option.
+int OptionKind(const char* spec, const std::string& name) {
+    if (name == "help") {
+        return 1;
+    }
+    std::stringstream in(spec != nullptr ? spec : "");
+    std::string item;
+    while (in >> item) {
+        if (item == name) {
+            return 1;
+        }
+        if (item == name + "=") {
+            return 2;
+        }
+    }
+    return 0;
+}
+
+bool IsOption(const char* arg) {
+    return std::string(arg).rfind("--", 0) == 0;
+}
+
+} // namespace
+
+bool TCliArgs::Parse(int argc, char** argv, int first, const char* spec, bool takesWord) {
     int i = first;
-    if (takesWord && i < argc && std::string(argv[i]).rfind("--", 0) != 0) {
+    if (takesWord && i < argc && !IsOption(argv[i])) {
         word_ = argv[i++];
     }
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("--", 0) != 0 || arg.size() < 3) {
+        if (!IsOption(argv[i]) || arg.size() < 3) {
             error_ = "unexpected argument: " + arg;
             return false;
         }
-        const bool isSwitch = i + 1 >= argc || std::string(argv[i + 1]).rfind("--", 0) == 0;
-        const std::string value = isSwitch ? "" : argv[++i];
-        values_[arg.substr(2)] = value;
-        repeated_[arg.substr(2)].push_back(value);
+        const std::string name = arg.substr(2);
+        const int kind = OptionKind(spec, name);
+        if (kind == 0) {
+            error_ = "unknown option " + arg;
+            return false;
+        }
+        std::string value;
+        if (kind == 2) {
+            if (i + 1 >= argc || IsOption(argv[i + 1])) {
+                error_ = arg + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        values_[name] = value;
+        repeated_[name].push_back(value);
     }
     return true;
 }

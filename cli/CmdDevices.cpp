@@ -60,7 +60,7 @@ int TryDevices(TNativeDevice& devices, const std::string& text, int seconds) {
     const bool hasMic = !sMic.empty() && devices.GetAudioInfoByName(sMic, mic) >= 0;
     if (!hasCam && !hasMic) {
         std::fprintf(stderr, "tavrin-cli: no such camera or microphone\n");
-        return 1;
+        return kExitFailed;
     }
     TCountingSink sink;
     TVideoClient video;
@@ -99,7 +99,7 @@ int TryDevices(TNativeDevice& devices, const std::string& text, int seconds) {
         std::printf("microphone: peak level %d\n", peak);
         failures += audio.LastTime() == 0 && peak == 0;
     }
-    return failures == 0 ? 0 : 1;
+    return failures == 0 ? kExitOK : kExitFailed;
 }
 
 } // namespace

@@ -100,7 +100,7 @@ int RunMp4(const TCliArgs& args) {
                                           offset, convert, sFile);
     if (opened != 0) {
         std::fprintf(stderr, "tavrin-cli: lesson %d cannot be opened (%d)\n", lesson, opened);
-        return 1;
+        return kExitFailed;
     }
     if (args.Has("out")) {
         sFile = args.Get("out");
@@ -121,7 +121,7 @@ int RunMp4(const TCliArgs& args) {
     builder.WaitFor();
     if (builder.GetResult() != 0) {
         std::fprintf(stderr, "tavrin-cli: MP4 not made (%d)\n", builder.GetResult());
-        return 1;
+        return kExitFailed;
     }
     std::printf("%s\nframes %d\n", sFile.c_str(), builder.GetTotalMp4Frames());
     return 0;

@@ -162,7 +162,7 @@ int SignIn(const TCliArgs& args, bool printCommon) {
                 : result == -1 ? "no usable answer from the platform"
                                : TvoServer::ResultText(result));
     if (result != 200 && result != -2) {
-        return 1;
+        return kExitFailed;
     }
     if (printCommon) {
         PrintCommon(server);
@@ -182,14 +182,14 @@ int ReadSavedList(const TCliArgs& args) {
     const std::string text = LoadLessonCache(path);
     if (text.empty()) {
         std::fprintf(stderr, "tavrin-cli: no saved lesson list in %s\n", path.c_str());
-        return 1;
+        return kExitFailed;
     }
     TvoServerSetup setup;
     setup.sOwnVersion = ProgramVersion();
     TvoServer server(setup);
     if (server.ParseLessonCache(text, user, password) != 0) {
         std::fprintf(stderr, "tavrin-cli: the saved lesson list is not that of this account\n");
-        return 1;
+        return kExitFailed;
     }
     std::printf("list saved at     %s\n", FormatDateTime(server.GetLastLoginTime()).c_str());
     PrintSchedule(server);

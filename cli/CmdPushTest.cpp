@@ -130,7 +130,7 @@ int RunPushTest(const TCliArgs& args) {
     if (out.initialize(nullptr, 0, w, h, int64_t(bitrate) * 1024, SDL_Rect{0, 0, 0, 0}, &lesson) ==
         TCombineOut::kNoPipeline) {
         std::fprintf(stderr, "tavrin-cli: the programme encoder cannot be opened\n");
-        return 1;
+        return kExitFailed;
     }
     out.SetOutputs(&sender, nullptr);
     const int32_t ports[] = {1};
@@ -140,7 +140,7 @@ int RunPushTest(const TCliArgs& args) {
     TTestChannel channel;
     if (channel.Open() != 0) {
         std::fprintf(stderr, "tavrin-cli: the AAC encoder cannot be opened\n");
-        return 1;
+        return kExitFailed;
     }
     sender.Start();
     out.Start();
@@ -193,7 +193,7 @@ int RunPushTest(const TCliArgs& args) {
                 info.nThrowFrames, info.nReconnectCount);
     if (info.nHasSendFrames == 0) {
         std::fprintf(stderr, "tavrin-cli: nothing reached %s\n", url.c_str());
-        return 1;
+        return kExitFailed;
     }
     return 0;
 }

@@ -42,11 +42,6 @@ constexpr int kSceneCanvasWidth = 1920;
 constexpr int kSceneCanvasHeight = 1080;
 constexpr uint32_t kRediscoverMs = 5000;
 
-// Exit statuses besides 0 and the usage error 2.
-constexpr int kExitStore = 1;      // the lesson's store cannot be opened
-constexpr int kExitNoFile = 3;     // a source file does not exist
-constexpr int kExitCannotOpen = 4; // a source file exists but cannot be played
-
 volatile std::sig_atomic_t gStop = 0;
 
 void OnSignal(int) {
@@ -291,11 +286,11 @@ int RunRecord(const TCliArgs& args) {
         break;
     case TCaptureSession::kNoProgramme:
         std::fprintf(stderr, "tavrin-cli: the programme encoder cannot be opened\n");
-        return kExitStore;
+        return kExitFailed;
     default:
         std::fprintf(stderr, "tavrin-cli: the store of lesson %d cannot be opened in %s\n", lesson,
                      session.CaptureDir().c_str());
-        return kExitStore;
+        return kExitFailed;
     }
     const std::string dir = session.CaptureDir();
     TCManager& manager = *session.Manager();

@@ -31,11 +31,11 @@ int RunReplay(const TCliArgs& args) {
     const int opened = engine.initialize(lesson, 0, {0, 0, 640, 360}, 0, 0, 1200, 120);
     if (opened != 0) {
         std::fprintf(stderr, "tavrin-cli: lesson %d cannot be replayed (%d)\n", lesson, opened);
-        return 1;
+        return kExitFailed;
     }
     if (!engine.WavePlayer().IsOpen()) {
         std::fprintf(stderr, "tavrin-cli: the disk audio device did not open\n");
-        return 1;
+        return kExitFailed;
     }
     if (args.Has("no-audio")) {
         engine.DisablePlayAudio();

@@ -97,7 +97,7 @@ bool OpenFromArgs(const TCliArgs& args, TReadAV& reader, int& status) {
         break;
     }
     std::fprintf(stderr, "tavrin-cli: lesson %d: %s\n", lesson, why.c_str());
-    status = 1;
+    status = kExitFailed;
     return false;
 }
 
@@ -270,14 +270,14 @@ int RunPrepare(const TCliArgs& args) {
         break;
     case TSaveAV::kFolderFailed:
         std::fprintf(stderr, "tavrin-cli: the capture folder %s cannot be created\n", dir.c_str());
-        return 1;
+        return kExitFailed;
     case TSaveAV::kIndexFailed:
         std::fprintf(stderr, "tavrin-cli: index.dat cannot be created in %s\n", dir.c_str());
-        return 1;
+        return kExitFailed;
     default:
         std::fprintf(stderr, "tavrin-cli: av.dat cannot be created in %s (is the disk full?)\n",
                      dir.c_str());
-        return 1;
+        return kExitFailed;
     }
     int seconds = 0, mbytes = 0;
     rec.Get_TotalCaptureSeconds(seconds, mbytes);
@@ -322,7 +322,7 @@ int RunCut(const TCliArgs& args) {
                      "tavrin-cli: block %d does not exist (the lesson has %d blocks, 0-%d); "
                      "nothing changed\n",
                      *toggle.rbegin(), v.n, v.n - 1);
-        return 1;
+        return kExitFailed;
     }
     if (clearAll) {
         std::printf("cleared %d delete marks\n", reader.RecoveryAllDeleteIBlock());
@@ -333,7 +333,7 @@ int RunCut(const TCliArgs& args) {
     }
     if (reader.Save() != 0) {
         std::fprintf(stderr, "tavrin-cli: the marks could not be written to index.dat\n");
-        return 1;
+        return kExitFailed;
     }
     int deleted = 0;
     for (int k = 0; k < v.n; ++k) {
@@ -360,7 +360,7 @@ int RunFrames(const TCliArgs& args) {
     if (block < 0 || block >= v.n) {
         std::fprintf(stderr, "tavrin-cli: block %d does not exist (the lesson has %d blocks)\n",
                      block, v.n);
-        return 1;
+        return kExitFailed;
     }
     const TIndex_IBlock& b = v.blocks[block];
     std::printf("block %d: pos %u, length %u, %d video + %d audio frames, deleted %u, error %u\n",

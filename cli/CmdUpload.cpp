@@ -77,20 +77,20 @@ int RunUpload(const TCliArgs& args) {
         break;
     case TParseMp4::kCannotOpen:
         std::fprintf(stderr, "tavrin-cli: %s cannot be opened\n", file.c_str());
-        return 1;
+        return kExitFailed;
     case TParseMp4::kNoStreamInfo:
         std::fprintf(stderr, "tavrin-cli: %s: its streams cannot be read\n", file.c_str());
-        return 1;
+        return kExitFailed;
     case TParseMp4::kNoStreams:
         std::fprintf(stderr, "tavrin-cli: %s lacks an H.264 video or an AAC audio stream\n",
                      file.c_str());
-        return 1;
+        return kExitFailed;
     case TParseMp4::kTransferRefused:
         std::fprintf(stderr, "tavrin-cli: the live token is longer than 100 bytes\n");
-        return 1;
+        return kExitFailed;
     default:
         std::fprintf(stderr, "tavrin-cli: FFmpeg lacks the h264_mp4toannexb filter\n");
-        return 1;
+        return kExitFailed;
     }
     upload.Start();
     // Polled as the dialog does, every 100 ms.
@@ -103,12 +103,12 @@ int RunUpload(const TCliArgs& args) {
             std::fprintf(stderr, "\n");
             upload.Destroy();
             ShowMessage(outcome.text, outcome.icon);
-            return position == -1 ? 0 : 1;
+            return position == -1 ? kExitOK : kExitFailed;
         }
         DrawUploadBar(position, total);
         if (timeout > 0 && waited >= timeout * 1000) {
             std::fprintf(stderr, "\ntavrin-cli: no outcome after %d s\n", timeout);
-            return 1;
+            return kExitFailed;
         }
     }
 }

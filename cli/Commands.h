@@ -4,12 +4,25 @@
 
 #include "cli/CliArgs.h"
 
+#include <span>
 #include <string>
 
 namespace tavrin::cli {
 
+// The exit statuses of every command.
+enum TExitCode : int {
+    kExitOK = 0,
+    kExitFailed = 1,     // the work could not be done (store, platform, peer, output)
+    kExitUsage = 2,      // the command line is wrong
+    kExitNoFile = 3,     // a named input file does not exist
+    kExitCannotOpen = 4, // an input file exists but cannot be used
+};
+
 struct TCliCommand {
     const char* name;
+    // The options it takes (see TCliArgs::Parse): "name=" with a value,
+    // "name" a switch.
+    const char* options;
     const char* usage; // options, shown by "tavrin-cli help" and "COMMAND --help"
     const char* summary;
     // argv[0] is the command name; returns the process exit status.
@@ -18,7 +31,10 @@ struct TCliCommand {
     bool takesWord = false;
 };
 
-// Prints "tavrin-cli: error" on stderr and returns the usage-error status 2.
+// Every command, in the order "tavrin-cli help" lists them.
+std::span<const TCliCommand> CliCommands();
+
+// Prints "tavrin-cli: error" on stderr and returns kExitUsage.
 int Fail(const std::string& error);
 
 int RunSettings(const TCliArgs& args);

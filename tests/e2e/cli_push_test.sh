@@ -51,8 +51,10 @@ start_rtmp_server "$WORK" "$WORK/rec"
 NGINX_PID=$RTMP_PID
 PORT=$RTMP_PORT
 
-out=$("$CLI" push-test --rtmp "rtmp://127.0.0.1:$PORT/live/lesson" --seconds 10 --name '第1课:推流' 2>/dev/null)
+out=$("$CLI" push-test --rtmp "rtmp://127.0.0.1:$PORT/live/lesson" --seconds 10 --name '第1课:推流' 2>"$WORK/err")
 echo "$out"
+# The encoders' own log lines stay off the terminal.
+if grep -q 'x264\|@ 0x' "$WORK/err"; then fail "FFmpeg's log reached the terminal: $(head -3 "$WORK/err")"; fi
 grep -q '^done: [0-9]* frames sent, 0 dropped' <<<"$out" || fail "push-test summary"
 grep -q 'connected' <<<"$out" || fail "never connected"
 sleep 1 # nginx closes the recording when the publisher leaves
@@ -63,7 +65,10 @@ PORT=$(free_port)
 ffmpeg -nostdin -v error -listen 1 -i "rtmp://127.0.0.1:$PORT/live/x" -c copy -f flv -y "$WORK/listen.flv" &
 LISTEN_PID=$!
 sleep 1
-"$CLI" push-test --rtmp "rtmp://127.0.0.1:$PORT/live/x" --seconds 5 >/dev/null 2>&1 || fail "push to the ffmpeg listener"
+TAVRIN_TRACE=1 "$CLI" push-test --rtmp "rtmp://127.0.0.1:$PORT/live/x" --seconds 5 >/dev/null 2>"$WORK/trace" ||
+    fail "push to the ffmpeg listener"
+# ... but they are part of the trace.
+grep -q '^----ss---ffmpeg: \[libx264 @ 0x[0-9a-f]*\] profile High' "$WORK/trace" || fail "no x264 lines in the trace"
 for _ in $(seq 150); do kill -0 "$LISTEN_PID" 2>/dev/null || break; sleep 0.1; done
 packets=$(ffprobe -v error -count_packets -select_streams v -show_entries stream=nb_read_packets -of csv=p=0 "$WORK/listen.flv")
 [ "${packets:-0}" -ge 100 ] || fail "ffmpeg listener got $packets pictures"
