@@ -6,13 +6,16 @@
 #include "bench/BenchUtil.h"
 #include "decode/DecodeVideo.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 using namespace tavrin;
 
-int main() {
-    constexpr int kFrames = 250;
+int main(int argc, char** argv) {
+    // A shorter run (frames as the argument) serves instruction counting.
+    const int kFrames = argc > 1 ? std::max(25, std::atoi(argv[1])) : 250;
     bench::TempFolder folder;
     const std::string stream = folder.File("in.h264");
     bench::RunTimed("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "

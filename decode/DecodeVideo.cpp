@@ -16,13 +16,6 @@ namespace tavrin {
 
 namespace {
 
-// Rebuilds a scaler only when one of its sizes or the source format changed.
-bool CachedScaler(SwsContextPtr& ctx, int srcW, int srcH, int srcFormat, int dstW, int dstH) {
-    ctx.reset(sws_getCachedContext(ctx.release(), srcW, srcH, AVPixelFormat(srcFormat), dstW, dstH,
-                                   AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    return ctx != nullptr;
-}
-
 // The cut copy reads the planes directly, so it needs 8-bit 4:2:0 planar.
 bool IsPlanar420(int format) {
     return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
@@ -73,7 +66,6 @@ int TDecodeVideo::initialize(int /*nYUVWidth*/, int /*nYUVHeight*/) {
     }
     previewBuf.assign(size_t(kPreviewW) * kPreviewH * 3 / 2, 0);
     clipBuf.assign(size_t(kMaxClipW) * kMaxClipH * 3 / 2, 0);
-    pBuf.assign(kCutBufSize, 0);
     DescribePacked(pFrameYUV.get(), previewBuf.data(), kPreviewW, kPreviewH);
     DescribePacked(pFrameYUV_Clip.get(), clipBuf.data(), kMaxClipW, kMaxClipH);
     return 0;
@@ -149,7 +141,7 @@ const AVFrame* TDecodeVideo::TakePicture(const AVFrame* pic) {
             xH_Source = lnYUVHeight;
         }
     }
-    if (!CachedScaler(pSwsCxt_Client, pic->width, pic->height, pic->format, kPreviewW, kPreviewH)) {
+    if (!pSwsCxt_Client.Prepare(pic->width, pic->height, pic->format, kPreviewW, kPreviewH)) {
         return nullptr;
     }
     return pic;
@@ -166,36 +158,21 @@ TDecodeVideo::TCutState TDecodeVideo::ReadCutState() {
 }
 
 bool TDecodeVideo::ScalePreview(const AVFrame* pic) {
-    return sws_scale(pSwsCxt_Client.get(), pic->data, pic->linesize, 0, pic->height,
-                     pFrameYUV->data, pFrameYUV->linesize) > 0;
+    return pSwsCxt_Client.Scale(pic->data, pic->linesize, pFrameYUV->data, pFrameYUV->linesize);
 }
 
-void TDecodeVideo::CopyCutArea(const AVFrame* pic, int x, int y, int cw, int ch) {
-    const int cwc = (cw + 1) / 2;
-    const int chc = (ch + 1) / 2;
-    uint8_t* dstY = pBuf.data();
-    uint8_t* dstU = dstY + size_t(cw) * ch;
-    uint8_t* dstV = dstU + size_t(cwc) * chc;
-    for (int r = 0; r < ch; ++r) {
-        std::memcpy(dstY + size_t(r) * cw, pic->data[0] + size_t(y + r) * pic->linesize[0] + x,
-                    size_t(cw));
+void TDecodeVideo::DescribeCutArea(const AVFrame* pic, int x, int y, int cw, int ch) {
+    // The scaler reads the area in place: the planes start at its corner and
+    // keep the picture's own line sizes.
+    pFrameYUV_4K->data[0] = pic->data[0] + size_t(y) * pic->linesize[0] + x;
+    pFrameYUV_4K->data[1] = pic->data[1] + size_t(y / 2) * pic->linesize[1] + x / 2;
+    pFrameYUV_4K->data[2] = pic->data[2] + size_t(y / 2) * pic->linesize[2] + x / 2;
+    for (int i = 0; i < 3; ++i) {
+        pFrameYUV_4K->linesize[i] = pic->linesize[i];
     }
-    for (int r = 0; r < chc; ++r) {
-        const size_t row = size_t(y / 2) + size_t(r);
-        std::memcpy(dstU + size_t(r) * cwc, pic->data[1] + row * pic->linesize[1] + x / 2,
-                    size_t(cwc));
-        std::memcpy(dstV + size_t(r) * cwc, pic->data[2] + row * pic->linesize[2] + x / 2,
-                    size_t(cwc));
-    }
-    pFrameYUV_4K->data[0] = dstY;
-    pFrameYUV_4K->data[1] = dstU;
-    pFrameYUV_4K->data[2] = dstV;
-    pFrameYUV_4K->linesize[0] = cw;
-    pFrameYUV_4K->linesize[1] = cwc;
-    pFrameYUV_4K->linesize[2] = cwc;
     pFrameYUV_4K->width = cw;
     pFrameYUV_4K->height = ch;
-    pFrameYUV_4K->format = AV_PIX_FMT_YUV420P;
+    pFrameYUV_4K->format = pic->format;
 }
 
 int TDecodeVideo::GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPackage, int nSize,
@@ -235,24 +212,28 @@ int TDecodeVideo::MakeClipAndPreview(bool bFullScreen, const AVFrame* pic, AVFra
         }
         cw = std::min(cw, W);
         ch = std::min(ch, H);
-        const bool full = bFullScreen || s.xW >= W || s.xH >= H || !IsPlanar420(pic->format) ||
-                          size_t(cw) * ch * 3 / 2 > pBuf.size();
+        const bool full = bFullScreen || s.xW >= W || s.xH >= H || !IsPlanar420(pic->format);
         DescribePacked(pFrameYUV_Clip.get(), clipBuf.data(), s.xW, s.xH);
-        if (full) {
+        if (full && s.xW == W && s.xH == H && pic->format == AV_PIX_FMT_YUV420P) {
+            // The compositor copies rows out of any picture: at the source's
+            // own size the decoded picture itself is the clip.
             SetTrueRect(SDL_Rect{0, 0, W, H});
-            if (CachedScaler(pSwsCxt, W, H, pic->format, s.xW, s.xH)) {
-                sws_scale(pSwsCxt.get(), pic->data, pic->linesize, 0, H, pFrameYUV_Clip->data,
-                          pFrameYUV_Clip->linesize);
+            POutFrame_Clip = const_cast<AVFrame*>(pic);
+        } else if (full) {
+            SetTrueRect(SDL_Rect{0, 0, W, H});
+            if (pSwsCxt.Prepare(W, H, pic->format, s.xW, s.xH) &&
+                pSwsCxt.Scale(pic->data, pic->linesize, pFrameYUV_Clip->data,
+                              pFrameYUV_Clip->linesize)) {
                 POutFrame_Clip = pFrameYUV_Clip.get();
             }
         } else {
             const int x = std::clamp(s.xPos, 0, W - cw);
             const int y = std::clamp(s.yPos, 0, H - ch);
             SetTrueRect(SDL_Rect{x, y, cw, ch});
-            if (CachedScaler(pSwsCxt_Clip, cw, ch, AV_PIX_FMT_YUV420P, s.xW, s.xH)) {
-                CopyCutArea(pic, x, y, cw, ch);
-                sws_scale(pSwsCxt_Clip.get(), pFrameYUV_4K->data, pFrameYUV_4K->linesize, 0, ch,
-                          pFrameYUV_Clip->data, pFrameYUV_Clip->linesize);
+            DescribeCutArea(pic, x, y, cw, ch);
+            if (pSwsCxt_Clip.Prepare(cw, ch, pic->format, s.xW, s.xH) &&
+                pSwsCxt_Clip.Scale(pFrameYUV_4K->data, pFrameYUV_4K->linesize, pFrameYUV_Clip->data,
+                                   pFrameYUV_Clip->linesize)) {
                 POutFrame_Clip = pFrameYUV_Clip.get();
             }
         }
@@ -319,9 +300,8 @@ int TDecodeVideo::GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*
         outH = kMaxClipH;
         DescribePacked(out, clipBuf.data(), outW, outH);
     }
-    if (!CachedScaler(pSwsCxt_Client, pic->width, pic->height, pic->format, outW, outH) ||
-        sws_scale(pSwsCxt_Client.get(), pic->data, pic->linesize, 0, pic->height, out->data,
-                  out->linesize) <= 0) {
+    if (!pSwsCxt_Client.Prepare(pic->width, pic->height, pic->format, outW, outH) ||
+        !pSwsCxt_Client.Scale(pic->data, pic->linesize, out->data, out->linesize)) {
         return 0;
     }
     POutFrame = out;
@@ -475,9 +455,9 @@ std::string TDecodeVideo::GetPIX() const {
 }
 
 void TDecodeVideo::Destroy() {
-    pSwsCxt.reset();
-    pSwsCxt_Clip.reset();
-    pSwsCxt_Client.reset();
+    pSwsCxt.Reset();
+    pSwsCxt_Clip.Reset();
+    pSwsCxt_Client.Reset();
     pFrameYUV_4K.reset();
     pFrameYUV_Clip.reset();
     pFrameYUV.reset();
@@ -485,7 +465,6 @@ void TDecodeVideo::Destroy() {
     pVideoCodecCtx.reset();
     AVPackets.reset();
     pVideoCodec = nullptr;
-    pBuf = {};
     clipBuf = {};
     previewBuf = {};
 }

@@ -6,6 +6,7 @@
 
 #include "av/AvPtr.h"
 #include "decode/TestRect.h"
+#include "decode/YuvScaler.h"
 
 #include <cstdint>
 #include <mutex>
@@ -21,8 +22,6 @@ public:
     // Clip pictures are served up to this size.
     static constexpr int kMaxClipW = 1920;
     static constexpr int kMaxClipH = 1080;
-    // Room for a cut area of a 3840 x 2160 source.
-    static constexpr size_t kCutBufSize = 3840 * 2160 * 3 / 2;
 
     TDecodeVideo() = default;
     ~TDecodeVideo() { Destroy(); }
@@ -36,10 +35,12 @@ public:
     // types produce nothing. Returns non-zero when a picture was produced.
     // The pictures belong to the decoder and stay valid until the next call;
     // POutFrame_Clip is null while no clip size within 1920 x 1080 has been
-    // set.
+    // set. A clip of the source's own size is the decoded picture itself (not
+    // packed: read it by its line sizes).
     int GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPackage, int nSize,
                              AVFrame*& POutFrame, AVFrame*& POutFrame_Clip, int nType);
-    // The same for a picture a local source has already decoded (YUV420P).
+    // The same for a picture a local source has already decoded (YUV420P);
+    // a clip of its own size is that picture, valid while the caller keeps it.
     int GetFrame_includeClip(bool bFullScreen, const AVFrame* pDecoded, AVFrame*& POutFrame,
                              AVFrame*& POutFrame_Clip);
     // Preview only (the channel is not on the programme).
@@ -83,7 +84,7 @@ private:
     void SetTrueRect(const SDL_Rect& used);
     // Steps 2 to 4 of a permille rectangle to a source-pixel area.
     bool PermilleToArea(int xStart, int yStart, int xEnd, int yEnd, TArea& area) const;
-    void CopyCutArea(const AVFrame* pic, int x, int y, int cw, int ch);
+    void DescribeCutArea(const AVFrame* pic, int x, int y, int cw, int ch);
     void DescribePacked(AVFrame* frame, uint8_t* base, int w, int h);
     bool ScalePreview(const AVFrame* pic);
 
@@ -93,10 +94,10 @@ private:
     AvFramePtr pVideoRaw_Comm;
     AvFramePtr pFrameYUV;
     AvFramePtr pFrameYUV_Clip;
-    AvFramePtr pFrameYUV_4K; // describes pBuf, owns nothing
-    SwsContextPtr pSwsCxt;
-    SwsContextPtr pSwsCxt_Clip;
-    SwsContextPtr pSwsCxt_Client;
+    AvFramePtr pFrameYUV_4K;   // describes the cut area inside the picture, owns nothing
+    TYuvScaler pSwsCxt;        // whole picture to the clip size
+    TYuvScaler pSwsCxt_Clip;   // cut area to the clip size
+    TYuvScaler pSwsCxt_Client; // whole picture to the preview (or replay) size
     int lnYUVWidth = 0;
     int lnYUVHeight = 0;
     int xW = 0;
@@ -105,7 +106,6 @@ private:
     int xH_Source = 0;
     int xPos = 0;
     int yPos = 0;
-    std::vector<uint8_t> pBuf;
     std::vector<uint8_t> clipBuf;    // behind pFrameYUV_Clip
     std::vector<uint8_t> previewBuf; // behind pFrameYUV
     SDL_Rect trueRect{0, 0, 0, 0};
