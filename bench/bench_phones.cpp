@@ -5,7 +5,11 @@
 // programme picture is searched for those white pictures, which gives the
 // latency from a phone sending a picture to the tick that composed it.
 // Prints CPU seconds per programme second (this process only), tick
-// lateness, missed ticks and the latency.
+// lateness, missed ticks and the latency, with the time the marked pictures
+// spent in each stage: sent to queued in the worker (network and socket
+// read), queued to taken (queue depth pacing), taken to decoded (decoder
+// delay), decoded to placed in the programme (scaling, hand-over) and placed
+// to seen in a tick (tick phase).
 // Usage: bench_phones RTMP_URL SECONDS STORE_ROOT SIM1_LOG ... SIM5_LOG
 #include "base/GloTimer.h"
 #include "bench/BenchOutputs.h"
@@ -18,6 +22,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -149,6 +154,24 @@ int main(int argc, char** argv) {
             white[slot] = w;
         }
     });
+    // Every stage of every picture of the shown channels, by its stamp.
+    struct TStageTime {
+        int port;
+        int stage;
+        int64_t pts;
+        double at;
+    };
+    std::mutex stageLock;
+    std::vector<TStageTime> stages;
+    stages.reserve(size_t(seconds + 5) * 25 * kShown * 4);
+    for (int ch = 1; ch <= kShown; ++ch) {
+        manager.Worker(ch)->SetStageObserver(
+            [&](int port, TClientThread::TStage stage, int64_t pts) {
+                const double now = WallClockSeconds();
+                std::lock_guard<std::mutex> lock(stageLock);
+                stages.push_back({port, int(stage), pts, now});
+            });
+    }
     TCombineOut::TTickStats before;
     manager.Programme()->GetTickStats(before);
     manager.StartCapture(true);
@@ -156,6 +179,9 @@ int main(int argc, char** argv) {
     RunEventsFor(seconds * 1000);
     const double cpu = bench::CpuSeconds() - cpuStart;
     manager.Programme()->SetTickObserver(nullptr);
+    for (int ch = 1; ch <= kShown; ++ch) {
+        manager.Worker(ch)->SetStageObserver(nullptr);
+    }
     TCombineOut::TTickStats stats;
     manager.Programme()->GetTickStats(stats);
     int64_t dropped = 0;
@@ -176,6 +202,8 @@ int main(int argc, char** argv) {
     // Each sighting belongs to the latest mark its phone sent before it.
     std::vector<double> latency;
     size_t unmatched = 0;
+    constexpr int kStages = 5; // the four worker stages and the tick
+    std::vector<double> waits[kStages];
     for (int slot = 1; slot <= kShown; ++slot) {
         const std::vector<double> marks = MarkTimes(argv[3 + slot]);
         for (double t : seen[slot]) {
@@ -184,7 +212,25 @@ int main(int argc, char** argv) {
                 ++unmatched;
                 continue;
             }
-            latency.push_back(t - *(after - 1));
+            const double sent = *(after - 1);
+            latency.push_back(t - sent);
+            // The marked unit carries the send time as its stamp (ms).
+            double at[kStages] = {};
+            for (const TStageTime& st : stages) {
+                if (st.port == slot && std::abs(double(st.pts) / 1e6 - sent) < 0.005 &&
+                    at[st.stage] == 0) {
+                    at[st.stage] = st.at;
+                }
+            }
+            at[kStages - 1] = t;
+            double previous = sent;
+            for (int i = 0; i < kStages; ++i) {
+                if (at[i] == 0) {
+                    break;
+                }
+                waits[i].push_back(at[i] - previous);
+                previous = at[i];
+            }
         }
     }
     std::sort(latency.begin(), latency.end());
@@ -196,5 +242,14 @@ int main(int argc, char** argv) {
                 late.empty() ? 0 : int(late.back()), ms(0.5), ms(0.95),
                 latency.empty() ? 0.0 : 1000.0 * latency.back(), latency.size(), unmatched,
                 (long long)dropped, sent.nHasSendFrames, cpu / double(seconds));
+    const char* names[kStages] = {"send_to_queued", "queued_to_taken", "taken_to_decoded",
+                                  "decoded_to_placed", "placed_to_tick"};
+    std::printf("stages_ms (median/p95):");
+    for (int i = 0; i < kStages; ++i) {
+        std::sort(waits[i].begin(), waits[i].end());
+        std::printf(" %s=%.0f/%.0f", names[i], 1000.0 * bench::Quantile(waits[i], 0.5),
+                    1000.0 * bench::Quantile(waits[i], 0.95));
+    }
+    std::printf("\n");
     return 0;
 }

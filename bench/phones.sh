@@ -33,7 +33,7 @@ for i in 1 2 3 4 5; do
     PIDS+=($!)
 done
 for i in 1 2 3 4 5; do
-    for _ in $(seq 200); do grep -q listening "$WORK/sim$i.out" && break; sleep 0.1; done
+    for _ in $(seq 900); do grep -q listening "$WORK/sim$i.out" && break; sleep 0.1; done
     grep -q listening "$WORK/sim$i.out" || { cat "$WORK/sim$i.out"; exit 1; }
 done
 

@@ -27,7 +27,7 @@ int RoundDown16(int v) {
 
 } // namespace
 
-int TDecodeVideo::initialize(int /*nYUVWidth*/, int /*nYUVHeight*/) {
+int TDecodeVideo::initialize(int /*nYUVWidth*/, int /*nYUVHeight*/, bool bLive) {
     Destroy();
     {
         std::lock_guard<std::mutex> lock(FLock);
@@ -49,7 +49,7 @@ int TDecodeVideo::initialize(int /*nYUVWidth*/, int /*nYUVHeight*/) {
     ctx->codec_type = AVMEDIA_TYPE_VIDEO;
     ctx->pix_fmt = AV_PIX_FMT_NV12; // replaced by the stream's own format
     ctx->thread_count = DecoderThreadCount();
-    ctx->thread_type = FF_THREAD_FRAME;
+    ctx->thread_type = bLive ? FF_THREAD_SLICE : FF_THREAD_FRAME;
     if (avcodec_open2(ctx.get(), pVideoCodec, nullptr) < 0) {
         return -2;
     }
@@ -89,6 +89,7 @@ const AVFrame* TDecodeVideo::Decode(const uint8_t* pInPackage, int nSize) {
     }
     AVPackets->data = const_cast<uint8_t*>(pInPackage);
     AVPackets->size = nSize;
+    AVPackets->pts = nPacketPts;
     int sent = avcodec_send_packet(pVideoCodecCtx.get(), AVPackets.get());
     if (sent == AVERROR(EAGAIN)) {
         // A finished picture is still waiting: hand it out now and queue
@@ -131,6 +132,7 @@ const AVFrame* TDecodeVideo::TakePicture(const AVFrame* pic) {
         pic->data[0] == nullptr) {
         return nullptr;
     }
+    nPicturePts = pic->pts;
     if (pic->width != lnYUVWidth || pic->height != lnYUVHeight) {
         std::lock_guard<std::mutex> lock(FLock);
         lnYUVWidth = pic->width;

@@ -28,8 +28,12 @@ public:
     TDecodeVideo(const TDecodeVideo&) = delete;
     TDecodeVideo& operator=(const TDecodeVideo&) = delete;
 
-    // 0, -1 when there is no H.264 decoder, -2 when it does not open.
-    int initialize(int nYUVWidth = 0, int nYUVHeight = 0);
+    // 0, -1 when there is no H.264 decoder, -2 when it does not open. A
+    // live channel (bLive) wants each picture as soon as its unit is in:
+    // its decoder threads work on slices, since frame threads hold back
+    // one picture per extra thread (80 ms at three threads). Replay and the
+    // MP4 builder keep frame threads for throughput.
+    int initialize(int nYUVWidth = 0, int nYUVHeight = 0, bool bLive = false);
 
     // nType 9/10: pInPackage is one H.264 access unit of nSize bytes; other
     // types produce nothing. Returns non-zero when a picture was produced.
@@ -51,6 +55,11 @@ public:
                         int nOutPix);
 
     bool SetClipWH(int w, int h);
+    // The stamp given to the next H.264 unit, and the stamp of the unit the
+    // last picture came from (pictures may leave the decoder later than
+    // their unit went in).
+    void SetPacketPts(int64_t pts) { nPacketPts = pts; }
+    int64_t PicturePts() const { return nPicturePts; }
     bool SetClipArea(int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
                      int& yMiddleFocusPos);
     bool MoveCutArea(int incream_H, int incream_V);
@@ -109,6 +118,8 @@ private:
     std::vector<uint8_t> clipBuf;    // behind pFrameYUV_Clip
     std::vector<uint8_t> previewBuf; // behind pFrameYUV
     SDL_Rect trueRect{0, 0, 0, 0};
+    int64_t nPacketPts = 0;
+    int64_t nPicturePts = 0;
     std::mutex FLock;
 };
 

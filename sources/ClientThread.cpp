@@ -19,7 +19,7 @@ int TClientThread::initialize(int nP, int nDisp, int nYUVWidth, int nYUVHeight) 
     bHasTestRect = false;
     bIsMainAudio = false;
     iNeedPlayCount = 0;
-    if (DecodeVideo.initialize(nYUVWidth, nYUVHeight) != 0) {
+    if (DecodeVideo.initialize(nYUVWidth, nYUVHeight, true) != 0) {
         return -1;
     }
     if (DecodeAudio.initialize(nullptr) != 0) {
@@ -127,6 +127,9 @@ int TClientThread::PushFrame(const uint8_t* pData) {
         return 0;
     }
     Frame.PushRecord({pData, total});
+    if (bObserved && TFrameQueue::IsVideo(head.nFrameType)) {
+        Observe(kStageQueued, head.PTS);
+    }
     return static_cast<int>(total);
 }
 
@@ -151,6 +154,10 @@ void TClientThread::PlayNext() {
             continue;
         }
         if (head.nFrameType == kFrameH264 || head.nFrameType == kFrameH264Key) {
+            if (bObserved) {
+                Observe(kStagePlayed, head.PTS);
+            }
+            DecodeVideo.SetPacketPts(head.PTS);
             VideoPath(TVideoInput{payload, size, head.nFrameType, nullptr});
         }
         return; // one video record (or video marker) per step
@@ -205,11 +212,15 @@ void TClientThread::VideoPath(const TVideoInput& in) {
         if (produced == 0) {
             return;
         }
+        if (bObserved) {
+            Observe(kStageDecoded, DecodeVideo.PicturePts());
+        }
         if (cut && bMoveRect) {
             DecodeVideo.MoveCutArea(nIncream_H, nIncream_V);
         }
-        if (pFrameYUV_Clip != nullptr) {
-            programme_->PushYUVtoCombine(pFrameYUV_Clip, port, nCount, nIndex);
+        if (pFrameYUV_Clip != nullptr &&
+            programme_->PushYUVtoCombine(pFrameYUV_Clip, port, nCount, nIndex) > 0 && bObserved) {
+            Observe(kStageComposed, DecodeVideo.PicturePts());
         }
     } else if ((in.decoded != nullptr
                     ? DecodeVideo.GetFrame(in.decoded, POutFrame)
@@ -342,6 +353,19 @@ void TClientThread::MoveCutArea(int incream_H, int incream_V) {
     nIncream_H = incream_H;
     nIncream_V = incream_V;
     bMoveRect = true;
+}
+
+void TClientThread::SetStageObserver(TStageObserver observer) const {
+    std::lock_guard<std::mutex> lock(FObserverLock);
+    StageObserver = std::move(observer);
+    bObserved = bool(StageObserver);
+}
+
+void TClientThread::Observe(TStage stage, int64_t pts) {
+    std::lock_guard<std::mutex> lock(FObserverLock);
+    if (StageObserver) {
+        StageObserver(nPort, stage, pts);
+    }
 }
 
 void TClientThread::Destroy() {

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -74,6 +75,15 @@ public:
     int64_t DroppedAudio() const { return nDroppedAudio; }
     bool GetTestRect(TestRect& shown, TestRect& adjusted) const;
 
+    // Where a picture is on its way through the worker, for latency
+    // measurements: queued, taken for decoding, out of the decoder, placed
+    // in the programme. The observer gets the port, the stage and the
+    // picture's stamp (the unit's PTS), on the calling thread.
+    enum TStage : int { kStageQueued, kStagePlayed, kStageDecoded, kStageComposed };
+    using TStageObserver = std::function<void(int nPort, TStage stage, int64_t pts)>;
+    // Instrumentation only: settable on a worker seen as const.
+    void SetStageObserver(TStageObserver observer) const;
+
 protected:
     void Execute() override;
 
@@ -122,6 +132,10 @@ private:
     std::atomic<int64_t> nDroppedAudio{0};
     std::vector<uint8_t> playing; // the record being played
     bool bInitialized = false;
+    void Observe(TStage stage, int64_t pts);
+    mutable std::atomic<bool> bObserved{false};
+    mutable std::mutex FObserverLock;
+    mutable TStageObserver StageObserver;
 };
 
 } // namespace tavrin

@@ -147,6 +147,27 @@ TEST_F(DecodeVideoTest, WholePictureModeGivesPreviewAndClipOfTheSource) {
     EXPECT_TRUE(any);
 }
 
+TEST_F(DecodeVideoTest, LiveChannelGetsEachPictureWithItsUnitAndStamp) {
+    // A live channel's picture must not wait for later units: every unit in
+    // gives its own picture out, stamped with the unit's stamp.
+    TDecodeVideo dec;
+    ASSERT_EQ(dec.initialize(0, 0, true), 0);
+    dec.SetClipWH(1920, 1080); // the source's size: the clip is the decoded picture
+    for (size_t i = 0; i < k1080->units.size(); ++i) {
+        const auto& u = k1080->units[i];
+        AVFrame* preview = nullptr;
+        AVFrame* clip = nullptr;
+        dec.SetPacketPts(int64_t(1000 + i) * 40000);
+        ASSERT_TRUE(
+            dec.GetFrame_includeClip(true, u.data(), int(u.size()), preview, clip, k1080->types[i]))
+            << "unit " << i;
+        EXPECT_EQ(dec.PicturePts(), int64_t(1000 + i) * 40000);
+        ASSERT_NE(clip, nullptr);
+        EXPECT_GT(LumaPsnr(k1080->sources[i].get(), clip), 35.0);
+        EXPECT_EQ(preview->width, 1280);
+    }
+}
+
 TEST_F(DecodeVideoTest, PermilleRectangleBecomesA169AreaInMultiplesOf16) {
     TDecodeVideo dec;
     ASSERT_EQ(dec.initialize(), 0);

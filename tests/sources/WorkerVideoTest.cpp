@@ -38,14 +38,42 @@ TEST_F(WorkerVideoTest, ProgrammeChannelDeliversClipsAtTheAskedSize) {
     programme.dstW = 640;
     programme.dstH = 360;
     PlayAll();
-    // The decoder's frame threads hold a few pictures back.
-    ASSERT_GE(programme.pushedPictureWidths.size(), 6u);
+    // A live channel's decoder holds no picture back: every unit is on the
+    // programme as soon as it was played.
+    ASSERT_EQ(programme.pushedPictureWidths.size(), units.size());
     for (int w : programme.pushedPictureWidths) {
         EXPECT_EQ(w, 640);
     }
     EXPECT_EQ(preview.frames, int(programme.pushedPictureWidths.size()));
     EXPECT_FALSE(preview.lastHadCut);
     EXPECT_EQ(worker.GetPIX().empty(), false);
+}
+
+TEST_F(WorkerVideoTest, StagesOfEachPictureAreObservedInOrderWithItsStamp) {
+    programme.slot = 1;
+    std::vector<std::pair<int, int64_t>> seen;
+    worker.SetStageObserver([&](int port, TClientThread::TStage stage, int64_t pts) {
+        EXPECT_EQ(port, 1);
+        seen.emplace_back(int(stage), pts);
+    });
+    for (size_t i = 0; i < 3; ++i) {
+        // Distinct stamps, so each picture can be followed.
+        std::vector<uint8_t> unit = units[i];
+        TZeroMediaFrameHead head{};
+        ASSERT_TRUE(ReadMediaFrameHead(unit, head));
+        head.PTS = int64_t(i + 1) * 40000;
+        WriteMediaFrameHead(head, unit);
+        worker.PushFrame(unit.data());
+        worker.PlayNext();
+    }
+    const std::vector<std::pair<int, int64_t>> expected = {
+        {0, 40000}, {1, 40000}, {2, 40000},  {3, 40000},  {0, 80000},  {1, 80000},
+        {2, 80000}, {3, 80000}, {0, 120000}, {1, 120000}, {2, 120000}, {3, 120000}};
+    EXPECT_EQ(seen, expected);
+    worker.SetStageObserver(nullptr);
+    worker.PushFrame(units[3].data());
+    worker.PlayNext();
+    EXPECT_EQ(seen.size(), expected.size());
 }
 
 TEST_F(WorkerVideoTest, PreviewOnlyWhenNotOnTheProgramme) {
