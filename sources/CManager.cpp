@@ -328,6 +328,15 @@ bool TCManager::reConnectThis(int nChannel) {
     return c->info.bInOpen || c->AVMaker != nullptr;
 }
 
+bool TCManager::SetDontReconnect(int nChannel) {
+    TClient* c = Find(nChannel);
+    if (c == nullptr) {
+        return false;
+    }
+    c->info.bDontReconnect = true;
+    return true;
+}
+
 bool TCManager::ClearThisChannel(int nChannel) {
     TClient* c = Find(nChannel);
     if (c == nullptr) {

@@ -73,6 +73,8 @@ public:
     bool ClearThisChannel(int nChannel);
     bool ChangeCH(int nFirstChannel, int nSecondChannel);
     bool GetConInfo(int nChannel, TClientInfo& PC) const;
+    // The operator's "no automatic reconnection this time" for a channel.
+    bool SetDontReconnect(int nChannel);
     // One tick of the one-second status timer for a channel: a lost
     // connection's notice counts down (the code is cleared at 0). True when
     // the channel should be reconnected now: every sixth tick of the

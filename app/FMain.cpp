@@ -1,0 +1,1138 @@
+#include "app/FMain.h"
+
+#include "app/AboutBox.h"
+#include "app/ChannelMenuItem.h"
+#include "app/CutGesture.h"
+#include "app/DispPanel.h"
+#include "app/WindowTexts.h"
+#include "base/Message.h"
+#include "base/ProgramDir.h"
+#include "base/Trace.h"
+#include "base/ui/ImageButton.h"
+#include "base/ui/ShellOpen.h"
+#include "compose/ScreenLayout.h"
+#include "decode/SdlHandles.h"
+#include "output/SaveAV.h"
+#include "sources/Discovery.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <SDL.h>
+#include <cstdlib>
+#include <filesystem>
+
+namespace tavrin {
+
+namespace {
+
+const QColor kBackground(38, 38, 38);
+const QColor kFrameGreen(0, 187, 0);
+const QColor kFrameRed(255, 0, 0);
+
+bool DefaultInitSdl() {
+    SetSdlProcessHints();
+    // The panes are X windows; SDL must not pick another video driver.
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    }
+    return SDL_InitSubSystem(SDL_INIT_TIMER | SDL_INIT_VIDEO) == 0;
+}
+
+SDL_Rect SizeOf(const TPaneRect& r) {
+    return SDL_Rect{0, 0, r.w, r.h};
+}
+
+QRect ToQRect(const TPaneRect& r) {
+    return QRect(r.x, r.y, r.w, r.h);
+}
+
+} // namespace
+
+TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move(h)) {
+    setWindowTitle(QString::fromUtf8(kAppTitle.data(), int(kAppTitle.size())));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBackground);
+    setPalette(pal);
+    resize(1024, 684);
+    BuildBars();
+    Panel_ReplayArea = new TDispPanel(0, this);
+    Panel_ReplayArea->hide();
+    Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, [this] { OnTimer(); });
+
+    TStartupEnv env;
+    env.iniPath = hooks.iniPath.empty() ? ProgramFile("vo.ini") : hooks.iniPath;
+    hooks.iniPath = env.iniPath;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        env.screenWidth = uint32_t(screen->size().width());
+        env.screenHeight = uint32_t(screen->size().height());
+    }
+    env.drives = hooks.drives;
+    env.InitSdl = hooks.InitSdl ? hooks.InitSdl : DefaultInitSdl;
+    env.SignIn = hooks.SignIn;
+    if (!RunStartup(env, st)) {
+        return;
+    }
+    nChannels = ClientCount();
+    bAutoAdjust.assign(size_t(nChannels) + 1, true);
+    rCHMenuCaption.assign(size_t(nChannels) + 1, {});
+    lastState.CHLastStateArr.assign(size_t(nChannels), {});
+    ClickPorts = TClickHistory(nChannels);
+    resize(int(st.settings.cWidth), int(st.settings.cHeight));
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");
+    LayoutBars();
+    setEnabled(false);
+    bStarted = true;
+}
+
+TFMain::~TFMain() {
+    Timer1.stop();
+    if (capture) {
+        st.layout->SetOutput(nullptr);
+        capture->FreeManager();
+    }
+    replay.reset();
+    if (discovery) {
+        discovery->Destroy();
+        discovery.reset();
+    }
+    st.layout.reset();
+    capture.reset();
+    FreePanes();
+}
+
+// --- bars ------------------------------------------------------------------
+
+void TFMain::BuildBars() {
+    Panel_Capture = BuildBar(TBar::Capture);
+    Panel_Replay = BuildBar(TBar::Replay);
+    ComboBox1 = new QComboBox(Panel_Replay);
+    for (const std::string& entry : AudioOffsetEntries()) {
+        ComboBox1->addItem(QString::fromStdString(entry));
+    }
+    ComboBox1->setFocusPolicy(Qt::ClickFocus);
+    static_cast<QHBoxLayout*>(Panel_Replay->layout())->insertWidget(6, ComboBox1);
+    connect(ComboBox1, &QComboBox::activated, this, [this](int k) {
+        if (CurrentWorkMode() == kModeReplay) {
+            replay->Worker().SetAudioDelayFrameCount(AudioOffsetOfEntry(k));
+        }
+    });
+    Panel_Capture->hide();
+    Panel_Replay->hide();
+}
+
+QWidget* TFMain::BuildBar(TBar bar) {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(bar == TBar::Capture ? "Panel_Capture" : "Panel_Replay");
+    panel->setAutoFillBackground(true);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->setSpacing(2);
+    auto& buttons = bar == TBar::Capture ? captureButtons : replayButtons;
+    for (const TActionEntry& e : MainActionTable()) {
+        if (e.bar != bar) {
+            continue;
+        }
+        if (e.action == TMainAction::Chooser) {
+            row->addStretch(1); // chooser and main menu sit at the right end
+        }
+        auto* b = new TImageButton(e.tag, panel, &nCurrentClickImageTAGID);
+        b->setObjectName(QString("Button_%1").arg(e.tag));
+        const TMainAction action = e.action;
+        connect(b, &QAbstractButton::clicked, this, [this, action] { DoAction(action); });
+        row->addWidget(b);
+        buttons.push_back(b);
+    }
+    return panel;
+}
+
+TImageButton* TFMain::Button(TBar bar, int tag) const {
+    for (TImageButton* b : bar == TBar::Capture ? captureButtons : replayButtons) {
+        if (b->Tag() == tag) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+void TFMain::RefreshButton(TBar bar, int tag) {
+    TImageButton* b = Button(bar, tag);
+    if (b == nullptr) {
+        return;
+    }
+    if (bar == TBar::Capture) {
+        switch (tag) {
+        case 4:
+            b->SetRunning(bCaptureState);
+            break;
+        case 6:
+            b->SetLatched(bPTZMode);
+            break;
+        case 9:
+            b->SetRunning(bPlayAudio);
+            break;
+        default:
+            break;
+        }
+    } else {
+        switch (tag) {
+        case 4:
+            b->SetRunning(!bReplayPause);
+            break;
+        case 9:
+            b->SetRunning(bPlayAudio);
+            break;
+        case 20:
+            b->SetLatched(bDeleteFlag);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TFMain::LayoutBars() {
+    const QRect r(0, height() - kBarHeight, width(), kBarHeight);
+    Panel_Capture->setGeometry(r);
+    Panel_Replay->setGeometry(r);
+}
+
+// --- start-up and the timer ------------------------------------------------
+
+void TFMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (bStarted && !Timer1.isActive()) {
+        Timer1.start();
+    }
+}
+
+void TFMain::OnTimer() {
+    if (bInFirstTick) {
+        return;
+    }
+    if (!bHasIni) {
+        FirstTick();
+        return;
+    }
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->Tick();
+    }
+    if (statusTick) {
+        statusTick();
+    }
+}
+
+void TFMain::FirstTick() {
+    bHasIni = true;
+    bInFirstTick = true;
+    Tvo_FromServer chosen;
+    const int mode = hooks.ChooseLession ? hooks.ChooseLession(-1, chosen) : kModeNone;
+    if (mode == kModeNone) {
+        Trace("no lesson chosen: the console ends");
+        bInFirstTick = false;
+        Timer1.stop();
+        EndProcess();
+        close();
+        return;
+    }
+    if (mode != CurrentWorkMode() || chosen.LI.LessionID != CurrentPvo.LI.LessionID) {
+        ChosenPvo = chosen;
+        SwitchMode(mode, chosen.LI.LessionID);
+        CurrentPvo = chosen;
+        SetCaption(chosen);
+    }
+    LayoutBars();
+    setEnabled(true);
+    bInFirstTick = false;
+}
+
+void TFMain::SetCaption(const Tvo_FromServer& lesson) {
+    setWindowTitle(QString::fromStdString(MainCaption(lesson.LI)));
+}
+
+// --- modes -----------------------------------------------------------------
+
+int TFMain::CurrentWorkMode() const {
+    if (nCurrentMode == kModeCapture && capture && capture->HasManager()) {
+        return kModeCapture;
+    }
+    if (nCurrentMode == kModeReplay && replay) {
+        return kModeReplay;
+    }
+    return kModeNone;
+}
+
+int TFMain::SwitchMode(int mode, int32_t nLession) {
+    return tavrin::SwitchMode(*this, mode, nLession);
+}
+
+int TFMain::EnterCapture(int32_t nLession) {
+    nCurrentMode = kModeNone;
+    nDispMode = 0;
+    update();
+    ClickPorts.Clear();
+    Panel_Replay->hide();
+    Panel_ReplayArea->hide();
+    Panel_Capture->show();
+    bCaptureState = false;
+    bPlayAudio = false;
+    RefreshButton(TBar::Capture, 4);
+    RefreshButton(TBar::Capture, 9);
+    CurrentPvo = ChosenPvo;
+
+    const INIAnotherSet& set = st.settings.another;
+    TCaptureConfig config;
+    config.nLession = nLession;
+    config.nYUVWidth = set.nYUVWidth;
+    config.nYUVHeight = set.nYUVHeight;
+    config.nAudioDelay = set.nAudioDelay;
+    config.videobitrate = set.videobitrate;
+    config.lesson = CurrentPvo.LI;
+    bPreventCapture = false;
+    capture = std::make_unique<TCaptureMode>(*st.paths);
+    if (const int r = capture->OpenStore(config); r < 0) {
+        capture.reset();
+        return r;
+    }
+
+    CreatePanes();
+    config.programmeWindow = DispPanel[0]->NativeHandle();
+    config.programmeRect = SizeOf(grid.panes[0]);
+    for (int i = 1; i <= nChannels; ++i) {
+        config.channelTags.push_back(i);
+        config.channelWindows.push_back(DispPanel[size_t(i)]->NativeHandle());
+        config.channelRects.push_back(SizeOf(grid.panes[size_t(i)]));
+    }
+    config.autoAdjust = bAutoAdjust;
+    if (const int r = capture->StartChannels(config); r < 0) {
+        capture.reset();
+        FreePanes();
+        return r;
+    }
+    nCurrentMode = kModeCapture;
+    nCurrentPort = 1;
+    ClickPorts.PushClickedChannel(1);
+    st.layout->SetOutput(capture->Manager().Programme());
+    st.layout->relaodProject(false);
+    update();
+    return 0;
+}
+
+void TFMain::LeaveCapture() {
+    if (capture && capture->Recorder() != nullptr) {
+        capture->Recorder()->SetCaptureState(false);
+    }
+    ResetToggles();
+    st.layout->SetOutput(nullptr);
+    capture.reset();
+    Panel_Capture->hide();
+    FreePanes();
+    nCurrentMode = kModeNone;
+}
+
+int TFMain::EnterReplay(int32_t nLession) {
+    nCurrentMode = kModeNone;
+    Panel_Capture->hide();
+    Panel_Replay->show();
+    Panel_ReplayArea->show();
+    bDeleteFlag = false;
+    update();
+    LayoutReplayPane();
+
+    replay = std::make_unique<TReplayMode>(*st.paths);
+    const uint64_t generation = ++replayGeneration;
+    // The worker asks for ruler redraws from its thread; they run here later,
+    // and only while the same worker still exists.
+    auto handOver = [this, generation](const std::function<void()>& f) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, f] {
+                if (replay && replayGeneration == generation) {
+                    f();
+                    update(ToQRect(RulerRect()));
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    const int r = replay->Open(nLession, Panel_ReplayArea->NativeHandle(),
+                               ReplayPaneRect(width(), height(), kBarHeight), RulerRect(),
+                               handOver);
+    if (r < 0) {
+        replay.reset();
+        return r;
+    }
+    ComboBox1->setCurrentIndex(AudioOffsetEntryFor(st.settings.another.nAudioDelay));
+    bReplayPause = false;
+    bPlayAudio = false;
+    RefreshButton(TBar::Replay, 4);
+    RefreshButton(TBar::Replay, 9);
+    nCurrentMode = kModeReplay;
+    replay->Start(11);
+    update();
+    return 0;
+}
+
+void TFMain::LeaveReplay() {
+    ResetToggles();
+    Panel_ReplayArea->hide();
+    Panel_Replay->hide();
+    replay.reset();
+    nCurrentMode = kModeNone;
+    update();
+}
+
+void TFMain::RememberConnections() {
+    if (!capture || !capture->HasManager()) {
+        return;
+    }
+    TCManager& m = capture->Manager();
+    lastState.CHLastStateArr.assign(size_t(nChannels), {});
+    for (int i = 1; i <= nChannels; ++i) {
+        TClientInfo info;
+        if (!m.GetConInfo(i, info)) {
+            continue;
+        }
+        CHLastState& s = lastState.CHLastStateArr[size_t(i) - 1];
+        s.sIP = info.IP;
+        s.Mp3Name = info.Mp3Name;
+        s.AudioDeviceName = info.AudioDeviceName;
+        s.nChannel = i;
+        s.nDeviceType = info.DeviceType;
+        s.bConnectOK = info.bConnectOK;
+    }
+    m.GetCombinePorts(lastState.CombineportsArr);
+}
+
+void TFMain::RestoreConnections() {
+    if (CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    TCManager& m = capture->Manager();
+    for (const CHLastState& s : lastState.CHLastStateArr) {
+        std::string text;
+        int type = 0;
+        if (s.nChannel >= 1 && RestoreTarget(s, text, type)) {
+            m.ConnectThis(text, s.nChannel, type);
+            if (type == kDeviceMp4) {
+                m.SetCycle(s.nChannel, true);
+            }
+        }
+    }
+    if (!lastState.CombineportsArr.empty()) {
+        m.SetCombinePorts(lastState.CombineportsArr, false);
+    }
+}
+
+void TFMain::StartDiscovery() {
+    if (std::getenv("TAVRIN_NO_DISCOVERY") != nullptr) {
+        Trace("device discovery is off (TAVRIN_NO_DISCOVERY)");
+        return;
+    }
+    if (!discovery) {
+        discovery = std::make_unique<TDiscovery>();
+        discovery->SetFindThisClient([this](const std::string& ip, uint8_t type,
+                                            const std::string& id) {
+            return CurrentWorkMode() == kModeCapture ? capture->Manager().FindThisClient(ip, type, id)
+                                                     : -1;
+        });
+        if (const int r = discovery->initialize(); r != 0) {
+            ShowMessage("启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：" +
+                            TDiscovery::GetErrorByID(r),
+                        TMsgIcon::Warning);
+        }
+        discovery->Start();
+    }
+    if (discovery->GetIfHasCapility()) {
+        discovery->DoDiscovery();
+    }
+}
+
+void TFMain::ResetToggles() {
+    if (bReplayPause) {
+        bReplayPause = false;
+        RefreshButton(TBar::Replay, 4);
+    }
+    if (bCaptureState) {
+        bCaptureState = false;
+        RefreshButton(TBar::Capture, 4);
+    }
+    if (bPlayAudio) {
+        bPlayAudio = false;
+        RefreshButton(TBar::Capture, 9);
+        RefreshButton(TBar::Replay, 9);
+    }
+    if (bDeleteFlag) {
+        bDeleteFlag = false;
+        RefreshButton(TBar::Replay, 20);
+    }
+}
+
+// --- panes -----------------------------------------------------------------
+
+void TFMain::CreatePanes() {
+    FreePanes();
+    for (int i = 0; i <= nChannels; ++i) {
+        auto* pane = new TDispPanel(i, this);
+        pane->setObjectName(QString("DispPanel_%1").arg(i));
+        connect(pane, &TDispPanel::Pressed, this, &TFMain::OnPanePressed);
+        connect(pane, &TDispPanel::Released, this, &TFMain::OnPaneReleased);
+        connect(pane, &TDispPanel::DoubleClicked, this, &TFMain::OnPaneDoubleClicked);
+        if (i > 0) {
+            connect(pane, &TDispPanel::Moved, this, &TFMain::OnPaneMoved);
+        }
+        DispPanel.push_back(pane);
+    }
+    LayoutCapturePanes();
+    for (TDispPanel* pane : DispPanel) {
+        pane->show();
+    }
+}
+
+void TFMain::FreePanes() {
+    for (TDispPanel* pane : DispPanel) {
+        delete pane;
+    }
+    DispPanel.clear();
+}
+
+TDispPanel* TFMain::Pane(int i) const {
+    return i >= 0 && size_t(i) < DispPanel.size() ? DispPanel[size_t(i)] : nullptr;
+}
+
+void TFMain::LayoutCapturePanes() {
+    if (DispPanel.empty() || !GridLayout(width(), height(), kBarHeight, nChannels, grid)) {
+        return;
+    }
+    for (size_t i = 0; i < DispPanel.size(); ++i) {
+        DispPanel[i]->setGeometry(ToQRect(grid.panes[i]));
+    }
+    if (nDispMode == 1 && nCurrentPort < DispPanel.size()) {
+        DispPanel[nCurrentPort]->setGeometry(ToQRect(grid.DispOne));
+    }
+    if (!capture || !capture->HasManager()) {
+        return;
+    }
+    TCManager& m = capture->Manager();
+    for (size_t i = 0; i < DispPanel.size(); ++i) {
+        const QRect r = DispPanel[i]->geometry();
+        const SDL_Rect size{0, 0, r.width(), r.height()};
+        if (i == 0) {
+            m.ResizeMain(size);
+        } else {
+            m.ResizeClient(int(i), size);
+        }
+        const bool visible = nDispMode == 0 || i == nCurrentPort;
+        DispPanel[i]->hide();
+        DispPanel[i]->setVisible(visible);
+    }
+}
+
+TPaneRect TFMain::RulerRect() const {
+    return ReplayRulerRect(width(), height(), kBarHeight);
+}
+
+void TFMain::LayoutReplayPane() {
+    const TPaneRect pane = ReplayPaneRect(width(), height(), kBarHeight);
+    Panel_ReplayArea->setGeometry(ToQRect(pane));
+    if (replay) {
+        replay->Resize(pane, RulerRect());
+    }
+}
+
+void TFMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!bStarted) {
+        return;
+    }
+    LayoutBars();
+    if (!bHasIni) {
+        return; // nothing is laid out or saved before the first tick
+    }
+    if (CurrentWorkMode() == kModeCapture) {
+        LayoutCapturePanes();
+    } else if (CurrentWorkMode() == kModeReplay) {
+        LayoutReplayPane();
+    }
+    SaveWindowSize(hooks.iniPath, uint32_t(width()), uint32_t(height()));
+}
+
+TPaneRect TFMain::FrameRect() const {
+    const TDispPanel* pane = Pane(int(nCurrentPort));
+    if (pane == nullptr) {
+        return {};
+    }
+    const QRect g = pane->geometry();
+    return {g.x() - 1, g.y() - 1, g.width() + 2, g.height() + 2};
+}
+
+void TFMain::SelectPane(int i) {
+    update(ToQRect(FrameRect()));
+    nCurrentPort = uint32_t(i);
+    update(ToQRect(FrameRect()));
+}
+
+void TFMain::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), kBackground);
+    if (CurrentWorkMode() == kModeCapture && nDispMode == 0) {
+        const TPaneRect f = FrameRect();
+        if (f.w > 0) {
+            p.setPen(bChannelError ? kFrameRed : kFrameGreen);
+            p.drawRect(f.x, f.y, f.w - 1, f.h - 1);
+        }
+    } else if (CurrentWorkMode() == kModeReplay) {
+        const QRect r = ToQRect(RulerRect());
+        const QImage& image = replay->Worker().RulerImage();
+        if (!image.isNull()) {
+            p.drawImage(r, image, r);
+        }
+    }
+    if (statusPaint) {
+        statusPaint(p);
+    }
+}
+
+// --- pane gestures ---------------------------------------------------------
+
+void TFMain::OnPanePressed(TDispPanel* pane, QMouseEvent* event) {
+    if (CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    const int tag = pane->Tag();
+    TCManager& m = capture->Manager();
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        SelectPane(tag);
+        if (tag > 0) {
+            ClickPorts.PushClickedChannel(tag);
+            ShowChannelMenu(tag, event->globalPosition().toPoint());
+        }
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (bPTZMode && tag > 0) {
+        int x = 0;
+        int y = 0;
+        PtzPoint(pos.x(), pos.y(), pane->width(), pane->height(), x, y);
+        m.SetAdjustFocus(tag, x, y, false);
+        return;
+    }
+    if (tag > 0) {
+        xStart = pos.x();
+        yStart = pos.y();
+        bCtrlAtPress = (event->modifiers() & Qt::ControlModifier) != 0;
+        if (bCtrlAtPress) {
+            bDrawTestRectMode = true;
+        }
+    }
+    update(ToQRect(FrameRect()));
+}
+
+void TFMain::OnPaneMoved(TDispPanel* pane, QMouseEvent* event) {
+    if (CurrentWorkMode() != kModeCapture || !(event->buttons() & Qt::LeftButton) ||
+        bAfterDBDone || bPTZMode) {
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    const TPermilleRect r =
+        PermilleRect(xStart, yStart, pos.x(), pos.y(), pane->width(), pane->height());
+    if (TrialRectWanted(r)) {
+        int fx = 0;
+        int fy = 0;
+        capture->Manager().SetClipArea(pane->Tag(), r.xStart, r.yStart, r.xEnd, r.yEnd, fx, fy,
+                                       true);
+    }
+}
+
+void TFMain::OnPaneReleased(TDispPanel* pane, QMouseEvent* event) {
+    if (CurrentWorkMode() != kModeCapture || event->button() != Qt::LeftButton) {
+        return;
+    }
+    const int tag = pane->Tag();
+    if (!bAfterDBDone) {
+        PaneClicked(tag);
+    }
+    if (tag == 0) {
+        bAfterDBDone = false;
+        return;
+    }
+    TCManager& m = capture->Manager();
+    int fx = 0;
+    int fy = 0;
+    if (bAfterDBDone) {
+        bAfterDBDone = false;
+        m.SetClipArea(tag, 0, 0, 0, 0, fx, fy, true);
+        m.ConvertTestRectToReal(tag);
+        return;
+    }
+    if (bPTZMode) {
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    const TPermilleRect r =
+        PermilleRect(xStart, yStart, pos.x(), pos.y(), pane->width(), pane->height());
+    if (!ReleaseRectAccepted(r)) {
+        return;
+    }
+    if (!m.SetClipArea(tag, r.xStart, r.yStart, r.xEnd, r.yEnd, fx, fy, true)) {
+        return;
+    }
+    if (!bCtrlAtPress) {
+        m.StopMove();
+        m.ConvertTestRectToReal(tag);
+    }
+}
+
+void TFMain::PaneClicked(int tag) {
+    SelectPane(tag);
+    if (hooks.ReinitChannelDialog) {
+        hooks.ReinitChannelDialog(tag);
+    }
+    ClickPorts.PushClickedChannel(tag);
+    capture->Manager().PlayAudio(tag, bPlayAudio);
+}
+
+void TFMain::OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event) {
+    if (CurrentWorkMode() != kModeCapture || event->button() != Qt::LeftButton) {
+        return;
+    }
+    const int tag = pane->Tag();
+    TCManager& m = capture->Manager();
+    bAfterDBDone = true;
+    TPaneRect target;
+    if (nDispMode == 0) {
+        SelectPane(tag);
+        for (TDispPanel* p : DispPanel) {
+            p->hide();
+        }
+        target = grid.DispOne;
+        nDispMode = 1;
+    } else {
+        target = grid.panes[size_t(tag)];
+        nDispMode = 0;
+    }
+    pane->setGeometry(ToQRect(target));
+    if (tag == 0) {
+        m.ResizeMain(SizeOf(target));
+    } else {
+        m.ResizeClient(tag, SizeOf(target));
+    }
+    if (nDispMode == 1) {
+        pane->show();
+    } else {
+        for (TDispPanel* p : DispPanel) {
+            p->show();
+        }
+    }
+    update();
+}
+
+// --- actions ---------------------------------------------------------------
+
+void TFMain::DoAction(TMainAction action) {
+    const int mode = CurrentWorkMode();
+    const bool inCapture = mode == kModeCapture;
+    const bool inReplay = mode == kModeReplay;
+    switch (action) {
+    case TMainAction::LayoutOne:
+    case TMainAction::LayoutTwo:
+    case TMainAction::LayoutThree:
+    case TMainAction::LayoutFour:
+        if (inCapture) {
+            ShowLayoutMenu(LayoutCount(action));
+        }
+        break;
+    case TMainAction::Record:
+        if (inCapture) {
+            bCaptureState = bPreventCapture ? false : !bCaptureState;
+            capture->StartCapture(bCaptureState);
+            RefreshButton(TBar::Capture, 4);
+        }
+        break;
+    case TMainAction::Ptz:
+        if (inCapture) {
+            bPTZMode = !bPTZMode;
+            RefreshButton(TBar::Capture, 6);
+        }
+        break;
+    case TMainAction::MonitorAudio:
+        if (inCapture) {
+            bPlayAudio = !bPlayAudio;
+            if (capture->Manager().PlayAudio(int(nCurrentPort), bPlayAudio) == -1) {
+                bPlayAudio = !bPlayAudio;
+            }
+            RefreshButton(TBar::Capture, 9);
+        }
+        break;
+    case TMainAction::ChannelDialog:
+        if (inCapture && hooks.ShowChannelDialog) {
+            hooks.ShowChannelDialog(int(nCurrentPort));
+        }
+        break;
+    case TMainAction::Connect:
+        if (mode == kModeNone && CurrentPvo.LI.LessionID != -1) {
+            ChosenPvo = CurrentPvo;
+            if (EnterCapture(CurrentPvo.LI.LessionID) != 0) {
+                break;
+            }
+        }
+        if (CurrentWorkMode() == kModeCapture) {
+            StartDiscovery();
+        }
+        break;
+    case TMainAction::ReplayPause:
+        if (inReplay) {
+            bReplayPause = !bReplayPause;
+            replay->Worker().Pause(bReplayPause);
+            RefreshButton(TBar::Replay, 4);
+        }
+        break;
+    case TMainAction::ReplayAudio:
+        if (inReplay) {
+            bPlayAudio = !bPlayAudio;
+            if (bPlayAudio) {
+                replay->Worker().DisablePlayAudio();
+            } else {
+                replay->Worker().EnablePlayAudio();
+            }
+            RefreshButton(TBar::Replay, 9);
+        }
+        break;
+    case TMainAction::DeleteMarkMode:
+        if (inReplay) {
+            bDeleteFlag = !bDeleteFlag;
+            RefreshButton(TBar::Replay, 20);
+        }
+        break;
+    case TMainAction::SaveCuts:
+        if (inReplay) {
+            replay->Worker().Save();
+        }
+        break;
+    case TMainAction::ClearMarks:
+        if (inReplay) {
+            ClearAllMarks();
+        }
+        break;
+    case TMainAction::MakeMp4:
+        if (inReplay && hooks.ProduceMp4) {
+            if (!bReplayPause) {
+                bReplayPause = true;
+                replay->Worker().Pause(true);
+                RefreshButton(TBar::Replay, 4);
+            }
+            hooks.ProduceMp4(replay->Worker(), CurrentPvo,
+                             AudioOffsetOfEntry(ComboBox1->currentIndex()));
+        }
+        break;
+    case TMainAction::Chooser:
+        ChooseFromBar();
+        break;
+    case TMainAction::MainMenu:
+        ShowMainMenu();
+        break;
+    case TMainAction::ActivityPlan:
+        if (hooks.ActivityPlan) {
+            hooks.ActivityPlan();
+        }
+        break;
+    case TMainAction::Settings:
+        if (hooks.EditSettings && hooks.EditSettings(st.settings.another)) {
+            SetProcessCounts(ClientCount(), st.settings.another.nDecoderThreadCount);
+            SaveSettings(hooks.iniPath, st.settings.another);
+        }
+        break;
+    case TMainAction::OpenOutputFolder:
+        OpenOutputFolder();
+        break;
+    case TMainAction::ShortcutHelp:
+        ShellOpen(ProgramFile("ShortcutKey .txt"));
+        break;
+    case TMainAction::VersionHelp:
+        ShellOpen(ProgramFile("version.txt"));
+        break;
+    case TMainAction::About:
+        ShowAbout();
+        break;
+    case TMainAction::None:
+        break;
+    }
+}
+
+void TFMain::CombineRecent(int n, bool fullScreen, bool swap) {
+    if (CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    TCManager& m = capture->Manager();
+    std::vector<int32_t> current;
+    m.GetCombinePorts(current);
+    const std::vector<int32_t> list = ClickPorts.CombineRecent(n, swap, current);
+    if (list.empty()) {
+        return;
+    }
+    m.SetCombinePorts(list, fullScreen);
+    if (n == 1) {
+        m.SetAdjustFocus(int(nCurrentPort), 640, 360, true);
+    }
+}
+
+int TFMain::useLayout(int ID) {
+    if (CurrentWorkMode() != kModeCapture) {
+        return -1;
+    }
+    const int count = st.layout->UseThisLayout(ID);
+    if (count >= 0 && count <= 4) {
+        CombineRecent(count, false, true);
+    }
+    return count;
+}
+
+void TFMain::showRtmpState() {
+    if (hooks.RefreshRtmpState) {
+        hooks.RefreshRtmpState();
+    }
+}
+
+void TFMain::ShowLayoutMenu(int count) {
+    int32_t checked = -1;
+    const TScreenLayout::rLayout* const* list = nullptr;
+    const int n = st.layout->GetListForThisRectCount(count, checked, list);
+    if (n <= 0) {
+        CombineRecent(count, false, true);
+        return;
+    }
+    QMenu menu(this);
+    for (int i = 0; i < n; ++i) {
+        const TScreenLayout::rLayout* scene = list[i];
+        QAction* a = menu.addAction(QString::fromStdString(scene->name));
+        a->setCheckable(true);
+        a->setChecked(scene->id == checked);
+        const int id = scene->id;
+        connect(a, &QAction::triggered, this, [this, id] {
+            const int c = st.layout->UseThisLayout(id);
+            if (c >= 0 && c <= 4) {
+                CombineRecent(c, false, true);
+            }
+        });
+    }
+    openMenu = &menu;
+    menu.exec(QCursor::pos());
+    openMenu = nullptr;
+}
+
+void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
+    TCManager& m = capture->Manager();
+    QMenu menu(this);
+    menu.setObjectName("ChannelMenu");
+    QAction* full = menu.addAction("全画面不剪切");
+    connect(full, &QAction::triggered, this, [this, nChannel] {
+        if (CurrentWorkMode() == kModeCapture) {
+            capture->Manager().SetAdjustFocus(nChannel, 640, 360, true);
+            capture->Manager().SetInCut(nChannel, false);
+        }
+    });
+    menu.addSeparator();
+    for (int i = 1; i <= nChannels; ++i) {
+        TClientInfo info;
+        m.GetConInfo(i, info);
+        TChannelMenuInfo c;
+        c.nDeviceType = info.DeviceType;
+        c.sIP = info.IP;
+        c.sPix = m.GetPIX(i);
+        if (info.DeviceType == kDeviceMp4) {
+            m.GetCurrentPos(i, c.nPositionSec, c.nLengthSec);
+        }
+        const std::string caption = ChannelItemCaption(c);
+        CHMenuCaption& mc = rCHMenuCaption[size_t(i)];
+        mc.OKCharAndIP = ChannelItemText(caption, i == nChannel);
+        mc.Charge = IsNetworkDevice(info.DeviceType) && info.DeviceType != kDeviceDesktop
+                        ? info.nCharge
+                        : -1;
+        QAction* a = AddChannelMenuItem(menu, mc.OKCharAndIP, mc.Charge);
+        connect(a, &QAction::triggered, this, [this, i, nChannel] {
+            if (CurrentWorkMode() != kModeCapture) {
+                return;
+            }
+            if (i == nChannel) {
+                capture->Manager().reConnectThis(i);
+            } else {
+                capture->Manager().ChangeCH(i, nChannel);
+            }
+        });
+    }
+    TClientInfo own;
+    m.GetConInfo(nChannel, own);
+    connect(menu.addAction("清除本通道连接信息"), &QAction::triggered, this, [this, nChannel] {
+        if (CurrentWorkMode() == kModeCapture) {
+            capture->Manager().ClearThisChannel(nChannel);
+        }
+    });
+    connect(menu.addAction("取消本次断线自动重连      "), &QAction::triggered, this,
+            [this, nChannel] {
+                if (CurrentWorkMode() == kModeCapture) {
+                    capture->Manager().SetDontReconnect(nChannel);
+                    update(ToQRect(FrameRect()));
+                }
+            });
+    if (m.GetIfHasWideAngle(nChannel)) {
+        connect(menu.addAction("开关超广角"), &QAction::triggered, this, [this, nChannel] {
+            if (CurrentWorkMode() == kModeCapture) {
+                capture->Manager().ConvertWideAngle(nChannel);
+                capture->Manager().SetAdjustFocus(nChannel, 640, 360, true);
+            }
+        });
+    }
+    if (own.DeviceType == kDevicePhone || own.DeviceType == kDevicePhoneAlt) {
+        const bool autoFocus = bAutoAdjust[size_t(nChannel)];
+        QAction* a = menu.addAction(autoFocus ? "当前：自动定焦模式" : "当前：手动定焦模式");
+        connect(a, &QAction::triggered, this, [this, nChannel] {
+            if (CurrentWorkMode() == kModeCapture) {
+                const bool now = !bAutoAdjust[size_t(nChannel)];
+                bAutoAdjust[size_t(nChannel)] = now;
+                capture->Manager().SetCanAutoAdjust(nChannel, now);
+            }
+        });
+    }
+    if (own.DeviceType != kDeviceNone) {
+        connect(menu.addAction("设为录音通道"), &QAction::triggered, this, [this, nChannel] {
+            if (CurrentWorkMode() == kModeCapture) {
+                capture->Manager().SetMainPortForAudio(nChannel);
+            }
+        });
+    }
+    if (own.DeviceType == kDeviceMp4) {
+        connect(menu.addAction("设置播放进度"), &QAction::triggered, this, [this, nChannel] {
+            if (hooks.ShowMp4Position) {
+                hooks.ShowMp4Position(nChannel);
+            }
+        });
+    }
+    openMenu = &menu;
+    menu.exec(global);
+    openMenu = nullptr;
+}
+
+void TFMain::ShowMainMenu() {
+    QMenu menu(this);
+    menu.setObjectName("MainMenu");
+    for (const TActionEntry& e : MainActionTable()) {
+        if (e.bar != TBar::Menu) {
+            continue;
+        }
+        const TMainAction action = e.action;
+        connect(menu.addAction(QString::fromUtf8(e.caption)), &QAction::triggered, this,
+                [this, action] { DoAction(action); });
+        if (e.separatorAfter) {
+            menu.addSeparator();
+        }
+    }
+    openMenu = &menu;
+    menu.exec(QCursor::pos());
+    openMenu = nullptr;
+}
+
+void TFMain::ChooseFromBar() {
+    if (!hooks.ChooseLession) {
+        return;
+    }
+    Tvo_FromServer chosen;
+    const int mode = hooks.ChooseLession(CurrentPvo.LI.LessionID, chosen);
+    if (mode == kModeNone) {
+        return;
+    }
+    if (mode == CurrentWorkMode() && chosen.LI.LessionID == CurrentPvo.LI.LessionID) {
+        return;
+    }
+    ChosenPvo = chosen;
+    if (SwitchMode(mode, chosen.LI.LessionID) == 0) {
+        CurrentPvo = chosen;
+        SetCaption(chosen);
+    }
+}
+
+void TFMain::ClearAllMarks() {
+    const int seconds = replay->Worker().QueryDeletedBlockSeconds();
+    if (seconds <= 0) {
+        return;
+    }
+    if (ShowMessage(ClearMarksQuestion(seconds), TMsgIcon::Question, TMsgButtons::OkCancel) ==
+        TMsgAnswer::Ok) {
+        replay->Worker().RecoveryAllDeleteIBlock();
+        update(ToQRect(RulerRect()));
+    }
+}
+
+void TFMain::OpenOutputFolder() {
+    std::string dir;
+    st.paths->Get_OutputDir(0, dir);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    ShellOpen(dir);
+}
+
+void TFMain::ShowAbout() {
+    TAboutBox box(this);
+    box.exec();
+}
+
+// --- the window itself -----------------------------------------------------
+
+void TFMain::mousePressEvent(QMouseEvent* event) {
+    if (CurrentWorkMode() == kModeReplay && bDeleteFlag) {
+        tp_delStart = event->position().toPoint();
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void TFMain::mouseReleaseEvent(QMouseEvent* event) {
+    if (CurrentWorkMode() != kModeReplay) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    TReplayClientThread& w = replay->Worker();
+    if (bDeleteFlag) {
+        w.SetDropIblock_EX(tp_delStart.x(), tp_delStart.y(), p.x(), p.y());
+    } else if (w.MoveTo(p.x(), p.y()) == 1 && bReplayPause) {
+        DoAction(TMainAction::ReplayPause);
+    }
+    update(ToQRect(RulerRect()));
+}
+
+void TFMain::closeEvent(QCloseEvent* event) {
+    if (bStarted && CurrentWorkMode() == kModeCapture && bCaptureState &&
+        ShowMessage("当前正在录课，真要退出么？", TMsgIcon::Question, TMsgButtons::YesNo) !=
+            TMsgAnswer::Yes) {
+        event->ignore();
+        return;
+    }
+    Timer1.stop();
+    // Fixed teardown order: channels, replay, discovery, scene runtime, and
+    // the lesson's end with the live sender last.
+    if (capture) {
+        st.layout->SetOutput(nullptr);
+        capture->FreeManager();
+    }
+    replay.reset();
+    if (discovery) {
+        discovery->Destroy();
+        discovery.reset();
+    }
+    if (st.layout) {
+        st.layout->SetOutput(nullptr);
+    }
+    capture.reset();
+    nCurrentMode = kModeNone;
+    event->accept();
+}
+
+} // namespace tavrin

@@ -1,0 +1,194 @@
+// The console window. It builds its bars, panes and menus, runs the start-up
+// before it shows and the first lesson choice on its first tick, and carries
+// out the operator's actions. The core objects of a mode belong to that
+// mode's controller (TCaptureMode, TReplayMode); the pure rules (geometry,
+// history, gestures, texts, transitions) live in their own classes.
+#pragma once
+
+#include "app/CaptureMode.h"
+#include "app/ClickHistory.h"
+#include "app/MainActions.h"
+#include "app/MainHooks.h"
+#include "app/ModeSwitch.h"
+#include "app/PaneGeometry.h"
+#include "app/ReplayMode.h"
+#include "app/Startup.h"
+#include "platform/PlatformTypes.h"
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QMenu;
+class QPainter;
+
+namespace tavrin {
+
+class TDiscovery;
+class TDispPanel;
+class TImageButton;
+
+struct CHMenuCaption {
+    std::string OKCharAndIP;
+    int Charge = -1;
+};
+
+class TFMain : public QWidget, private TModeHost {
+    Q_OBJECT
+public:
+    explicit TFMain(TMainHooks hooks, QWidget* parent = nullptr);
+    ~TFMain() override;
+
+    // False when the start-up ended the process (a test's EndProcess
+    // handler returned): the window must not be shown.
+    bool Started() const { return bStarted; }
+
+    // Mode query: 1 capture with its manager, 2 replay with its worker, else 0.
+    int CurrentWorkMode() const override;
+    bool getIfInCaptureMode() const { return CurrentWorkMode() == kModeCapture; }
+    int SwitchMode(int mode, int32_t nLession);
+    // Makes a scene of the activity plan current and combines as many recent
+    // channels: its video count, or -1 outside capture mode.
+    int useLayout(int ID);
+    void setLayoutWindowPos(const TPaneRect& r) { st.LayoutWindowPos = r; }
+    const TPaneRect& LayoutWindowPos() const { return st.LayoutWindowPos; }
+    void showRtmpState();
+
+    // Carries out one action of the table (also for keys).
+    void DoAction(TMainAction action);
+    void CombineRecent(int n, bool fullScreen, bool swap);
+    void PushClickedChannel(int c) { ClickPorts.PushClickedChannel(c); }
+
+    // Read-only views for the status lines and for tests.
+    const Tvo_FromServer& CurrentLession() const { return CurrentPvo; }
+    uint32_t CurrentPort() const { return nCurrentPort; }
+    uint32_t DispMode() const { return nDispMode; }
+    const TClickHistory& ClickHistory() const { return ClickPorts; }
+    bool CaptureState() const { return bCaptureState; }
+    bool PlayAudioState() const { return bPlayAudio; }
+    bool DeleteFlag() const { return bDeleteFlag; }
+    bool ReplayPaused() const { return bReplayPause; }
+    bool HasIni() const { return bHasIni; }
+    const rLastState& LastState() const { return lastState; }
+    TCaptureMode* Capture() { return capture.get(); }
+    TReplayMode* Replay() { return replay.get(); }
+    TDispPanel* Pane(int i) const;
+    TDispPanel* ReplayPane() const { return Panel_ReplayArea; }
+    QWidget* CaptureBar() const { return Panel_Capture; }
+    QWidget* ReplayBar() const { return Panel_Replay; }
+    QComboBox* AudioOffsetBox() const { return ComboBox1; }
+    TImageButton* Button(TBar bar, int tag) const;
+    const TGridLayout& Grid() const { return grid; }
+    TPaneRect RulerRect() const;
+    const TMainSettings& Settings() const { return st.settings; }
+    const TGetLessionInfo* Paths() const { return st.paths.get(); }
+    // The menu the last right-click or button opened (null once closed).
+    QMenu* OpenMenu() const { return openMenu; }
+    // Hooks of the status lines: one runs on every tick after the first
+    // (after the capture controller's own), the other draws on the window
+    // whenever it is painted.
+    void SetStatusTick(std::function<void()> f) { statusTick = std::move(f); }
+    void SetStatusPaint(std::function<void(QPainter&)> f) { statusPaint = std::move(f); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    // TModeHost.
+    int EnterCapture(int32_t nLession) override;
+    void LeaveCapture() override;
+    int EnterReplay(int32_t nLession) override;
+    void LeaveReplay() override;
+    void RememberConnections() override;
+    void RestoreConnections() override;
+    void StartDiscovery() override;
+
+    void BuildBars();
+    QWidget* BuildBar(TBar bar);
+    void OnTimer();
+    void FirstTick();
+    void ChooseFromBar();
+    void ResetToggles();
+    void RefreshButton(TBar bar, int tag);
+
+    void CreatePanes();
+    void FreePanes();
+    void LayoutCapturePanes();
+    void LayoutReplayPane();
+    void LayoutBars();
+    void SelectPane(int i);
+    TPaneRect FrameRect() const;
+
+    void OnPanePressed(TDispPanel* pane, QMouseEvent* event);
+    void OnPaneMoved(TDispPanel* pane, QMouseEvent* event);
+    void OnPaneReleased(TDispPanel* pane, QMouseEvent* event);
+    void OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event);
+    void PaneClicked(int tag);
+    void ShowChannelMenu(int nChannel, QPoint global);
+    void ShowLayoutMenu(int count);
+    void ShowMainMenu();
+    void ClearAllMarks();
+    void OpenOutputFolder();
+    void ShowAbout();
+    void SetCaption(const Tvo_FromServer& lesson);
+
+    TMainHooks hooks;
+    TStartupState st;
+    bool bStarted = false;
+    bool bHasIni = false;
+    bool bInFirstTick = false;
+
+    int32_t nCurrentMode = kModeNone;
+    Tvo_FromServer CurrentPvo;
+    Tvo_FromServer ChosenPvo; // the chooser's lesson, for the mode being entered
+    uint32_t nCurrentPort = 0;
+    uint32_t nDispMode = 0;
+    int nChannels = 3;
+    std::vector<TDispPanel*> DispPanel;
+    TGridLayout grid;
+    TClickHistory ClickPorts;
+    rLastState lastState;
+    std::vector<bool> bAutoAdjust;
+    std::vector<CHMenuCaption> rCHMenuCaption;
+
+    bool bCaptureState = false;
+    bool bReplayPause = false;
+    bool bPlayAudio = false;
+    bool bDeleteFlag = false;
+    bool bPTZMode = false;
+    bool bDrawTestRectMode = false;
+    bool bAfterDBDone = false;
+    bool bPreventCapture = false;
+    bool bCtrlAtPress = false;
+    bool bChannelError = false;
+    int xStart = 0;
+    int yStart = 0;
+    QPoint tp_delStart;
+    int nCurrentClickImageTAGID = -1;
+
+    std::unique_ptr<TCaptureMode> capture;
+    std::unique_ptr<TReplayMode> replay;
+    std::unique_ptr<TDiscovery> discovery;
+    uint64_t replayGeneration = 0;
+
+    QWidget* Panel_Capture = nullptr;
+    QWidget* Panel_Replay = nullptr;
+    TDispPanel* Panel_ReplayArea = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    std::vector<TImageButton*> captureButtons;
+    std::vector<TImageButton*> replayButtons;
+    QMenu* openMenu = nullptr;
+    QTimer Timer1;
+    std::function<void()> statusTick;
+    std::function<void(QPainter&)> statusPaint;
+};
+
+} // namespace tavrin
