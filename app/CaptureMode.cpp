@@ -45,10 +45,12 @@ int TCaptureMode::OpenStore(const TCaptureConfig& config) {
     case TSaveAV::kNewOK:
         return 0;
     case TSaveAV::kDataFailed:
-        ShowMessage("录像数据文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试", TMsgIcon::Error);
+        ShowMessage("录像数据文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试",
+                    TMsgIcon::Error);
         break;
     case TSaveAV::kIndexFailed:
-        ShowMessage("录像索引文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试", TMsgIcon::Error);
+        ShowMessage("录像索引文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试",
+                    TMsgIcon::Error);
         break;
     default:
         ShowMessage("无法生成录课文件目录,请查看一下路径是否合法：" + dir, TMsgIcon::Error);
@@ -61,10 +63,10 @@ int TCaptureMode::OpenStore(const TCaptureConfig& config) {
 int TCaptureMode::StartChannels(const TCaptureConfig& config) {
     manager = std::make_unique<TCManager>();
     manager->SetOutputs(sender.get(), recorder.get());
-    const int r = manager->initialize(
-        config.programmeWindow, config.nYUVWidth, config.nYUVHeight,
-        int64_t(config.videobitrate) * 1024, config.programmeRect, 0, config.channelTags,
-        config.channelWindows, config.channelRects, &config.lesson);
+    const int r = manager->initialize(config.programmeWindow, config.nYUVWidth, config.nYUVHeight,
+                                      int64_t(config.videobitrate) * 1024, config.programmeRect, 0,
+                                      config.channelTags, config.channelWindows,
+                                      config.channelRects, &config.lesson);
     if (r != 0) {
         Trace("capture: the programme output cannot be opened");
         manager->Destroy();
@@ -72,7 +74,8 @@ int TCaptureMode::StartChannels(const TCaptureConfig& config) {
         return kManagerFailed;
     }
     for (int ch : config.channelTags) {
-        const bool can = size_t(ch) < config.autoAdjust.size() ? config.autoAdjust[size_t(ch)] : true;
+        const bool can =
+            size_t(ch) < config.autoAdjust.size() ? config.autoAdjust[size_t(ch)] : true;
         manager->SetCanAutoAdjust(ch, can);
     }
     manager->SetMainPortForAudio(1);

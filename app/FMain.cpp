@@ -187,7 +187,8 @@ void TFMain::RefreshButton(TBar bar, int tag) {
             b->SetRunning(!bReplayPause);
             break;
         case 9:
-            b->SetRunning(bPlayAudio);
+            // In replay the flag means "sound switched off".
+            b->SetRunning(!bPlayAudio);
             break;
         case 20:
             b->SetLatched(bDeleteFlag);
@@ -361,9 +362,9 @@ int TFMain::EnterReplay(int32_t nLession) {
             },
             Qt::QueuedConnection);
     };
-    const int r = replay->Open(nLession, Panel_ReplayArea->NativeHandle(),
-                               ReplayPaneRect(width(), height(), kBarHeight), RulerRect(),
-                               handOver);
+    const int r =
+        replay->Open(nLession, Panel_ReplayArea->NativeHandle(),
+                     ReplayPaneRect(width(), height(), kBarHeight), RulerRect(), handOver);
     if (r < 0) {
         replay.reset();
         return r;
@@ -437,11 +438,12 @@ void TFMain::StartDiscovery() {
     }
     if (!discovery) {
         discovery = std::make_unique<TDiscovery>();
-        discovery->SetFindThisClient([this](const std::string& ip, uint8_t type,
-                                            const std::string& id) {
-            return CurrentWorkMode() == kModeCapture ? capture->Manager().FindThisClient(ip, type, id)
-                                                     : -1;
-        });
+        discovery->SetFindThisClient(
+            [this](const std::string& ip, uint8_t type, const std::string& id) {
+                return CurrentWorkMode() == kModeCapture
+                           ? capture->Manager().FindThisClient(ip, type, id)
+                           : -1;
+            });
         if (const int r = discovery->initialize(); r != 0) {
             ShowMessage("启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：" +
                             TDiscovery::GetErrorByID(r),
@@ -638,8 +640,8 @@ void TFMain::OnPanePressed(TDispPanel* pane, QMouseEvent* event) {
 }
 
 void TFMain::OnPaneMoved(TDispPanel* pane, QMouseEvent* event) {
-    if (CurrentWorkMode() != kModeCapture || !(event->buttons() & Qt::LeftButton) ||
-        bAfterDBDone || bPTZMode) {
+    if (CurrentWorkMode() != kModeCapture || !(event->buttons() & Qt::LeftButton) || bAfterDBDone ||
+        bPTZMode) {
         return;
     }
     const QPoint pos = event->position().toPoint();
@@ -681,6 +683,9 @@ void TFMain::OnPaneReleased(TDispPanel* pane, QMouseEvent* event) {
     const TPermilleRect r =
         PermilleRect(xStart, yStart, pos.x(), pos.y(), pane->width(), pane->height());
     if (!ReleaseRectAccepted(r)) {
+        // The trial drawn while dragging goes too, or a later Ctrl release
+        // would make the slip real.
+        m.SetClipArea(tag, 0, 0, 0, 0, fx, fy, true);
         return;
     }
     if (!m.SetClipArea(tag, r.xStart, r.yStart, r.xEnd, r.yEnd, fx, fy, true)) {
@@ -902,6 +907,19 @@ void TFMain::showRtmpState() {
     }
 }
 
+QMenu& TFMain::NewMenu(const char* name) {
+    // Menus pop up without a nested event loop and go when they close; the
+    // next one replaces one still open.
+    if (openMenu != nullptr) {
+        openMenu->close();
+    }
+    auto* menu = new QMenu(this);
+    menu->setObjectName(name);
+    openMenu = menu;
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    return *menu;
+}
+
 void TFMain::ShowLayoutMenu(int count) {
     int32_t checked = -1;
     const TScreenLayout::rLayout* const* list = nullptr;
@@ -910,7 +928,7 @@ void TFMain::ShowLayoutMenu(int count) {
         CombineRecent(count, false, true);
         return;
     }
-    QMenu menu(this);
+    QMenu& menu = NewMenu("LayoutMenu");
     for (int i = 0; i < n; ++i) {
         const TScreenLayout::rLayout* scene = list[i];
         QAction* a = menu.addAction(QString::fromStdString(scene->name));
@@ -924,15 +942,12 @@ void TFMain::ShowLayoutMenu(int count) {
             }
         });
     }
-    openMenu = &menu;
-    menu.exec(QCursor::pos());
-    openMenu = nullptr;
+    menu.popup(QCursor::pos());
 }
 
 void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
     TCManager& m = capture->Manager();
-    QMenu menu(this);
-    menu.setObjectName("ChannelMenu");
+    QMenu& menu = NewMenu("ChannelMenu");
     QAction* full = menu.addAction("全画面不剪切");
     connect(full, &QAction::triggered, this, [this, nChannel] {
         if (CurrentWorkMode() == kModeCapture) {
@@ -1016,14 +1031,11 @@ void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
             }
         });
     }
-    openMenu = &menu;
-    menu.exec(global);
-    openMenu = nullptr;
+    menu.popup(global);
 }
 
 void TFMain::ShowMainMenu() {
-    QMenu menu(this);
-    menu.setObjectName("MainMenu");
+    QMenu& menu = NewMenu("MainMenu");
     for (const TActionEntry& e : MainActionTable()) {
         if (e.bar != TBar::Menu) {
             continue;
@@ -1035,9 +1047,7 @@ void TFMain::ShowMainMenu() {
             menu.addSeparator();
         }
     }
-    openMenu = &menu;
-    menu.exec(QCursor::pos());
-    openMenu = nullptr;
+    menu.popup(QCursor::pos());
 }
 
 void TFMain::ChooseFromBar() {

@@ -15,14 +15,15 @@
 #include "app/Startup.h"
 #include "platform/PlatformTypes.h"
 
+#include <QMenu>
 #include <QPoint>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <vector>
 
 class QComboBox;
-class QMenu;
 class QPainter;
 
 namespace tavrin {
@@ -135,6 +136,7 @@ private:
     void ShowChannelMenu(int nChannel, QPoint global);
     void ShowLayoutMenu(int count);
     void ShowMainMenu();
+    QMenu& NewMenu(const char* name);
     void ClearAllMarks();
     void OpenOutputFolder();
     void ShowAbout();
@@ -185,7 +187,7 @@ private:
     QComboBox* ComboBox1 = nullptr;
     std::vector<TImageButton*> captureButtons;
     std::vector<TImageButton*> replayButtons;
-    QMenu* openMenu = nullptr;
+    QPointer<QMenu> openMenu;
     QTimer Timer1;
     std::function<void()> statusTick;
     std::function<void(QPainter&)> statusPaint;

@@ -42,8 +42,7 @@ struct TMainHooks {
     std::function<void()> ActivityPlan;
     // "Produce an MP4" for the lesson on replay, with the audio offset the
     // replay bar shows.
-    std::function<void(TReplayClientThread& worker, const Tvo_FromServer& lesson,
-                       int nAudioOffset)>
+    std::function<void(TReplayClientThread& worker, const Tvo_FromServer& lesson, int nAudioOffset)>
         ProduceMp4;
 };
 

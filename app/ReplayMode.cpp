@@ -28,10 +28,12 @@ int TReplayMode::Open(int32_t nLession, TNativeWindow pane, const TPaneRect& pan
         ShowMessage("本课程录像长度为0,请重新选择", TMsgIcon::Information);
         break;
     case -3:
-        ShowMessage("回放数据文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试", TMsgIcon::Error);
+        ShowMessage("回放数据文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试",
+                    TMsgIcon::Error);
         break;
     case -2:
-        ShowMessage("回放索引文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试", TMsgIcon::Error);
+        ShowMessage("回放索引文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试",
+                    TMsgIcon::Error);
         break;
     default:
         ShowMessage("本课程未生成录像,或从未录制过,请重新选择", TMsgIcon::Information);

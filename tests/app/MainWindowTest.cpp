@@ -1,0 +1,385 @@
+// The console window on a private X server, driven through the X server with
+// xdotool: live previews from an MP4, the virtual camera and a simulated
+// phone; selecting, the channel menu, enlarging, cut rectangles, recording,
+// replay with delete marks, and back to capture with the same channels.
+#include "app/DispPanel.h"
+#include "app/FMain.h"
+#include "app/WindowTexts.h"
+#include "base/Message.h"
+#include "base/ui/ImageButton.h"
+#include "output/ReadAV.h"
+#include "output/SaveAV.h"
+#include "sources/ClientThread.h"
+#include "tests/base/TempDir.h"
+#include "tests/sources/PhoneSim.h"
+#include "tests/support/TestMedia.h"
+#include "tests/support/ui/GuiTestEnv.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <deque>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace tavrin {
+namespace {
+
+using test::Pump;
+using test::SaveScreen;
+using test::TempDir;
+using test::TXdo;
+using test::WaitUntil;
+
+class TRoomyDrives : public TDriveClassifier {
+public:
+    bool IsFixed(const std::string&) const override { return true; }
+    bool SameDrive(const std::string&, const std::string&) const override { return false; }
+    uint64_t FreeBytes(const std::string&) const override { return uint64_t(1) << 40; }
+};
+
+constexpr int32_t kLesson = 101;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
+        ::setenv("TAVRIN_VIRTUAL_DEVICES", "1", 1);
+        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
+                                                 "/store\n[ClientCount]\nCount=3\n"
+                                                 "[WindowSize]\nwidth=1150\nheight=815\n");
+        hooks_.iniPath = dir_.File("vo.ini");
+        hooks_.drives = &drives_;
+        hooks_.SignIn = [](int32_t& user) {
+            user = 1001;
+            return true;
+        };
+        hooks_.ChooseLession = [this](int32_t current, Tvo_FromServer& chosen) {
+            chooserShownWith_.push_back(current);
+            if (choices_.empty()) {
+                return 0;
+            }
+            const int mode = choices_.front();
+            choices_.pop_front();
+            chosen.LI.LessionID = kLesson;
+            chosen.LI.TeacherName = "王老师";
+            chosen.LI.LessionName = "认识分数";
+            return mode;
+        };
+    }
+
+    // Shows the window and waits for the first tick to enter the mode.
+    void Open(int mode) {
+        choices_.push_back(mode);
+        win_ = std::make_unique<TFMain>(hooks_);
+        ASSERT_TRUE(win_->Started());
+        win_->show();
+        ASSERT_TRUE(WaitUntil([&] { return win_->HasIni() && win_->isEnabled(); }, 5000));
+        xdo_.Focus(win_.get());
+    }
+
+    QPoint At(QWidget* w, double fx, double fy) const {
+        return w->mapToGlobal(QPoint(int(w->width() * fx), int(w->height() * fy)));
+    }
+
+    TCManager& Manager() { return win_->Capture()->Manager(); }
+
+    // Pictures arrived on the channel since the last look.
+    bool ShowsVideo(int ch) {
+        uint32_t v = 0;
+        uint32_t a = 0;
+        int type = 0;
+        bool videoOK = false;
+        bool audioOK = false;
+        return Manager().GetAVCounterThisperiod(ch, v, a, type, videoOK, audioOK) > 0 && videoOK;
+    }
+    bool AllLive() {
+        bool live[4] = {};
+        return WaitUntil(
+            [&] {
+                for (int ch = 1; ch <= 3; ++ch) {
+                    live[ch] = live[ch] || ShowsVideo(ch);
+                }
+                return live[1] && live[2] && live[3];
+            },
+            20000);
+    }
+
+    void ClickButton(TBar bar, int tag) {
+        TImageButton* b = win_->Button(bar, tag);
+        ASSERT_NE(b, nullptr);
+        // xdotool's synchronous move waits for motion, so the pointer never
+        // goes to the very spot it already is at.
+        jitter_ = !jitter_;
+        ASSERT_TRUE(xdo_.MoveTo(At(b, jitter_ ? 0.45 : 0.55, 0.5)));
+        ASSERT_TRUE(xdo_.Run({"click", "1"}));
+    }
+
+    std::string Shot(const std::string& name) {
+        Pump(300);
+        const std::string path = SaveScreen(name);
+        EXPECT_FALSE(path.empty()) << name;
+        return path;
+    }
+
+    TempDir dir_;
+    TRoomyDrives drives_;
+    TMainHooks hooks_;
+    std::deque<int> choices_;
+    std::vector<int32_t> chooserShownWith_;
+    std::unique_ptr<TFMain> win_;
+    TXdo xdo_;
+    bool jitter_ = false;
+};
+
+TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
+    const std::string movie = dir_.File("movie.mp4");
+    ASSERT_TRUE(
+        test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi "
+                  "-i sine=frequency=440:sample_rate=48000 -t 6 -c:v libx264 -g 25 "
+                  "-pix_fmt yuv420p -c:a aac -ac 2 -y " +
+                  movie));
+    // An address of its own, so other test programs' phones never clash.
+    const std::string phoneIP = "127.20." + std::to_string(getpid() % 250 + 1) + ".2";
+    test::TPhoneSim phone(phoneIP);
+    ASSERT_TRUE(phone.Ready());
+
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    EXPECT_EQ(win_->windowTitle().toStdString(), "Tavrin    王老师     认识分数");
+    EXPECT_TRUE(win_->CaptureBar()->isVisible());
+    EXPECT_FALSE(win_->ReplayBar()->isVisible());
+    // The panes sit where the grid puts them.
+    for (int i = 0; i <= 3; ++i) {
+        const TPaneRect r = win_->Grid().panes[size_t(i)];
+        EXPECT_EQ(win_->Pane(i)->geometry(), QRect(r.x, r.y, r.w, r.h)) << i;
+    }
+
+    Manager().ConnectThis(movie, 1, kDeviceMp4);
+    Manager().SetCycle(1, true);
+    Manager().ConnectThis("Virtual Camera|Virtual Microphone", 2, kDeviceCamera);
+    Manager().ConnectThis(phoneIP, 3, kDevicePhone);
+    ASSERT_TRUE(AllLive());
+    Shot("01-live-grid");
+
+    // A click selects the pane and makes its channel the most recent.
+    ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    EXPECT_EQ(win_->ClickHistory().Ports()[0], 2);
+    Shot("02-pane2-selected");
+
+    // The two-video button combines the two most recent channels.
+    ClickButton(TBar::Capture, 2);
+    std::vector<int32_t> programme;
+    ASSERT_TRUE(WaitUntil([&] {
+        Manager().GetCombinePorts(programme);
+        return programme == std::vector<int32_t>{1, 2};
+    }));
+
+    // Right button on channel 3: its menu, and "设为录音通道" makes it the
+    // programme's sound.
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(3), 0.5, 0.5)));
+    ASSERT_TRUE(xdo_.Run({"click", "3"}));
+    ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
+    QMenu* menu = win_->OpenMenu();
+    QAction* audio = nullptr;
+    QStringList captions;
+    for (QAction* a : menu->actions()) {
+        captions << a->text();
+        if (a->text() == "设为录音通道") {
+            audio = a;
+        }
+    }
+    EXPECT_TRUE(captions.contains("全画面不剪切"));
+    EXPECT_TRUE(captions.contains("清除本通道连接信息"));
+    ASSERT_NE(audio, nullptr) << captions.join('|').toStdString();
+    Shot("03-channel-menu");
+    ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(audio).center())));
+    ASSERT_TRUE(xdo_.Run({"click", "1"}));
+    ASSERT_TRUE(WaitUntil([&] { return Manager().MainAudioChannel() == 3; }));
+    EXPECT_EQ(win_->CurrentPort(), 3u);
+
+    // The programme pane has no menu.
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(0), 0.5, 0.5)));
+    ASSERT_TRUE(xdo_.Run({"click", "3"}));
+    Pump(400);
+    EXPECT_EQ(win_->OpenMenu(), nullptr);
+    EXPECT_EQ(win_->CurrentPort(), 0u);
+
+    // Double-click enlarges a pane over the programme region and back.
+    ASSERT_TRUE(xdo_.Click(win_->Pane(1), 1, 2));
+    ASSERT_TRUE(WaitUntil([&] { return win_->DispMode() == 1; }));
+    const TPaneRect one = win_->Grid().DispOne;
+    EXPECT_EQ(win_->Pane(1)->geometry(), QRect(one.x, one.y, one.w, one.h));
+    EXPECT_FALSE(win_->Pane(2)->isVisible());
+    Shot("04-enlarged");
+    ASSERT_TRUE(xdo_.Click(win_->Pane(1), 1, 2));
+    ASSERT_TRUE(WaitUntil([&] { return win_->DispMode() == 0; }));
+    const TPaneRect back = win_->Grid().panes[1];
+    EXPECT_EQ(win_->Pane(1)->geometry(), QRect(back.x, back.y, back.w, back.h));
+    EXPECT_TRUE(win_->Pane(2)->isVisible());
+
+    // A drag without Ctrl cuts at once; with Ctrl it stays a trial rectangle.
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(2), 0.2, 0.2)));
+    ASSERT_TRUE(xdo_.MouseDown());
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(2), 0.5, 0.4)));
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(2), 0.8, 0.7)));
+    ASSERT_TRUE(xdo_.MouseUp());
+    ASSERT_TRUE(WaitUntil([&] { return Manager().GetIfInCut(2); }));
+    Manager().SetInCut(2, false);
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(3), 0.1, 0.1)));
+    ASSERT_TRUE(xdo_.Run({"keydown", "ctrl"}));
+    ASSERT_TRUE(xdo_.MouseDown());
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(3), 0.4, 0.4)));
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(3), 0.6, 0.6)));
+    Shot("05-ctrl-drag");
+    ASSERT_TRUE(xdo_.MouseUp());
+    TestRect shown{};
+    TestRect adjusted{};
+    ASSERT_TRUE(WaitUntil([&] { return Manager().Worker(3)->GetTestRect(shown, adjusted); }));
+    EXPECT_FALSE(Manager().GetIfInCut(3));
+    ASSERT_TRUE(xdo_.Run({"keyup", "ctrl"}));
+    // A slip of a drag (under 100 per mille both ways) cuts nothing.
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(1), 0.5, 0.5)));
+    ASSERT_TRUE(xdo_.MouseDown());
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(1), 0.53, 0.53)));
+    ASSERT_TRUE(xdo_.MouseUp());
+    Pump(300);
+    EXPECT_FALSE(Manager().GetIfInCut(1));
+    // ... and leaves no trial rectangle that a Ctrl release could make real.
+    if (Manager().Worker(1)->GetTestRect(shown, adjusted)) {
+        EXPECT_EQ(shown.xEnd - shown.xStart, 0);
+    }
+
+    // Recording through the record button.
+    ClickButton(TBar::Capture, 4);
+    ASSERT_TRUE(WaitUntil([&] { return win_->CaptureState(); }));
+    EXPECT_TRUE(win_->Button(TBar::Capture, 4)->Running());
+    int seconds = 0;
+    int mbytes = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return win_->Capture()->Recorder()->Get_TotalCaptureSeconds(seconds, mbytes) &&
+                   seconds >= 4;
+        },
+        30000));
+    Shot("06-recording");
+    ClickButton(TBar::Capture, 4);
+    ASSERT_TRUE(WaitUntil([&] { return !win_->CaptureState(); }));
+
+    // To replay through the chooser button: connections are remembered.
+    choices_.push_back(kModeReplay);
+    ClickButton(TBar::Capture, 52);
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeReplay; }, 10000));
+    EXPECT_EQ(chooserShownWith_.back(), kLesson);
+    const rLastState& last = win_->LastState();
+    ASSERT_EQ(last.CHLastStateArr.size(), 3u);
+    EXPECT_EQ(last.CHLastStateArr[0].nDeviceType, kDeviceMp4);
+    EXPECT_EQ(last.CHLastStateArr[1].nDeviceType, kDeviceCamera);
+    EXPECT_EQ(last.CHLastStateArr[1].AudioDeviceName, "Virtual Microphone");
+    EXPECT_EQ(last.CHLastStateArr[2].nDeviceType, kDevicePhone);
+    EXPECT_EQ(last.CombineportsArr, (std::vector<int32_t>{1, 2}));
+    EXPECT_TRUE(win_->ReplayBar()->isVisible());
+    EXPECT_FALSE(win_->CaptureBar()->isVisible());
+    EXPECT_EQ(win_->AudioOffsetBox()->count(), 100);
+    EXPECT_EQ(win_->AudioOffsetBox()->currentText().toStdString(), "11 延后音频");
+    const TPaneRect pane = ReplayPaneRect(win_->width(), win_->height(), kBarHeight);
+    EXPECT_EQ(win_->ReplayPane()->geometry(), QRect(pane.x, pane.y, pane.w, pane.h));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->Worker().PicturesShown() > 10; }, 15000));
+    Shot("07-replay");
+
+    // Delete-mark mode, a drag along the block row, then save.
+    ClickButton(TBar::Replay, 20);
+    ASSERT_TRUE(WaitUntil([&] { return win_->DeleteFlag(); }));
+    const TPaneRect ruler = win_->RulerRect();
+    const int rowY = ruler.y + ruler.h - 36;
+    ASSERT_TRUE(xdo_.MoveTo(win_->mapToGlobal(QPoint(ruler.x + 3, rowY))));
+    ASSERT_TRUE(xdo_.MouseDown());
+    ASSERT_TRUE(xdo_.MoveTo(win_->mapToGlobal(QPoint(ruler.x + ruler.w / 2, rowY))));
+    ASSERT_TRUE(xdo_.MoveTo(win_->mapToGlobal(QPoint(ruler.x + ruler.w - 3, rowY))));
+    ASSERT_TRUE(xdo_.MouseUp());
+    ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->Worker().QueryDeletedBlockSeconds() > 0; }));
+    Shot("08-delete-marks");
+    ClickButton(TBar::Replay, 21);
+    Pump(300);
+
+    // Back to capture: the same channels with the same types, and the
+    // programme they showed.
+    choices_.push_back(kModeCapture);
+    ClickButton(TBar::Replay, 52);
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 10000));
+    ASSERT_TRUE(AllLive());
+    for (int ch = 1; ch <= 3; ++ch) {
+        TClientInfo info;
+        ASSERT_TRUE(Manager().GetConInfo(ch, info));
+        EXPECT_EQ(info.DeviceType, last.CHLastStateArr[size_t(ch) - 1].nDeviceType) << ch;
+        EXPECT_EQ(info.IP, last.CHLastStateArr[size_t(ch) - 1].sIP) << ch;
+    }
+    Manager().GetCombinePorts(programme);
+    EXPECT_EQ(programme, (std::vector<int32_t>{1, 2}));
+    Shot("09-capture-again");
+    win_.reset();
+
+    // The saved marks are in the store.
+    TGetLessionInfo paths;
+    paths.initialize(dir_.Path() + "/store", "1001");
+    TReadAV store;
+    store.initialize(paths);
+    ASSERT_EQ(store.OpenLession(kLesson), TReadAV::kOpenOK);
+    const TIndex_Head* head = nullptr;
+    const TIndex_Count* count = nullptr;
+    const TIndex_IBlock* blocks = nullptr;
+    const int n = store.GetLessionInfo_struc(head, count, blocks);
+    ASSERT_GE(n, 3);
+    int deleted = 0;
+    for (int i = 0; i < n; ++i) {
+        deleted += blocks[i].DeleteFlag != 0 ? 1 : 0;
+    }
+    EXPECT_GT(deleted, 0);
+    store.EndLession();
+    for (const auto& m : messages.Messages()) {
+        ADD_FAILURE() << "unexpected message: " << m.text;
+    }
+}
+
+TEST_F(MainWindowTest, ClosingWhileRecordingAsksAndNoKeepsRecording) {
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    win_->DoAction(TMainAction::Record);
+    ASSERT_TRUE(win_->CaptureState());
+    messages.QueueAnswer(TMsgAnswer::No);
+    EXPECT_FALSE(win_->close());
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, "当前正在录课，真要退出么？");
+    EXPECT_EQ(messages.Messages()[0].icon, TMsgIcon::Question);
+    EXPECT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    EXPECT_TRUE(win_->CaptureState());
+    messages.QueueAnswer(TMsgAnswer::Yes);
+    EXPECT_TRUE(win_->close());
+    EXPECT_EQ(win_->CurrentWorkMode(), kModeNone);
+}
+
+TEST_F(MainWindowTest, NoLessonChosenAtTheFirstTickEndsTheProcess) {
+    TMessageRecorder messages;
+    win_ = std::make_unique<TFMain>(hooks_);
+    ASSERT_TRUE(win_->Started());
+    EXPECT_FALSE(win_->isEnabled()); // disabled until a lesson is chosen
+    win_->show();
+    ASSERT_TRUE(WaitUntil([&] { return messages.EndProcessCount() == 1; }, 5000));
+    EXPECT_EQ(chooserShownWith_, (std::vector<int32_t>{-1}));
+    EXPECT_EQ(win_->CurrentWorkMode(), kModeNone);
+}
+
+TEST_F(MainWindowTest, ReplayOfALessonNeverRecordedSaysSoAndLeavesNoMode) {
+    TMessageRecorder messages;
+    Open(kModeReplay);
+    EXPECT_EQ(win_->CurrentWorkMode(), kModeNone);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, "本课程未生成录像,或从未录制过,请重新选择");
+}
+
+} // namespace
+} // namespace tavrin
