@@ -11,7 +11,10 @@
 #include "base/ui/ImageButton.h"
 #include "base/ui/ShellOpen.h"
 #include "compose/ScreenLayout.h"
+#include "compose/editor/F_EditProject.h"
+#include "compose/editor/PlanEditorLauncher.h"
 #include "decode/SdlHandles.h"
+#include "output/RtmpSend.h"
 #include "output/SaveAV.h"
 #include "sources/Discovery.h"
 
@@ -94,6 +97,7 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
 
 TFMain::~TFMain() {
     Timer1.stop();
+    planEditor.reset();
     if (capture) {
         st.layout->SetOutput(nullptr);
         capture->FreeManager();
@@ -848,7 +852,12 @@ void TFMain::DoAction(TMainAction action) {
     case TMainAction::ActivityPlan:
         if (hooks.ActivityPlan) {
             hooks.ActivityPlan();
+            break;
         }
+        if (!planEditor) {
+            planEditor = std::make_unique<TPlanEditorLauncher>(*this, this);
+        }
+        planEditor->Open(st.settings.userID);
         break;
     case TMainAction::Settings:
         if (hooks.EditSettings && hooks.EditSettings(st.settings.another)) {
@@ -899,6 +908,15 @@ int TFMain::useLayout(int ID) {
         CombineRecent(count, false, true);
     }
     return count;
+}
+
+void TFMain::UseAddress(const std::string& url) {
+    if (CurrentWorkMode() != kModeCapture || capture->Sender() == nullptr) {
+        return;
+    }
+    capture->Sender()->refreshURL(url);
+    capture->Sender()->SetPause(false);
+    showRtmpState();
 }
 
 void TFMain::showRtmpState() {

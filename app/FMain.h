@@ -13,6 +13,7 @@
 #include "app/PaneGeometry.h"
 #include "app/ReplayMode.h"
 #include "app/Startup.h"
+#include "compose/editor/EditorHost.h"
 #include "platform/PlatformTypes.h"
 
 #include <QMenu>
@@ -37,7 +38,9 @@ struct CHMenuCaption {
     int Charge = -1;
 };
 
-class TFMain : public QWidget, private TModeHost {
+class TPlanEditorLauncher;
+
+class TFMain : public QWidget, private TModeHost, public IEditorHost {
     Q_OBJECT
 public:
     explicit TFMain(TMainHooks hooks, QWidget* parent = nullptr);
@@ -103,6 +106,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // IEditorHost: what the plan editor may do with the console.
+    TScreenLayout* SceneRuntime() override { return st.layout.get(); }
+    void UseScene(int32_t nRuntimeID) override { useLayout(nRuntimeID); }
+    bool IsCaptureMode() override { return getIfInCaptureMode(); }
+    void UseAddress(const std::string& url) override;
+
     // TModeHost.
     int EnterCapture(int32_t nLession) override;
     void LeaveCapture() override;
@@ -179,6 +188,7 @@ private:
     std::unique_ptr<TCaptureMode> capture;
     std::unique_ptr<TReplayMode> replay;
     std::unique_ptr<TDiscovery> discovery;
+    std::unique_ptr<TPlanEditorLauncher> planEditor;
     uint64_t replayGeneration = 0;
 
     QWidget* Panel_Capture = nullptr;
