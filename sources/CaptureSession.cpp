@@ -226,7 +226,7 @@ void TCaptureSession::PollConnections(std::vector<TChannelEvent>& events) {
         if (!pManager->GetConInfo(ch, info)) {
             continue;
         }
-        const bool connected = info.bConnectOK && info.bDescribed;
+        const bool connected = ShowsConnected(info);
         std::vector<bool>::reference was = bShownConnected[size_t(ch)];
         if (connected && !was) {
             events.push_back({TChannelEvent::kConnected, ch, true, info});
@@ -255,7 +255,7 @@ void TCaptureSession::Tick(std::vector<TChannelEvent>& events) {
             events.push_back({TChannelEvent::kReconnecting, ch, false, info});
         }
         // A connection counts as back once the source described itself.
-        if (info.nErrorCode == kConnectMade && info.bDescribed && pManager->ClearNotice(ch)) {
+        if (info.nErrorCode == kConnectMade && ShowsConnected(info) && pManager->ClearNotice(ch)) {
             events.push_back({TChannelEvent::kBack, ch, false, info});
         }
     }

@@ -54,6 +54,12 @@ struct TClientInfo {
     int32_t nErrorDispTimes = 0;
 };
 
+// A network slot shows as connected once its source described itself on
+// the present connection, not when the socket alone is up.
+inline bool ShowsConnected(const TClientInfo& ci) {
+    return ci.bConnectOK && ci.bDescribed;
+}
+
 // Network sources are the desktop and phone apps.
 inline bool IsNetworkDevice(uint8_t nType) {
     return nType >= kDeviceDesktop && nType <= kDevicePhoneAlt;
