@@ -266,7 +266,7 @@ int RunRecord(const TCliArgs& args) {
     TGloTimer clock;
     clock.initialize();
 
-    TCaptureConfig cfg;
+    TCaptureSessionConfig cfg;
     cfg.paths.initialize(args.Get("root", DefaultStoreRoot()), args.Get("user", "0"));
     cfg.lesson.LessionID = lesson;
     cfg.lesson.LessionName = args.Get("name", "Lesson " + std::to_string(lesson));

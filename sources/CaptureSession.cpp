@@ -35,7 +35,7 @@ bool TCaptureSession::DiscoveryDisabledByEnv() {
     return off != nullptr && std::strcmp(off, "1") == 0;
 }
 
-int TCaptureSession::Start(const TCaptureConfig& cfg) {
+int TCaptureSession::Start(const TCaptureSessionConfig& cfg) {
     if (Running()) {
         return kRunning;
     }

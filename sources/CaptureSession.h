@@ -38,7 +38,7 @@ struct TCapturePane {
     SDL_Rect rect{0, 0, 320, 180};
 };
 
-struct TCaptureConfig {
+struct TCaptureSessionConfig {
     TGetLessionInfo paths; // where the lesson's store lies
     TLessionInfo lesson;   // LessionID is the lesson recorded; the rest feeds the caption
     int nYUVWidth = 1280;
@@ -98,7 +98,7 @@ public:
 
     // Enters capture mode for cfg.lesson. On failure everything made is
     // freed again and the session stays stopped.
-    int Start(const TCaptureConfig& cfg);
+    int Start(const TCaptureSessionConfig& cfg);
     // Leaves capture mode; harmless when stopped. The destructor calls it.
     void Stop();
     bool Running() const { return pManager != nullptr; }
@@ -109,7 +109,7 @@ public:
     // The live sender, for the channel dialogs' push settings; null when stopped.
     TRtmpSend* Sender() { return pSender.get(); }
     TScreenLayout* Layout() { return Cfg.layout; }
-    const TCaptureConfig& Config() const { return Cfg; }
+    const TCaptureSessionConfig& Config() const { return Cfg; }
     std::string CaptureDir() const;
 
     // Recording on or off (the record button); false when stopped.
@@ -157,7 +157,7 @@ public:
 private:
     // Declared in start order, so that plain destruction would also free the
     // later ones first; Stop makes the order explicit.
-    TCaptureConfig Cfg;
+    TCaptureSessionConfig Cfg;
     std::unique_ptr<TRtmpSend> pSender;
     std::unique_ptr<TSaveAV> pRecorder;
     std::unique_ptr<TCManager> pManager;

@@ -66,7 +66,7 @@ protected:
 
     TGloTimer clock;
     test::TempDir dir;
-    TCaptureConfig cfg;
+    TCaptureSessionConfig cfg;
     TCaptureSession session;
     std::vector<TChannelEvent> seen;
 };
