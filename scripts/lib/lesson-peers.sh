@@ -1,0 +1,149 @@
+# Shell helpers shared by the demo and the whole-lesson test (sourced, not
+# run): a private network namespace, the outside peers of a lesson on
+# 127.0.0.0/8 (platform, phones, RTMP and media server), a program folder of
+# its own with a vo.ini that points at them, and a private X server.
+#
+# Every process started here is appended to PEER_PIDS; stop_peers ends them
+# one by one, by id.
+
+source "$(dirname "${BASH_SOURCE[0]}")/rtmp-server.sh"
+
+PEER_PIDS=()
+
+stop_peers() {
+    local p
+    for p in "${PEER_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${PEER_PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
+    PEER_PIDS=()
+}
+
+# enter_private_netns SCRIPT ARGS...: runs the script again inside a private
+# network namespace (discovery's multicast must stay inside it) and exits with
+# its status. Returns when that is impossible, with TAVRIN_NO_DISCOVERY=1 set
+# so the console does not probe the real network. Inside, loopback is up and
+# routes multicast.
+enter_private_netns() {
+    if [ "${TAVRIN_IN_NETNS:-}" = 1 ]; then
+        ip link set lo up
+        ip link set lo multicast on
+        ip route add 239.0.0.0/8 dev lo 2>/dev/null || true
+        return 0
+    fi
+    local ns=""
+    if unshare -n true 2>/dev/null; then
+        ns="unshare -n"
+    elif unshare -rn true 2>/dev/null; then
+        ns="unshare -rn"
+    fi
+    if [ -n "$ns" ]; then
+        TAVRIN_IN_NETNS=1 exec $ns bash "$@"
+    fi
+    echo "note: no private network namespace here; device discovery is off" >&2
+    export TAVRIN_NO_DISCOVERY=1
+}
+
+# wait_for_line FILE TEXT: waits up to 30 s for TEXT in FILE.
+wait_for_line() {
+    local _
+    for _ in $(seq 300); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+    echo "timed out waiting for '$2' in $1:" >&2
+    cat "$1" >&2 2>/dev/null || true
+    return 1
+}
+
+# start_platform_sim SIM_DIR OUT: the platform with the demo accounts and
+# their lessons around today. Sets PLATFORM_PORT.
+start_platform_sim() {
+    local sim=$1 out=$2
+    /usr/bin/python3 "$sim/platform-sim.py" --port 0 --quiet --cert "$sim/platform-cert.pem" \
+        --key "$sim/platform-key.pem" --accounts "$sim/demo-accounts.json" >"$out/platform-sim.out" 2>&1 &
+    PEER_PIDS+=($!)
+    wait_for_line "$out/platform-sim.out" listening
+    PLATFORM_PORT=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out/platform-sim.out")
+}
+
+# start_phone_sim PHONE_SIM_PY OUT N [ARGS...]: phone N on 127.0.0.(N+1),
+# its commands logged to OUT/phone-N.log (--discovery: it answers the probe).
+# Sets PHONE_PID.
+start_phone_sim() {
+    local py=$1 out=$2 n=$3
+    shift 3
+    : >"$out/phone-$n.out"
+    /usr/bin/python3 "$py" --bind "127.0.0.$((n + 1))" --id "平板-$n" --seconds 4 \
+        --log "$out/phone-$n.log" "$@" >>"$out/phone-$n.out" 2>&1 &
+    PHONE_PID=$!
+    PEER_PIDS+=("$PHONE_PID")
+}
+
+# start_mediaserver_sim SIM_PY DIR PORT: the media server the platform names
+# for uploads and live transfer. Sets MEDIA_PORT.
+start_mediaserver_sim() {
+    local py=$1 dir=$2 port=$3
+    mkdir -p "$dir"
+    /usr/bin/python3 "$py" --port "$port" --log "$dir" >"$dir/mediaserver-sim.out" 2>&1 &
+    PEER_PIDS+=($!)
+    wait_for_line "$dir/mediaserver-sim.out" "$port"
+    MEDIA_PORT=$port
+}
+
+# make_program_dir BIN DEST: a program folder of its own (hard links, or
+# copies across file systems), so its vo.ini and lesson list are not the
+# build's. The program finds its folder through /proc/self/exe, which is why
+# the executable is linked, not symlinked.
+make_program_dir() {
+    local bin=$1 dest=$2
+    rm -rf "$dest"
+    mkdir -p "$dest"
+    local f
+    for f in "$bin"/*; do
+        case $(basename "$f") in
+            vo.ini | lesson.dat | *_tests | bench_* | make_*) continue ;;
+        esac
+        cp -al "$f" "$dest/" 2>/dev/null || cp -a "$f" "$dest/"
+    done
+}
+
+# write_demo_ini FILE ROOT PLATFORM_PORT CA_FILE: the settings a demo
+# classroom PC would have: the platform simulator, the storage root, account
+# 1001 filled in, three channels, a window that fits the screen.
+write_demo_ini() {
+    local file=$1 root=$2 port=$3 ca=$4
+    mkdir -p "$root"
+    cat >"$file" <<INI
+[StorePath]
+RootPath=$root
+[User]
+UserName=1001
+[ClientCount]
+Count=3
+[WindowSize]
+width=1150
+height=815
+[Platform]
+Host=127.0.0.1
+Port=$port
+CAFile=$ca
+INI
+}
+
+# start_xvfb OUT: a private X server 1280x960; sets DISPLAY.
+start_xvfb() {
+    local out=$1 n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x960x24 -nolisten tcp >"$out/xvfb.out" 2>&1 &
+    PEER_PIDS+=($!)
+    local _
+    for _ in $(seq 100); do
+        DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    export DISPLAY=":$n"
+    xdotool getdisplaygeometry >/dev/null
+}
+
+# display_reachable: true when $DISPLAY is set and its server answers.
+display_reachable() {
+    [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1
+}
