@@ -17,7 +17,6 @@ import sys
 import time
 
 BAR_HEIGHT = 49
-RULER_HEIGHT = 0  # read from the window: the strip between replay pane and bar
 
 
 class StepFailed(Exception):
@@ -371,17 +370,16 @@ class Lesson:
         self.close_dialog(d)
 
     def step_combine_two(self):
+        # By the layout button, then by its key (the same programme again).
         self.click_pane(1)
         self.click_pane(2)
         self.x.click_button(2, "two-video layout")
-        self.x.key("Escape")  # a scene menu, if the plan offers one, closes
         self.focus_main()
         self.x.key("f")
 
     def step_combine_three(self):
         self.click_pane(3)
         self.x.click_button(3, "three-video layout")
-        self.x.key("Escape")
         self.focus_main()
         self.x.key("d")
 

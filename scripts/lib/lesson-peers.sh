@@ -126,21 +126,33 @@ CAFile=$ca
 INI
 }
 
-# start_xvfb OUT: a private X server 1280x960; sets DISPLAY.
+# start_xvfb OUT: a private X server 1280x960 on a display number it picks
+# itself; sets DISPLAY.
 start_xvfb() {
-    local out=$1 n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-    done
-    Xvfb ":$n" -screen 0 1280x960x24 -nolisten tcp >"$out/xvfb.out" 2>&1 &
+    local out=$1 _
+    rm -f "$out/xvfb.display"
+    Xvfb -displayfd 3 -screen 0 1280x960x24 -nolisten tcp 3>"$out/xvfb.display" \
+        >"$out/xvfb.out" 2>&1 &
     PEER_PIDS+=($!)
-    local _
     for _ in $(seq 100); do
-        DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        [ -s "$out/xvfb.display" ] && break
         sleep 0.1
     done
-    export DISPLAY=":$n"
-    xdotool getdisplaygeometry >/dev/null
+    export DISPLAY=":$(cat "$out/xvfb.display")"
+    for _ in $(seq 50); do
+        xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "the private X server did not start (see $out/xvfb.out)" >&2
+    return 1
+}
+
+# private_runtime_dir DIR: the console's run-time folder (its single-instance
+# lock lives there), so a console already running elsewhere is not met.
+private_runtime_dir() {
+    mkdir -p "$1"
+    chmod 700 "$1"
+    export XDG_RUNTIME_DIR=$1
 }
 
 # display_reachable: true when $DISPLAY is set and its server answers.
