@@ -334,11 +334,28 @@ class Lesson:
         f = self.x.wait_window("the file window",
                                lambda w: w[0] != d[0] and not self.is_main(w) and w[4] >= 400
                                and w[1] not in ("连接", ""))
-        self.x.focus(f[0])
-        self.x.type(self.a.mp4)
-        self.x.key("Return")
-        self.x.wait_gone("the file window", f[0])
-        self.close_dialog(d)
+        # The file name box completes as it is typed and now and then takes a
+        # key twice; a person would read the complaint and type again, slower.
+        for attempt in range(3):
+            self.x.focus(f[0])
+            self.x.key("ctrl+a")
+            self.x.xdo("type", "--delay", 60 + 60 * attempt, "--", self.a.mp4)
+            time.sleep(0.5)
+            self.x.key("Return")
+            deadline = time.monotonic() + 5
+            while time.monotonic() < deadline:
+                shown = self.x.windows()
+                if not any(w[0] == f[0] for w in shown):
+                    self.close_dialog(d)
+                    return
+                other = [w for w in shown if w[0] not in (f[0], d[0]) and not self.is_main(w)]
+                if other:
+                    self.snap("file-complaint")
+                    self.x.focus(other[0][0])
+                    self.x.key("Return")
+                    break
+                time.sleep(0.3)
+        raise StepFailed("the file window did not take %s" % self.a.mp4)
 
     def close_dialog(self, d):
         time.sleep(1.5)
