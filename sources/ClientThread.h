@@ -57,6 +57,8 @@ public:
     void DisablePlayAudio() { bPlayAudio = false; }
     bool IsPlayingAudio() const { return bPlayAudio; }
     std::string GetPIX() const { return DecodeVideo.GetPIX(); }
+    // Size of the source's pictures as last decoded; false before the first.
+    bool GetWH(int& w, int& h) const { return DecodeVideo.GetWH(w, h); }
 
     void Destroy();
 
