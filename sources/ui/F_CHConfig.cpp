@@ -208,7 +208,7 @@ void TF_CHConfig::ChooseClicked() {
         // make the manager refuse the whole connection.
         text = dialog.sVideoDeviceName;
         if (!dialog.sAudioDeviceName.empty()) {
-            text += "|" + dialog.sAudioDeviceName;
+            text.append(1, '|').append(dialog.sAudioDeviceName);
         }
         break;
     }
@@ -228,7 +228,7 @@ void TF_CHConfig::ChooseClicked() {
         text = image.toStdString();
         const QString music = ChooseSourceFile(this, kMp3FileChoice);
         if (!music.isEmpty()) {
-            text += "|" + music.toStdString();
+            text.append(1, '|').append(music.toStdString());
         }
         break;
     }
@@ -264,7 +264,7 @@ void TF_CHConfig::UseAddressClicked() {
         return;
     }
     if (IChannelAccess* access = Access()) {
-        access->refreshURL(text);
+        access->refreshURL(PushAddress(text));
     }
     DrawPush(1);
 }

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -37,8 +38,17 @@ TF_ChooseIP::TF_ChooseIP(QWidget* parent) : QDialog(parent) {
 
     connect(Button1, &QPushButton::clicked, this, [this] { ConnectClicked(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-    Edit1->setFocus();
-    Edit1->deselect();
+}
+
+void TF_ChooseIP::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The caret goes after the prefix: the operator types the last part
+    // only. Focus arrives as if by Tab, which would select the prefix.
+    Edit1->setFocus(Qt::OtherFocusReason);
+    QTimer::singleShot(0, Edit1, [this] {
+        Edit1->deselect();
+        Edit1->end(false);
+    });
 }
 
 void TF_ChooseIP::ConnectClicked() {

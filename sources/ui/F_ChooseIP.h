@@ -26,6 +26,9 @@ public:
     QPushButton* Button1; // "连接"
     QPushButton* Button2; // "取消"
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void ConnectClicked();
 };

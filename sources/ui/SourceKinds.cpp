@@ -85,4 +85,8 @@ bool IsRtmpAddress(const std::string& text) {
     return true;
 }
 
+std::string PushAddress(const std::string& text) {
+    return IsRtmpAddress(text) ? "rtmp://" + text.substr(7) : text;
+}
+
 } // namespace tavrin

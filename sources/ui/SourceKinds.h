@@ -39,4 +39,8 @@ std::string SourceLabelText(const TClientInfo& info);
 // True when the text can be pushed to: it begins with "rtmp://" in any case.
 bool IsRtmpAddress(const std::string& text);
 
+// The address with its scheme in lower case: FFmpeg looks protocols up by
+// their exact name, so "RtMp://" would never connect.
+std::string PushAddress(const std::string& text);
+
 } // namespace tavrin

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QtTest/QTest>
 #include <cstdio>
 
 namespace tavrin {
@@ -136,25 +137,25 @@ TEST_F(CHConfig, ImageConnectsAloneWhenTheMusicIsCancelledAndWithItOtherwise) {
 }
 
 TEST_F(CHConfig, DesktopAppByAddressReportsItsType) {
-    test::TPhoneSim desktop("127.0.0.4", {"--device-type", "1"});
+    test::TPhoneSim desktop("127.0.18.4", {"--device-type", "1"});
     ASSERT_TRUE(desktop.Ready());
     Open(3);
     WhenModalShown("tavrin::TF_ChooseIP", [](QWidget* w) {
         auto* ip = static_cast<TF_ChooseIP*>(w);
-        ip->Edit1->setText("127.0.0.4");
+        ip->Edit1->setText("127.0.18.4");
         ip->Button1->click();
     });
     Choose(1);
-    EXPECT_EQ(Info(3).IP, "127.0.0.4");
+    EXPECT_EQ(Info(3).IP, "127.0.18.4");
     ASSERT_TRUE(WaitUntil([&] { return Info(3).bConnectOK && Info(3).DeviceType != 0; }, 20000));
     EXPECT_EQ(Info(3).DeviceType, kDeviceDesktop);
     dialog->Button1->click(); // "刷新"
     EXPECT_EQ(dialog->Comb_type->currentIndex(), 1);
-    EXPECT_EQ(Label(), "IP地址：127.0.0.4\n设备类型：桌面直播");
+    EXPECT_EQ(Label(), "IP地址：127.0.18.4\n设备类型：桌面直播");
 }
 
 TEST_F(CHConfig, PhoneAddressTypedThroughTheXServer) {
-    test::TPhoneSim phone("127.0.0.3");
+    test::TPhoneSim phone("127.0.18.3");
     ASSERT_TRUE(phone.Ready());
     Open(1);
     dialog->Comb_type->setCurrentIndex(1);
@@ -167,18 +168,18 @@ TEST_F(CHConfig, PhoneAddressTypedThroughTheXServer) {
         SaveScreenshot(ip, "chooseip-prefilled");
         ASSERT_TRUE(xdo.Focus(ip));
         ASSERT_TRUE(xdo.Key("ctrl+a"));
-        ASSERT_TRUE(xdo.Type("127.0.0.3"));
+        ASSERT_TRUE(xdo.Type("127.0.18.3"));
         SaveScreenshot(ip, "chooseip-typed");
-        typed = ip->Edit1->text() == "127.0.0.3";
+        typed = ip->Edit1->text() == "127.0.18.3";
         ASSERT_TRUE(xdo.Key("Return"));
     });
     ASSERT_TRUE(xdo.Click(dialog->Bt_CH));
-    ASSERT_TRUE(WaitUntil([&] { return typed && Info(1).IP == "127.0.0.3"; }));
+    ASSERT_TRUE(WaitUntil([&] { return typed && Info(1).IP == "127.0.18.3"; }));
     EXPECT_FALSE(prefill.startsWith("127.")) << prefill.toStdString();
     ASSERT_TRUE(WaitUntil([&] { return Info(1).bConnectOK && Info(1).DeviceType != 0; }, 20000));
     EXPECT_EQ(Info(1).DeviceType, kDevicePhone);
     ASSERT_TRUE(xdo.Click(dialog->Button1)); // "刷新"
-    EXPECT_EQ(Label(), "IP地址：127.0.0.3\n设备类型：手机终端");
+    EXPECT_EQ(Label(), "IP地址：127.0.18.3\n设备类型：手机终端");
     SaveScreenshot(dialog.get(), "chconfig-phone");
 }
 
@@ -221,11 +222,11 @@ TEST_F(CHConfig, UnplayableFileAndUnreachableAddressShowOnTheirChannelsOnly) {
     EXPECT_LT(manager.SourceResult(1), 0);
     EXPECT_EQ(Label(), QString::fromStdString("MP4：" + m.junk));
 
-    // Nobody listens on 127.0.0.9: the channel reports the lost connection.
+    // Nobody listens on 127.0.18.9: the channel reports the lost connection.
     dialog->initialize(2);
     WhenModalShown("tavrin::TF_ChooseIP", [](QWidget* w) {
         auto* ip = static_cast<TF_ChooseIP*>(w);
-        ip->Edit1->setText("127.0.0.9");
+        ip->Edit1->setText("127.0.18.9");
         ip->Button1->click();
     });
     Choose(1);
@@ -273,6 +274,7 @@ TEST_F(CHConfig, PushAddressIsCheckedAndTheButtonTogglesTheLivePush) {
     // A programme to push: the looping file on channel 1.
     ASSERT_EQ(manager.ConnectThis(DialogMedia().mp4, 1, kDeviceMp4), -1);
     ASSERT_GE(manager.SetCombinePorts({1}, false), 1);
+    manager.SetMainPortForAudio(1);
 
     Open(0);
     EXPECT_EQ(dialog->ME_RTMP->toPlainText(),
@@ -300,7 +302,7 @@ TEST_F(CHConfig, PushAddressIsCheckedAndTheButtonTogglesTheLivePush) {
     dialog->ME_RTMP->setPlainText(QString::fromStdString(url + "\n"));
     ASSERT_TRUE(xdo.Click(dialog->Bt_RTMPApp));
     sender.GetClientInfo(info);
-    EXPECT_EQ(info.rtmpURL, url);
+    EXPECT_EQ(info.rtmpURL, "rtmp://127.0.0.1:" + std::to_string(server.Port()) + "/live/x");
     EXPECT_TRUE(info.bPause);
     EXPECT_LE(dialog->Image11->PictureState(), 3);
 
@@ -317,13 +319,14 @@ TEST_F(CHConfig, PushAddressIsCheckedAndTheButtonTogglesTheLivePush) {
             return info.bConnectOK && info.nHasSendFrames > 75;
         },
         30000))
-        << info.nHasSendFrames;
+        << "sent " << info.nHasSendFrames << ", accepted " << info.nAcceptTotalFrames << ", thrown "
+        << info.nThrowFrames << ", queued " << info.nRemainFrames;
 
     // Re-opened later, the window shows the address in use.
     dialog->hide();
     dialog->ME_RTMP->clear();
     Open(0);
-    EXPECT_EQ(dialog->ME_RTMP->toPlainText().toStdString(), url);
+    EXPECT_EQ(dialog->ME_RTMP->toPlainText().toStdString(), info.rtmpURL);
     EXPECT_GE(dialog->Image11->PictureState(), 4);
 
     // Pause again.

@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QtTest/QTest>
 
 namespace tavrin {
 namespace {
@@ -35,6 +36,10 @@ TEST(ChooseIP, RefusesBadAddressesAndAcceptsFourParts) {
         EXPECT_TRUE(dialog.Button1->isDefault());
         dialog.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        test::Pump(30);
+        // Ready for the last part: the prefix is not selected, the caret after it.
+        EXPECT_FALSE(dialog.Edit1->hasSelectedText());
+        EXPECT_EQ(dialog.Edit1->cursorPosition(), dialog.Edit1->text().size());
         SaveScreenshot(&dialog, "chooseip");
 
         for (const char* bad : {"192.168.1.256", "10.0.0", "1.2.3.4.", ""}) {

@@ -106,6 +106,9 @@ TEST(SourceKinds, PushAddressMustBeginWithRtmpInAnyCase) {
     EXPECT_FALSE(IsRtmpAddress("rtmp:/"));
     EXPECT_FALSE(IsRtmpAddress(""));
     EXPECT_FALSE(IsRtmpAddress(" rtmp://127.0.0.1/live"));
+    // Only the scheme changes case; the stream key is the server's business.
+    EXPECT_EQ(PushAddress("RtMp://127.0.0.1:1935/Live/KeY"), "rtmp://127.0.0.1:1935/Live/KeY");
+    EXPECT_EQ(PushAddress("rtmp://h/a"), "rtmp://h/a");
 }
 
 TEST(PixChoice, ItemsAndTheDefaultSize) {
