@@ -3,6 +3,8 @@
 #include "output/RtmpSend.h"
 #include "sources/CManager.h"
 
+#include <memory>
+
 namespace tavrin {
 
 int TManagerAccess::ConnectThis(const std::string& sIP, int nChannel, int nType) {
@@ -55,6 +57,54 @@ void TManagerAccess::SetSendPause(bool bPause) {
     if (Sender) {
         Sender->SetPause(bPause);
     }
+}
+
+namespace {
+
+// Forwards every call to the manager and sender of the moment.
+class TLiveAccess final : public IChannelAccess {
+public:
+    TLiveAccess(std::function<TCManager*()> manager, std::function<TRtmpSend*()> sender)
+        : Manager(std::move(manager)), Sender(std::move(sender)) {}
+
+    TCManager* CurrentManager() const { return Manager ? Manager() : nullptr; }
+
+    int ConnectThis(const std::string& sIP, int nChannel, int nType) override {
+        return Now().ConnectThis(sIP, nChannel, nType);
+    }
+    bool GetConInfo(int nChannel, TClientInfo& PC) override {
+        return Now().GetConInfo(nChannel, PC);
+    }
+    bool GetCycle(int nChannel) override { return Now().GetCycle(nChannel); }
+    bool SetCycle(int nChannel, bool bCycle) override { return Now().SetCycle(nChannel, bCycle); }
+    bool GetCurrentPos(int nChannel, int& CurrentSec, int& TotalSec) override {
+        return Now().GetCurrentPos(nChannel, CurrentSec, TotalSec);
+    }
+    bool SetCurrentPos(int nChannel, int nSec) override {
+        return Now().SetCurrentPos(nChannel, nSec);
+    }
+    bool setPause(int nChannel) override { return Now().setPause(nChannel); }
+    bool GetSendInfo(TClientSendInfo& info) override { return Now().GetSendInfo(info); }
+    void refreshURL(const std::string& url) override { Now().refreshURL(url); }
+    void SetSendPause(bool bPause) override { Now().SetSendPause(bPause); }
+
+private:
+    TManagerAccess Now() const {
+        return TManagerAccess(CurrentManager(), Sender ? Sender() : nullptr);
+    }
+
+    std::function<TCManager*()> Manager;
+    std::function<TRtmpSend*()> Sender;
+};
+
+} // namespace
+
+TChannelAccessor MakeChannelAccessor(std::function<TCManager*()> manager,
+                                     std::function<TRtmpSend*()> sender) {
+    auto access = std::make_shared<TLiveAccess>(std::move(manager), std::move(sender));
+    return [access]() -> IChannelAccess* {
+        return access->CurrentManager() != nullptr ? access.get() : nullptr;
+    };
 }
 
 } // namespace tavrin

@@ -58,4 +58,10 @@ private:
     TRtmpSend* Sender;
 };
 
+// An accessor for a window that outlives capture mode: both getters are
+// asked on every use, and without a manager there is no access. The sender
+// getter may give null (no live push).
+TChannelAccessor MakeChannelAccessor(std::function<TCManager*()> manager,
+                                     std::function<TRtmpSend*()> sender);
+
 } // namespace tavrin

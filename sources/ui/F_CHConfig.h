@@ -3,6 +3,15 @@
 // the push button. Created once and hidden; the main window calls
 // initialize(CH) and shows it (modeless) whenever a channel's connection is
 // asked for. Channel 0, the programme, can only use the push page.
+//
+// Hooking it into a window that owns capture mode:
+//   auto access = MakeChannelAccessor([..] { return the manager or null; },
+//                                     [..] { return the sender or null; });
+//   auto* chConfig = new TF_CHConfig(access, mainWindow);   // hidden
+//   show for ch:      chConfig->initialize(ch); chConfig->show(); chConfig->raise();
+//   pane changed:     if (chConfig->isVisible()) chConfig->initialize(ch);
+//   push state:       chConfig->showRtmpState();
+//   MP4 position:     TF_Mp4Adjust d(access, mainWindow); d.setCH(ch); d.exec();
 #pragma once
 
 #include "output/ClientSendInfo.h"

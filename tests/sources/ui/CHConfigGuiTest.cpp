@@ -265,6 +265,21 @@ TEST_F(CHConfig, ProgrammeChannelCanOnlyUseThePushPage) {
     EXPECT_TRUE(dialog->TabSource->isEnabled());
     EXPECT_TRUE(dialog->Comb_type->isEnabled());
     EXPECT_TRUE(dialog->Bt_CH->isEnabled());
+
+    // Left open after capture mode ended: it shows nothing and sets nothing.
+    ASSERT_EQ(manager.ConnectThis(DialogMedia().mp4, 1, kDeviceMp4), -1);
+    live = false;
+    dialog->initialize(1);
+    EXPECT_EQ(dialog->Comb_type->currentIndex(), 0);
+    EXPECT_EQ(Label(), "");
+    dialog->Image11->click();
+    dialog->ME_RTMP->setPlainText("rtmp://127.0.0.1/live/x");
+    dialog->Bt_RTMPApp->click();
+    live = true;
+    TClientSendInfo info;
+    sender.GetClientInfo(info);
+    EXPECT_FALSE(info.bSetURL);
+    EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST_F(CHConfig, PushAddressIsCheckedAndTheButtonTogglesTheLivePush) {

@@ -9,10 +9,33 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QWidget>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 
 namespace tavrin::test {
+
+namespace {
+
+// Makes file with an ffmpeg command (its output named by %OUT%) unless it is
+// there. Test programs run side by side: each writes a file of its own and
+// renames it into place whole.
+void MakeOnce(const std::string& file, const std::string& command) {
+    if (QFileInfo::exists(QString::fromStdString(file))) {
+        return;
+    }
+    const std::string ext = file.substr(file.rfind('.'));
+    const std::string part = file + ".part" + std::to_string(::getpid()) + ext;
+    std::string c = command;
+    c.replace(c.find("%OUT%"), 5, "'" + part + "'");
+    if (Run("ffmpeg -nostdin -v error -y " + c)) {
+        std::rename(part.c_str(), file.c_str());
+    }
+    std::remove(part.c_str());
+}
+
+} // namespace
 
 const TDialogMedia& DialogMedia() {
     static const TDialogMedia media = [] {
@@ -23,18 +46,17 @@ const TDialogMedia& DialogMedia() {
         m.jpg = m.dir + "/still.jpg";
         m.mp3 = m.dir + "/music.mp3";
         m.junk = m.dir + "/broken.mp4";
-        const std::string ff = "ffmpeg -nostdin -v error -y ";
-        if (!QFileInfo::exists(QString::fromStdString(m.mp4))) {
-            Run(ff +
-                "-f lavfi -i testsrc2=size=320x180:rate=25 -f lavfi -i "
-                "sine=frequency=440:sample_rate=48000 -t 125 -c:v libx264 -preset ultrafast "
-                "-g 25 -pix_fmt yuv420p -c:a aac -ac 2 -ar 48000 '" +
-                m.mp4 + "'");
+        MakeOnce(m.mp4, "-f lavfi -i testsrc2=size=320x180:rate=25 -f lavfi -i "
+                        "sine=frequency=440:sample_rate=48000 -t 125 -c:v libx264 -preset "
+                        "ultrafast -g 25 -pix_fmt yuv420p -c:a aac -ac 2 -ar 48000 %OUT%");
+        MakeOnce(m.jpg, "-f lavfi -i testsrc2=size=1920x1080 -frames:v 1 %OUT%");
+        MakeOnce(m.mp3,
+                 "-f lavfi -i sine=frequency=660:sample_rate=44100 -t 5 -c:a libmp3lame %OUT%");
+        if (!QFileInfo::exists(QString::fromStdString(m.junk))) {
+            const std::string part = m.junk + ".part" + std::to_string(::getpid());
+            std::ofstream(part) << "this is no video\n";
+            std::rename(part.c_str(), m.junk.c_str());
         }
-        Run(ff + "-f lavfi -i testsrc2=size=1920x1080 -frames:v 1 '" + m.jpg + "'");
-        Run(ff + "-f lavfi -i sine=frequency=660:sample_rate=44100 -t 5 -c:a libmp3lame '" + m.mp3 +
-            "'");
-        std::ofstream(m.junk) << "this is no video\n";
         return m;
     }();
     return media;

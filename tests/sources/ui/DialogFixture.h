@@ -36,15 +36,17 @@ protected:
     void TearDown() override;
 
     TClientInfo Info(int ch);
+    // The way the console hands the access over: asked anew on every use.
     TChannelAccessor Accessor() {
-        return [this] { return &access; };
+        return MakeChannelAccessor([this] { return live ? &manager : nullptr; },
+                                   [this] { return &sender; });
     }
     // The texts of the messages shown since the test began.
     std::vector<std::string> MessageTexts() const;
 
     TRtmpSend sender;
     TCManager manager;
-    TManagerAccess access{&manager, &sender};
+    bool live = true; // false: as outside capture mode
     TMessageRecorder messages;
 };
 

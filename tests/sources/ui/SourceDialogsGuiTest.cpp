@@ -237,12 +237,18 @@ TEST_F(Mp4Adjust, WithoutAnMp4ChannelItShowsNothingAndChangesNothing) {
     dialog.BtStartStop->click();
     EXPECT_EQ(Info(2).DeviceType, kDeviceNone);
 
-    // Outside capture mode there is nothing to ask.
-    TF_Mp4Adjust idle([] { return nullptr; });
+    // Outside capture mode there is nothing to ask, even for a channel
+    // that played a file.
+    ASSERT_EQ(manager.ConnectThis(DialogMedia().mp4, 1, kDeviceMp4), -1);
+    live = false;
+    TF_Mp4Adjust idle(Accessor());
     idle.setCH(1);
     idle.show();
     EXPECT_EQ(idle.lab_min->text(), "0/0");
+    idle.CB_Cycle->click();
     idle.BtLocate->click();
+    live = true;
+    EXPECT_FALSE(manager.GetCycle(1));
 }
 
 } // namespace
