@@ -1,5 +1,8 @@
 #include "app/DispPanel.h"
 
+#include <QGuiApplication>
+#include <xcb/xcb.h>
+
 namespace tavrin {
 
 TDispPanel::TDispPanel(int tag, QWidget* parent) : QWidget(parent), tag_(tag) {
@@ -12,6 +15,17 @@ TDispPanel::TDispPanel(int tag, QWidget* parent) : QWidget(parent), tag_(tag) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     setFocusPolicy(Qt::NoFocus);
+    // Until SDL draws, and wherever it does not (a channel without a source),
+    // the X server clears the pane to black instead of leaving what a closed
+    // dialog or menu showed there.
+    const WId id = winId();
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_connection_t* c = x11->connection();
+        const uint32_t black = 0;
+        xcb_change_window_attributes(c, xcb_window_t(id), XCB_CW_BACK_PIXEL, &black);
+        xcb_clear_area(c, 0, xcb_window_t(id), 0, 0, 0, 0);
+        xcb_flush(c);
+    }
 }
 
 TNativeWindow TDispPanel::NativeHandle() {
