@@ -64,7 +64,7 @@ for i in 1 2; do
     PIDS+=($!)
 done
 
-"$PROG/tavrin" >"$WORK/tavrin.out" 2>"$WORK/tavrin.err" &
+TAVRIN_TRACE=1 "$PROG/tavrin" >"$WORK/tavrin.out" 2>"$WORK/tavrin.err" &
 TAVRIN=$!
 PIDS+=($TAVRIN)
 wait_window() { # title regex -> window id
@@ -104,11 +104,20 @@ CHOOSER=$(xdotool getwindowfocus)
 shot 03-chooser
 xdotool mousemove --window "$CHOOSER" 60 79 click --repeat 2 --delay 80 1
 MAIN=$(wait_window '^Tavrin    ') || fail "no lesson entered"
-sleep 6 # discovery connects the phones
-shot 04-capture
 eval "$(xdotool getwindowgeometry --shell "$MAIN")"
 MX=$X MY=$Y MH=$HEIGHT
 click_bar() { xdotool mousemove $((MX + $1)) $((MY + MH - 25)) click 1; sleep 0.5; }
+# Discovery connects the phones; the connect button (the ninth) probes again
+# when an answer was missed.
+connected() { grep -q -- '----ss--- con= ' "$WORK/tavrin.err"; }
+for _ in 1 2 3 4; do
+    for _ in $(seq 30); do connected && break; sleep 0.1; done
+    connected && break
+    click_bar 359
+done
+connected || fail "no phone was found"
+sleep 3
+shot 04-capture
 # Channel 1 alone into the programme (the first layout button), then the
 # record button (the fifth).
 click_bar 23
