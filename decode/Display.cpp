@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <libyuv/scale.h>
 
 namespace tavrin {
 
 namespace {
 
 constexpr const char* kFontFile = "sy.otf";
+constexpr libyuv::FilterMode kPortFilter = libyuv::kFilterNone;
 
 int LevelHeight(uint16_t level, int h) {
     const int clamped = std::min<int>(level, 100);
@@ -121,8 +123,15 @@ bool TDisplay::MakeRenderer() {
     if (!sdlRenderer) {
         return false;
     }
+    // The picture is scaled here, straight to the panel's size, so the
+    // renderer converts only what is shown and copies it without scaling:
+    // the software renderer would convert the whole picture, then scale.
+    const int w = std::max(1, sdlRect.w);
+    const int h = std::max(1, sdlRect.h);
     sdlTexture.reset(SDL_CreateTexture(sdlRenderer.get(), SDL_PIXELFORMAT_IYUV,
-                                       SDL_TEXTUREACCESS_STREAMING, lnYUVWidth, lnYUVHeight));
+                                       SDL_TEXTUREACCESS_STREAMING, w, h));
+    const bool sameSize = w == lnYUVWidth && h == lnYUVHeight;
+    scaledYUV.assign(sameSize ? 0 : size_t(w) * h + 2 * size_t((w + 1) / 2) * ((h + 1) / 2), 0);
     RebuildFontTextures();
     return sdlTexture != nullptr;
 }
@@ -151,8 +160,10 @@ int TDisplay::pushFrame(const uint8_t* Frame_pixels, int Frame_pitch, const SDL_
     const uint8_t* y = Frame_pixels;
     const uint8_t* u = y + size_t(Frame_pitch) * lnYUVHeight;
     const uint8_t* v = u + size_t(chromaPitch) * ((lnYUVHeight + 1) / 2);
-    SDL_UpdateYUVTexture(sdlTexture.get(), nullptr, y, Frame_pitch, u, chromaPitch, v, chromaPitch);
-    SDL_RenderCopy(r, sdlTexture.get(), &sdlRectSource, &sdlRect);
+    if (sdlRect.w > 0 && sdlRect.h > 0) {
+        DrawPicture(y, Frame_pitch, u, v, chromaPitch);
+        SDL_RenderCopy(r, sdlTexture.get(), nullptr, &sdlRect);
+    }
 
     if (CutArea != nullptr && CutArea_Test == nullptr) {
         DrawOutline(*CutArea, kOutlineGreen);
@@ -177,6 +188,23 @@ int TDisplay::pushFrame(const uint8_t* Frame_pixels, int Frame_pitch, const SDL_
     }
     SDL_RenderPresent(r);
     return 0;
+}
+
+void TDisplay::DrawPicture(const uint8_t* y, int yPitch, const uint8_t* u, const uint8_t* v,
+                           int uvPitch) {
+    const int w = sdlRect.w;
+    const int h = sdlRect.h;
+    if (!scaledYUV.empty()) {
+        // Point sampling, as the renderer's own scaling did.
+        const int cw = (w + 1) / 2;
+        uint8_t* sy = scaledYUV.data();
+        uint8_t* su = sy + size_t(w) * h;
+        uint8_t* sv = su + size_t(cw) * ((h + 1) / 2);
+        libyuv::I420Scale(y, yPitch, u, uvPitch, v, uvPitch, lnYUVWidth, lnYUVHeight, sy, w, su, cw,
+                          sv, cw, w, h, kPortFilter);
+        y = sy, u = su, v = sv, yPitch = w, uvPitch = cw;
+    }
+    SDL_UpdateYUVTexture(sdlTexture.get(), nullptr, y, yPitch, u, uvPitch, v, uvPitch);
 }
 
 void TDisplay::DrawOutline(const SDL_Rect& rect, SDL_Color c) {

@@ -109,6 +109,8 @@ public:
 
 private:
     bool MakeRenderer();
+    // Scales and converts the picture into the panel-sized texture.
+    void DrawPicture(const uint8_t* y, int yPitch, const uint8_t* u, const uint8_t* v, int uvPitch);
     void DrawOutline(const SDL_Rect& r, SDL_Color c);
     void DrawLevels(const rAudioChannel& level);
     void DrawTextOverlay();
@@ -130,6 +132,7 @@ private:
     TSdlTexturePtr sdlTexture;
     SDL_Rect sdlRect{};
     SDL_Rect sdlRectSource{};
+    std::vector<uint8_t> scaledYUV; // the picture at the panel's size, when that differs
     std::vector<TFontTexture> FontTexture;
     std::vector<TVideoRect> videoRect;
     // Recursive: the GUI holds it through SetResizeState while it calls
