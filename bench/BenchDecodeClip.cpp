@@ -15,7 +15,9 @@ using namespace tavrin;
 
 int main(int argc, char** argv) {
     // A shorter run (frames as the argument) serves instruction counting.
-    const int kFrames = argc > 1 ? std::max(25, std::atoi(argv[1])) : 250;
+    // (scripts/bench passes the binary folder: only a number counts.)
+    const int asked = argc > 1 ? std::atoi(argv[1]) : 0;
+    const int kFrames = asked > 0 ? std::max(25, asked) : 250;
     bench::TempFolder folder;
     const std::string stream = folder.File("in.h264");
     bench::RunTimed("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "

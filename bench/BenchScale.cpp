@@ -1,12 +1,17 @@
 // The YUV 4:2:0 scalers the hot path could use, on the sizes the channels
 // deliver: libswscale's bicubic (the quality reference), its faster modes,
-// and libyuv's box and bilinear filters. Prints CPU time per picture and the
-// PSNR of each against the bicubic picture, for three kinds of picture.
+// and libyuv's box and bilinear filters. Prints one line: per method the CPU
+// time relative to bicubic over all cases and its worst PSNR against the
+// bicubic picture; BENCH_SCALE_DETAIL=1 prints every case. An argument that
+// is a number sets the rounds per case.
 #include "av/AvPtr.h"
 #include "bench/BenchUtil.h"
+#include "decode/YuvScaler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <libyuv/scale.h>
 #include <string>
@@ -80,7 +85,18 @@ void Libyuv(const TPicture& src, TPicture& dst, libyuv::FilterMode mode, int rou
 } // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 40;
+    const int asked = argc > 1 ? std::atoi(argv[1]) : 0;
+    const int rounds = asked > 0 ? asked : 40;
+    const bool detail = std::getenv("BENCH_SCALE_DETAIL") != nullptr;
+    // Totals per method over all cases: CPU ms and the worst PSNR. Slot 0 is
+    // bicubic, the last one the method the decoder picks per size.
+    constexpr int kMethods = 7;
+    const char* names[kMethods] = {"sws_bicubic", "sws_bilinear", "sws_fast_bilinear",
+                                   "sws_area",    "yuv_box",      "yuv_bilinear",
+                                   "chosen"};
+    double totalMs[kMethods] = {};
+    double worstDb[kMethods];
+    std::fill(std::begin(worstDb), std::end(worstDb), 99.0);
     bench::TempFolder folder;
     struct TCase {
         int sw, sh, dw, dh;
@@ -106,8 +122,21 @@ int main(int argc, char** argv) {
                 return (bench::CpuSeconds() - start) * 1000 / rounds;
             };
             const double bicubic = cpuMs([&] { Swscale(src, ref, SWS_BICUBIC, rounds); });
-            std::printf("scale %dx%d->%dx%d %-10s sws_bicubic %.3f ms", c.sw, c.sh, c.dw, c.dh,
-                        kind, bicubic);
+            totalMs[0] += bicubic;
+            if (detail) {
+                std::printf("scale %dx%d->%dx%d %-10s sws_bicubic %.3f ms", c.sw, c.sh, c.dw, c.dh,
+                            kind, bicubic);
+            }
+            int m = 1;
+            const auto note = [&](const char* name, double ms) {
+                const double db = Psnr(ref, out);
+                totalMs[m] += ms;
+                worstDb[m] = std::min(worstDb[m], db);
+                ++m;
+                if (detail) {
+                    std::printf(" | %s %.3f ms %.1f dB", name, ms, db);
+                }
+            };
             const struct {
                 const char* name;
                 int flags;
@@ -115,19 +144,31 @@ int main(int argc, char** argv) {
                        {"sws_fast_bilinear", SWS_FAST_BILINEAR},
                        {"sws_area", SWS_AREA}};
             for (const auto& m : sws) {
-                const double ms = cpuMs([&] { Swscale(src, out, m.flags, rounds); });
-                std::printf(" | %s %.3f ms %.1f dB", m.name, ms, Psnr(ref, out));
+                note(m.name, cpuMs([&] { Swscale(src, out, m.flags, rounds); }));
             }
             const struct {
                 const char* name;
                 libyuv::FilterMode mode;
             } yuv[] = {{"yuv_box", libyuv::kFilterBox}, {"yuv_bilinear", libyuv::kFilterBilinear}};
             for (const auto& m : yuv) {
-                const double ms = cpuMs([&] { Libyuv(src, out, m.mode, rounds); });
-                std::printf(" | %s %.3f ms %.1f dB", m.name, ms, Psnr(ref, out));
+                note(m.name, cpuMs([&] { Libyuv(src, out, m.mode, rounds); }));
             }
-            std::printf("\n");
+            TYuvScaler chosen;
+            chosen.Prepare(c.sw, c.sh, AV_PIX_FMT_YUV420P, c.dw, c.dh);
+            note("chosen", cpuMs([&] {
+                     for (int i = 0; i < rounds; ++i) {
+                         chosen.Scale(src.plane, src.stride, out.plane, out.stride);
+                     }
+                 }));
+            if (detail) {
+                std::printf("\n");
+            }
         }
     }
+    std::printf("bench_scale (channel sizes, CPU relative to bicubic, worst PSNR):");
+    for (int i = 1; i < kMethods; ++i) {
+        std::printf(" %s %.2f %.1f dB;", names[i], totalMs[i] / totalMs[0], worstDb[i]);
+    }
+    std::printf("\n");
     return 0;
 }
