@@ -308,15 +308,31 @@ class Lesson:
         self.x.click(d[2] + 354, d[3] + 91)
 
     def step_connect_phone(self):
+        before = self.connects() if self.a.phone_log else 0
         d = self.channel_dialog(1)
         self.choose_kind(d, 1)
         ip = self.x.wait_window("the address window",
                                 lambda w: w[1] == "Tavrin" and w[4] < 600 and w[5] < 300)
         self.x.focus(ip[0])
+        self.x.key("ctrl+a")  # the box may hold this network's prefix
         self.x.type(self.a.phone)
         self.x.key("Return")
         self.x.wait_gone("the address window", ip[0])
+        if self.a.phone_log:
+            deadline = time.monotonic() + 15
+            while self.connects() <= before:
+                if time.monotonic() > deadline:
+                    raise StepFailed("the phone at %s was not asked to stream" % self.a.phone)
+                time.sleep(0.3)
         self.close_dialog(d)
+
+    def connects(self):
+        """Connections the phone has logged so far."""
+        try:
+            with open(self.a.phone_log) as log:
+                return sum(1 for line in log if line.startswith("connect "))
+        except OSError:
+            return 0
 
     def step_connect_camera(self):
         d = self.channel_dialog(2)
@@ -559,6 +575,7 @@ def main():
     p.add_argument("--store", required=True, help="storage root, where the MP4 appears")
     p.add_argument("--password", default="demo1001")
     p.add_argument("--phone", default="127.0.0.2")
+    p.add_argument("--phone-log", default="", help="the phone's log, to see it connected")
     p.add_argument("--mp4", default="")
     p.add_argument("--rtmp", default="")
     p.add_argument("--seconds", type=float, default=20)

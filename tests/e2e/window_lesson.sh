@@ -67,7 +67,7 @@ NOT_YET="error-mark"
 echo "not through the window yet: $NOT_YET"
 /usr/bin/python3 "$ROOT/scripts/lib/lesson-driver.py" --buttons "$WORK/program/buttons" \
     --out "$SHOTS" --store "$WORK/store" --mp4 "$WORK/class.mp4" --steps "$STEPS" \
-    --rtmp "rtmp://127.0.0.1:$RTMP_PORT/live/lesson" --phone 127.0.0.2 \
+    --rtmp "rtmp://127.0.0.1:$RTMP_PORT/live/lesson" --phone 127.0.0.2 --phone-log "$WORK/phone-1.log" \
     --seconds "$RECORD_SECONDS" --deletions 3 --outage "$WORK/outage.sh" --upload ||
     { tail -20 "$WORK/tavrin.log"; fail "the lesson through the window (screens in $SHOTS)"; }
 kill -0 "$TAVRIN_PID" 2>/dev/null || fail "the console ended during the lesson"
