@@ -110,7 +110,10 @@ live=$(ffprobe -v error -select_streams v -count_packets -show_entries stream=nb
 mp4=$(find "$WORK/store" -name '*.mp4' | head -1)
 [ -n "$mp4" ] || fail "no MP4"
 ffmpeg -nostdin -v error -xerror -i "$mp4" -f null - 2>"$WORK/mp4.err" || fail "MP4: $(head -3 "$WORK/mp4.err")"
-[ ! -s "$WORK/mp4.err" ] || fail "MP4 decoding: $(head -3 "$WORK/mp4.err")"
+# Only the decoder's complaints count; the null output's timestamp notes do not.
+if grep -v 'non monotonically increasing dts' "$WORK/mp4.err" | grep -q .; then
+    fail "MP4 decoding: $(head -3 "$WORK/mp4.err")"
+fi
 card=$(/usr/bin/python3 -c '
 v = 0
 for a in range(1, 43 * 5 + 1):
