@@ -86,15 +86,4 @@ bool TCaptureMode::StartCapture(bool on) {
     return manager && manager->StartCapture(on);
 }
 
-void TCaptureMode::Tick() {
-    if (!manager) {
-        return;
-    }
-    for (int ch = 1; ch <= manager->ChannelCount(); ++ch) {
-        if (manager->TickLostNotice(ch)) {
-            manager->reConnectThis(ch);
-        }
-    }
-}
-
 } // namespace tavrin

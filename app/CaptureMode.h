@@ -60,9 +60,6 @@ public:
     void FreeManager();
     // Recording on or off; false when the recorder refused.
     bool StartCapture(bool on);
-    // One tick of the one-second timer: lost connections count down and are
-    // reconnected every sixth tick.
-    void Tick();
 
 private:
     const TGetLessionInfo& paths;

@@ -1,9 +1,11 @@
 #include "app/FMain.h"
 
 #include "app/AboutBox.h"
+#include "app/CaptureStatus.h"
 #include "app/ChannelMenuItem.h"
 #include "app/CutGesture.h"
 #include "app/DispPanel.h"
+#include "app/KeyDirector.h"
 #include "app/WindowTexts.h"
 #include "base/Message.h"
 #include "base/ProgramDir.h"
@@ -93,6 +95,10 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     LayoutBars();
     setEnabled(false);
     bStarted = true;
+    status = std::make_unique<TCaptureStatus>(*this);
+    SetStatusTick([this] { status->Tick(); });
+    SetStatusPaint([this](QPainter& p) { status->Paint(p); });
+    keys = std::make_unique<TKeyDirector>(*this);
 }
 
 TFMain::~TFMain() {
@@ -225,9 +231,6 @@ void TFMain::OnTimer() {
     if (!bHasIni) {
         FirstTick();
         return;
-    }
-    if (CurrentWorkMode() == kModeCapture) {
-        capture->Tick();
     }
     if (statusTick) {
         statusTick();
@@ -899,6 +902,27 @@ void TFMain::CombineRecent(int n, bool fullScreen, bool swap) {
     }
 }
 
+void TFMain::FullPictureNoCut(int nChannel) {
+    if (CurrentWorkMode() == kModeCapture && nChannel > 0) {
+        capture->Manager().SetAdjustFocus(nChannel, 640, 360, true);
+        capture->Manager().SetInCut(nChannel, false);
+    }
+}
+
+void TFMain::StopRecordingAtLimit() {
+    bPreventCapture = true;
+    bCaptureState = false;
+    if (capture && capture->Recorder() != nullptr) {
+        capture->Recorder()->PreventCapture();
+        capture->StartCapture(false);
+    }
+    RefreshButton(TBar::Capture, 4);
+}
+
+void TFMain::RefreshRuler() {
+    update(ToQRect(RulerRect()));
+}
+
 int TFMain::useLayout(int ID) {
     if (CurrentWorkMode() != kModeCapture) {
         return -1;
@@ -967,12 +991,7 @@ void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
     TCManager& m = capture->Manager();
     QMenu& menu = NewMenu("ChannelMenu");
     QAction* full = menu.addAction("全画面不剪切");
-    connect(full, &QAction::triggered, this, [this, nChannel] {
-        if (CurrentWorkMode() == kModeCapture) {
-            capture->Manager().SetAdjustFocus(nChannel, 640, 360, true);
-            capture->Manager().SetInCut(nChannel, false);
-        }
-    });
+    connect(full, &QAction::triggered, this, [this, nChannel] { FullPictureNoCut(nChannel); });
     menu.addSeparator();
     for (int i = 1; i <= nChannels; ++i) {
         TClientInfo info;

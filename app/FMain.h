@@ -29,9 +29,11 @@ class QPainter;
 
 namespace tavrin {
 
+class TCaptureStatus;
 class TDiscovery;
 class TDispPanel;
 class TImageButton;
+class TKeyDirector;
 
 struct CHMenuCaption {
     std::string OKCharAndIP;
@@ -96,6 +98,19 @@ public:
     // whenever it is painted.
     void SetStatusTick(std::function<void()> f) { statusTick = std::move(f); }
     void SetStatusPaint(std::function<void(QPainter&)> f) { statusPaint = std::move(f); }
+    TCaptureStatus* Status() const { return status.get(); }
+
+    // What the keyboard and the status lines act on.
+    bool PtzMode() const { return bPTZMode; }
+    bool RecordingPrevented() const { return bPreventCapture; }
+    // The recording limits were reached: recording goes off and stays off
+    // for this lesson.
+    void StopRecordingAtLimit();
+    // Ctrl is up: no trial rectangle is being drawn any more.
+    void EndTrialRectMode() { bDrawTestRectMode = false; }
+    // The channel's whole picture, without cut (the channel menu's item).
+    void FullPictureNoCut(int nChannel);
+    void RefreshRuler();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -201,6 +216,8 @@ private:
     QTimer Timer1;
     std::function<void()> statusTick;
     std::function<void(QPainter&)> statusPaint;
+    std::unique_ptr<TCaptureStatus> status;
+    std::unique_ptr<TKeyDirector> keys;
 };
 
 } // namespace tavrin

@@ -429,7 +429,7 @@ bool TDecodeVideo::MoveCutArea(int incream_H, int incream_V) {
     return true;
 }
 
-bool TDecodeVideo::GetClipRect(SDL_Rect& sd, int& w, int& h) {
+bool TDecodeVideo::GetClipRect(SDL_Rect& sd, int& w, int& h) const {
     std::lock_guard<std::mutex> lock(FLock);
     sd = trueRect;
     w = lnYUVWidth;

@@ -63,7 +63,7 @@ public:
     bool SetClipArea(int xStart, int yStart, int xEnd, int yEnd, int& xMiddleFocusPos,
                      int& yMiddleFocusPos);
     bool MoveCutArea(int incream_H, int incream_V);
-    bool GetClipRect(SDL_Rect& sd, int& w, int& h);
+    bool GetClipRect(SDL_Rect& sd, int& w, int& h) const;
     bool GetCovertRectFromInterfaceToDisp(TestRect& rTestRect, int DW, int DH);
     bool GetifHasDecode() const { return lnYUVWidth > 0; }
     bool GetWH(int& w, int& h) const;
@@ -120,7 +120,7 @@ private:
     SDL_Rect trueRect{0, 0, 0, 0};
     int64_t nPacketPts = 0;
     int64_t nPicturePts = 0;
-    std::mutex FLock;
+    mutable std::mutex FLock;
 };
 
 } // namespace tavrin

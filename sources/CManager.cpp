@@ -404,7 +404,8 @@ bool TCManager::TickLostNotice(int nChannel) {
 
 bool TCManager::ClearNotice(int nChannel) {
     TClient* c = Find(nChannel);
-    if (c == nullptr || c->info.nErrorCode != kConnectMade) {
+    if (c == nullptr ||
+        (c->info.nErrorCode != kConnectMade && c->info.nErrorCode != kSlidesOnSoundChannel)) {
         return false;
     }
     c->info.nErrorCode = 0;

@@ -80,8 +80,9 @@ public:
     // the channel should be reconnected now: every sixth tick of the
     // countdown, 0 included, unless reconnection is suppressed.
     bool TickLostNotice(int nChannel);
-    // The "connection back" notice has been shown: the code and its count
-    // are cleared. False when the channel has no such notice.
+    // The "connection back" (or "slides on the sound channel") notice has
+    // been shown: the code and its count are cleared. False when the channel
+    // has no such notice.
     bool ClearNotice(int nChannel);
     int GetAVCounterThisperiod(int nChannel, uint32_t& VCount, uint32_t& ACount, int& nType,
                                bool& VideoOK, bool& AudioOK);

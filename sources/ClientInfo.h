@@ -23,6 +23,8 @@ enum : uint8_t {
 // Connection notice codes kept in nErrorCode.
 constexpr int32_t kConnectMade = -1000;
 constexpr int32_t kConnectLost = -1001;
+// The first channel carries the lesson's sound, so a slide source there is cut off.
+constexpr int32_t kSlidesOnSoundChannel = -3;
 // Ticks of the one-second timer that show the lost-connection notice.
 constexpr int32_t kLostNoticeTicks = 15;
 

@@ -76,6 +76,10 @@ public:
     int64_t DroppedVideo() const { return nDroppedVideo; }
     int64_t DroppedAudio() const { return nDroppedAudio; }
     bool GetTestRect(TestRect& shown, TestRect& adjusted) const;
+    // The cut area in use, in source pixels of a w x h picture.
+    bool GetClipRect(SDL_Rect& sd, int& w, int& h) const {
+        return DecodeVideo.GetClipRect(sd, w, h);
+    }
 
     // Where a picture is on its way through the worker, for latency
     // measurements: queued, taken for decoding, out of the decoder, placed

@@ -1,0 +1,224 @@
+#include "app/CaptureStatus.h"
+
+#include "app/DispPanel.h"
+#include "app/FMain.h"
+#include "base/Message.h"
+#include "output/RtmpSend.h"
+#include "output/SaveAV.h"
+#include "sources/CManager.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace tavrin {
+
+namespace {
+
+const QColor kBackground(38, 38, 38);
+const QColor kLostRed(255, 0, 0);
+
+QColor ToQColor(const TStatusColour& c) {
+    return QColor(c.r, c.g, c.b);
+}
+
+constexpr const char* kSlidesOnSoundChannelMessage =
+    "第一设备通道是录音通道，不可以是PPT图像。\n\r"
+    "因此，在发现第一通道连接对象是PPT时，系统将其强行中断。";
+
+} // namespace
+
+TCaptureStatus::TCaptureStatus(TFMain& w) : win(w), font(w.font()) {
+    font.setPointSize(12);
+}
+
+void TCaptureStatus::ErrorMarked(int digit) {
+    nDecCount = 4;
+    nErrorCode = digit;
+}
+
+void TCaptureStatus::Tick() {
+    if (win.CurrentWorkMode() != kModeCapture) {
+        Clear();
+        return;
+    }
+    TCaptureMode& capture = *win.Capture();
+    TCManager& m = capture.Manager();
+    const int programmeBottom = win.Grid().DispOne.Bottom();
+    const int selected = int(win.CurrentPort());
+    // Messages wait for the end of the tick: the timer keeps running while a
+    // message box is up, and a tick inside it must find this one complete.
+    std::vector<std::pair<const char*, TMsgIcon>> messages;
+
+    if (TRtmpSend* sender = capture.Sender()) {
+        sender->SetAudioDelay(SenderAudioDelay(m.GetMainPortForAudio_DeviceType()));
+    }
+
+    if (const auto notice = ErrorMarkNotice(nDecCount, nErrorCode, programmeBottom)) {
+        Put(*notice);
+        --nDecCount;
+    }
+
+    int T = 0;
+    int L = 0;
+    TSaveAV* recorder = capture.Recorder();
+    const bool answered = recorder != nullptr && recorder->Get_TotalCaptureSeconds(T, L);
+    if (!answered) {
+        T = 0;
+        L = 0;
+    }
+    // The window lets the next lesson record again when it enters capture.
+    if (!win.RecordingPrevented() && limits.PreventCapture()) {
+        limits.EnterCapture();
+    }
+    const TRecordingLimits::TVerdict verdict = limits.Tick(answered, T, L);
+    if (verdict == TRecordingLimits::TVerdict::Stop) {
+        win.StopRecordingAtLimit();
+    }
+    if (const char* text = RecordingLimitMessage(verdict)) {
+        messages.emplace_back(text, TMsgIcon::Warning);
+    }
+    Put(RecordingLine(win.RecordingPrevented(), win.CaptureState(), T, L, m.GetPIX(0)));
+
+    Put(FrameCounterLabel());
+    uint32_t video = 0;
+    uint32_t audio = 0;
+    int type = 0;
+    bool videoOk = false;
+    bool audioOk = false;
+    int r = m.GetAVCounterThisperiod(0, video, audio, type, videoOk, audioOk);
+    if (const auto t = ProgrammeCounter(r, video, audio, selected == 0, videoOk, audioOk)) {
+        Put(*t);
+    }
+    const int nChannels = m.ChannelCount();
+    for (int ch = 1; ch <= nChannels; ++ch) {
+        r = m.GetAVCounterThisperiod(ch, video, audio, type, videoOk, audioOk);
+        Put(ChannelCounter(ch, r, video, audio, selected == ch, videoOk, audioOk));
+    }
+
+    if (TRtmpSend* sender = capture.Sender()) {
+        TClientSendInfo info;
+        sender->GetClientInfo(info);
+        if (const auto t = LiveLine(info, programmeBottom)) {
+            Put(*t);
+        }
+    }
+
+    for (int ch = 1; ch <= nChannels; ++ch) {
+        TClientInfo info;
+        if (!m.GetConInfo(ch, info)) {
+            continue;
+        }
+        switch (info.nErrorCode) {
+        case kConnectLost:
+            SetFrame(ch, LostFrameLook(info.nErrorDispTimes, info.bDontReconnect));
+            if (m.TickLostNotice(ch)) {
+                m.reConnectThis(ch);
+            }
+            break;
+        case kConnectMade:
+            SetFrame(ch, TLostFrame::None);
+            // Back only once the source described itself on the new connection.
+            if (info.bDescribed) {
+                m.ClearNotice(ch);
+            }
+            break;
+        case kSlidesOnSoundChannel:
+            SetFrame(ch, TLostFrame::None);
+            m.ClearNotice(ch);
+            messages.emplace_back(kSlidesOnSoundChannelMessage, TMsgIcon::Information);
+            break;
+        default:
+            SetFrame(ch, TLostFrame::None);
+            break;
+        }
+    }
+
+    for (const auto& [text, icon] : messages) {
+        ShowMessage(text, icon);
+    }
+}
+
+void TCaptureStatus::Put(const TStatusText& t) {
+    const QFontMetrics fm(font);
+    const QString s = QString::fromStdString(t.text);
+    const QRect rect(t.x, t.y, fm.horizontalAdvance(s), fm.height());
+    auto [it, added] = texts.try_emplace({t.x, t.y}, TPlaced{t, rect});
+    if (!added) {
+        if (it->second.text.text == t.text && it->second.text.colour == t.colour) {
+            return;
+        }
+        win.update(it->second.rect);
+        it->second = TPlaced{t, rect};
+    }
+    win.update(rect);
+}
+
+QRect TCaptureStatus::FrameRectOf(int nChannel) const {
+    const TDispPanel* pane = win.Pane(nChannel);
+    if (pane == nullptr) {
+        return {};
+    }
+    return pane->geometry().adjusted(-1, -1, 1, 1);
+}
+
+void TCaptureStatus::SetFrame(int nChannel, TLostFrame look) {
+    if (size_t(nChannel) >= frames.size()) {
+        frames.resize(size_t(nChannel) + 1, TLostFrame::None);
+    }
+    if (frames[size_t(nChannel)] == look) {
+        return;
+    }
+    frames[size_t(nChannel)] = look;
+    const QRect r = FrameRectOf(nChannel);
+    // Only the one-pixel frame changes; repainting the panes' area would be
+    // clipped away anyway, but the region keeps the update small.
+    win.update(QRegion(r).subtracted(QRegion(r.adjusted(1, 1, -1, -1))));
+}
+
+void TCaptureStatus::Clear() {
+    for (const auto& [place, placed] : texts) {
+        win.update(placed.rect);
+    }
+    texts.clear();
+    for (size_t ch = 0; ch < frames.size(); ++ch) {
+        SetFrame(int(ch), TLostFrame::None);
+    }
+}
+
+void TCaptureStatus::Paint(QPainter& p) const {
+    if (win.CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    if (win.DispMode() == 0) {
+        for (size_t ch = 1; ch < frames.size(); ++ch) {
+            if (frames[ch] == TLostFrame::None) {
+                continue;
+            }
+            const QRect r = FrameRectOf(int(ch));
+            p.setPen(frames[ch] == TLostFrame::Red ? kLostRed : kBackground);
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(r.adjusted(0, 0, -1, -1));
+        }
+    }
+    p.setFont(font);
+    const QFontMetrics fm(font);
+    for (const auto& [place, placed] : texts) {
+        p.setPen(ToQColor(placed.text.colour));
+        p.drawText(placed.rect.x(), placed.rect.y() + fm.ascent(),
+                   QString::fromStdString(placed.text.text));
+    }
+}
+
+std::optional<TStatusText> TCaptureStatus::TextAt(int x, int y) const {
+    const auto it = texts.find({x, y});
+    if (it == texts.end()) {
+        return std::nullopt;
+    }
+    return it->second.text;
+}
+
+TLostFrame TCaptureStatus::FrameOf(int nChannel) const {
+    return size_t(nChannel) < frames.size() ? frames[size_t(nChannel)] : TLostFrame::None;
+}
+
+} // namespace tavrin

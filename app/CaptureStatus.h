@@ -1,0 +1,64 @@
+// What the main window's one-second tick does in capture mode, and the texts
+// and pane frames it leaves on the window: the sender's audio delay, the
+// error-mark notice, the recording limits, the recording and live lines, the
+// frame counters and the channels' connection notices. The window paints the
+// texts on its own surface around the panes; each text replaces the one at
+// its place, and only the changed places are repainted.
+#pragma once
+
+#include "app/RecordingLimits.h"
+#include "app/StatusLines.h"
+
+#include <QFont>
+#include <QRect>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QPainter;
+
+namespace tavrin {
+
+class TFMain;
+
+class TCaptureStatus {
+public:
+    explicit TCaptureStatus(TFMain& win);
+
+    // One tick after the first; nothing but clearing outside capture mode.
+    void Tick();
+    // Draws the texts and the lost channels' frames (after the window's own
+    // selection frame, so a blinking frame covers it).
+    void Paint(QPainter& p) const;
+
+    // The recorder took an error mark: its notice shows for three ticks.
+    void ErrorMarked(int digit);
+
+    // For tests: the text at a place, and a channel's frame look.
+    std::optional<TStatusText> TextAt(int x, int y) const;
+    TLostFrame FrameOf(int nChannel) const;
+    const TRecordingLimits& Limits() const { return limits; }
+
+private:
+    struct TPlaced {
+        TStatusText text;
+        QRect rect;
+    };
+
+    void Put(const TStatusText& t);
+    void SetFrame(int nChannel, TLostFrame look);
+    QRect FrameRectOf(int nChannel) const;
+    void Clear();
+
+    TFMain& win;
+    QFont font;
+    TRecordingLimits limits;
+    int nDecCount = 0; // ticks left of the error-mark notice
+    int nErrorCode = 0;
+    std::map<std::pair<int, int>, TPlaced> texts; // by (x, y)
+    std::vector<TLostFrame> frames;               // by channel number
+};
+
+} // namespace tavrin

@@ -1,0 +1,192 @@
+#include "app/KeyDirector.h"
+
+#include "app/CaptureKeys.h"
+#include "app/CaptureStatus.h"
+#include "app/FMain.h"
+#include "output/SaveAV.h"
+#include "sources/CManager.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+namespace tavrin {
+
+TKeyDirector::TKeyDirector(TFMain& w) : win(w) {
+    qApp->installEventFilter(this);
+}
+
+TKeyDirector::~TKeyDirector() {
+    qApp->removeEventFilter(this);
+}
+
+bool TKeyDirector::Seen(int type, int key, quint64 timestamp) {
+    if (type == lastType && key == lastKey && timestamp == lastTimestamp) {
+        return true;
+    }
+    lastType = type;
+    lastKey = key;
+    lastTimestamp = timestamp;
+    return false;
+}
+
+bool TKeyDirector::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::Wheel) {
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget->window() != &win || !win.isEnabled()) {
+        return false;
+    }
+    if (type == QEvent::Wheel) {
+        auto* e = static_cast<QWheelEvent*>(event);
+        const int dy = e->angleDelta().y();
+        if (dy == 0 || Seen(type, 0, e->timestamp())) {
+            return false;
+        }
+        if (win.CurrentWorkMode() != kModeCapture || !win.PtzMode()) {
+            return false;
+        }
+        Wheel(dy > 0);
+        return true;
+    }
+    return OnKey(watched, static_cast<QKeyEvent*>(event));
+}
+
+bool TKeyDirector::OnKey(QObject* watched, QKeyEvent* e) {
+    const int key = e->key();
+    if (Seen(e->type(), key, e->timestamp())) {
+        return false;
+    }
+    const int mode = win.CurrentWorkMode();
+    const bool press = e->type() == QEvent::KeyPress;
+    if (mode == kModeCapture) {
+        if (press) {
+            const bool shift = (e->modifiers() & Qt::ShiftModifier) != 0;
+            const bool mapped = DoRealKeyCommand(key, shift).action != TKeyAction::None;
+            DoRealKey(key, shift, e->isAutoRepeat());
+            return mapped;
+        }
+        // The X server's key repeat sends releases between the repeats; the
+        // movement must go on until the key is really up.
+        if (!e->isAutoRepeat()) {
+            RealKeyUp(key);
+        }
+        return false;
+    }
+    if (mode == kModeReplay) {
+        const bool inOffsetBox = watched == win.AudioOffsetBox();
+        if (press != inOffsetBox || DoReplayKeyCommand(key).action == TKeyAction::None) {
+            return false;
+        }
+        if (!e->isAutoRepeat()) {
+            DoReplayKey(key);
+        }
+        return true;
+    }
+    return false;
+}
+
+void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
+    if (win.CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    const TKeyCommand c = DoRealKeyCommand(key, shift);
+    // Held keys repeat only the movement of the cut area; a held digit must
+    // not mark the recording thirty times.
+    if (repeat && c.action != TKeyAction::MoveCut) {
+        return;
+    }
+    TCaptureMode& capture = *win.Capture();
+    TCManager& m = capture.Manager();
+    const int selected = int(win.CurrentPort());
+    switch (c.action) {
+    case TKeyAction::PreviousProgramme:
+        m.ESCToPreCombine();
+        break;
+    case TKeyAction::RecentFullScreen:
+        win.CombineRecent(1, true, true);
+        break;
+    case TKeyAction::RecentTwo:
+        win.CombineRecent(2, false, true);
+        break;
+    case TKeyAction::ThreeVideos:
+        win.DoAction(ActionOfButton(TBar::Capture, 3));
+        break;
+    case TKeyAction::FourVideos:
+        win.DoAction(ActionOfButton(TBar::Capture, 65));
+        break;
+    case TKeyAction::FullNoCut:
+        win.FullPictureNoCut(selected);
+        break;
+    case TKeyAction::Pause:
+        m.setPause(selected);
+        break;
+    case TKeyAction::ErrorMark:
+        if (TSaveAV* recorder = capture.Recorder();
+            recorder != nullptr && recorder->SetThisPortInError(0, c.digit) != 0) {
+            win.Status()->ErrorMarked(c.digit);
+        }
+        break;
+    case TKeyAction::MoveCut:
+        m.MoveCutArea(selected, c.dx, c.dy);
+        break;
+    default:
+        break;
+    }
+}
+
+void TKeyDirector::RealKeyUp(int key) {
+    if (win.CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    TCManager& m = win.Capture()->Manager();
+    m.StopMove();
+    if (key != Qt::Key_Control) {
+        return;
+    }
+    win.EndTrialRectMode();
+    for (int ch : TrialRectConversionOrder(m.ChannelCount(), int(win.CurrentPort()))) {
+        m.ConvertTestRectToReal(ch);
+    }
+}
+
+void TKeyDirector::DoReplayKey(int key) {
+    if (win.CurrentWorkMode() != kModeReplay) {
+        return;
+    }
+    switch (DoReplayKeyCommand(key).action) {
+    case TKeyAction::DeleteMarkMode:
+        win.DoAction(TMainAction::DeleteMarkMode);
+        win.RefreshRuler();
+        break;
+    case TKeyAction::PausePlay:
+        win.DoAction(TMainAction::ReplayPause);
+        win.RefreshRuler();
+        break;
+    case TKeyAction::PreviousPage:
+        win.Replay()->Worker()._ChangePage(true);
+        win.RefreshRuler();
+        break;
+    case TKeyAction::NextPage:
+        win.Replay()->Worker()._ChangePage(false);
+        win.RefreshRuler();
+        break;
+    default:
+        break;
+    }
+}
+
+void TKeyDirector::Wheel(bool up) {
+    if (win.CurrentWorkMode() != kModeCapture || !win.PtzMode()) {
+        return;
+    }
+    const int selected = int(win.CurrentPort());
+    if (selected > 0) {
+        win.Capture()->Manager().IncreamFocusValue(selected, up);
+    }
+}
+
+} // namespace tavrin

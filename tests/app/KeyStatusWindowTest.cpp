@@ -1,0 +1,307 @@
+// The console directed from the keyboard on live sources, through the X
+// server with xdotool, and the status lines and pane frames the one-second
+// tick leaves on the window, read back from screenshots.
+#include "app/CaptureStatus.h"
+#include "app/DispPanel.h"
+#include "app/FMain.h"
+#include "base/Message.h"
+#include "output/SaveAV.h"
+#include "sources/ClientThread.h"
+#include "tests/base/TempDir.h"
+#include "tests/sources/PhoneSim.h"
+#include "tests/support/TestMedia.h"
+#include "tests/support/ui/GuiTestEnv.h"
+
+#include <QImage>
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <optional>
+#include <unistd.h>
+
+namespace tavrin {
+namespace {
+
+using test::Pump;
+using test::SaveScreen;
+using test::TempDir;
+using test::TXdo;
+using test::WaitUntil;
+
+class TRoomyDrives : public TDriveClassifier {
+public:
+    bool IsFixed(const std::string&) const override { return true; }
+    bool SameDrive(const std::string&, const std::string&) const override { return false; }
+    uint64_t FreeBytes(const std::string&) const override { return uint64_t(1) << 40; }
+};
+
+constexpr int32_t kLesson = 102;
+
+// Pixels of the screenshot inside r (window coordinates) within tol of c.
+int CountNear(const QImage& shot, QPoint origin, QRect r, QColor c, int tol) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor p = shot.pixelColor(origin + QPoint(x, y));
+            n += std::abs(p.red() - c.red()) <= tol && std::abs(p.green() - c.green()) <= tol &&
+                         std::abs(p.blue() - c.blue()) <= tol
+                     ? 1
+                     : 0;
+        }
+    }
+    return n;
+}
+
+// A coarse picture of a pane: mean colours of an 8 x 8 grid.
+std::vector<double> Signature(const QImage& shot, QRect r) {
+    std::vector<double> s;
+    for (int gy = 0; gy < 8; ++gy) {
+        for (int gx = 0; gx < 8; ++gx) {
+            double sum[3] = {};
+            int n = 0;
+            for (int y = r.top() + r.height() * gy / 8; y < r.top() + r.height() * (gy + 1) / 8;
+                 y += 2) {
+                for (int x = r.left() + r.width() * gx / 8; x < r.left() + r.width() * (gx + 1) / 8;
+                     x += 2) {
+                    const QColor p = shot.pixelColor(x, y);
+                    sum[0] += p.red();
+                    sum[1] += p.green();
+                    sum[2] += p.blue();
+                    ++n;
+                }
+            }
+            for (double v : sum) {
+                s.push_back(n > 0 ? v / n : 0);
+            }
+        }
+    }
+    return s;
+}
+
+double Distance(const std::vector<double>& a, const std::vector<double>& b) {
+    double d = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        d += (a[i] - b[i]) * (a[i] - b[i]);
+    }
+    return d;
+}
+
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* f = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        size_t n = 0;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+            out.append(buf, n);
+        }
+        ::pclose(f);
+    }
+    return out;
+}
+
+class KeyStatusWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
+        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
+                                                 "/store\n[ClientCount]\nCount=3\n"
+                                                 "[WindowSize]\nwidth=1400\nheight=900\n");
+        hooks_.iniPath = dir_.File("vo.ini");
+        hooks_.drives = &drives_;
+        hooks_.SignIn = [](int32_t& user) {
+            user = 1001;
+            return true;
+        };
+        hooks_.ChooseLession = [](int32_t, Tvo_FromServer& chosen) {
+            chosen.LI.LessionID = kLesson;
+            chosen.LI.TeacherName = "李老师";
+            chosen.LI.LessionName = "小数的加法";
+            return int(kModeCapture);
+        };
+    }
+
+    TCManager& Manager() { return win_->Capture()->Manager(); }
+    TCaptureStatus& Status() { return *win_->Status(); }
+
+    std::vector<int32_t> Programme() {
+        std::vector<int32_t> ports;
+        Manager().GetCombinePorts(ports);
+        return ports;
+    }
+
+    int CutX(int ch) {
+        SDL_Rect r{};
+        int w = 0;
+        int h = 0;
+        Manager().Worker(ch)->GetClipRect(r, w, h);
+        return r.x;
+    }
+
+    // The status text at a place, "" when there is none.
+    std::string TextAt(int x, int y) {
+        const auto t = Status().TextAt(x, y);
+        return t ? t->text : std::string();
+    }
+
+    QImage Shot(const std::string& name) {
+        Pump(200);
+        const std::string path = SaveScreen(name);
+        EXPECT_FALSE(path.empty()) << name;
+        return QImage(QString::fromStdString(path));
+    }
+
+    QRect PaneRect(int i) { return win_->Pane(i)->geometry(); }
+
+    TempDir dir_;
+    TRoomyDrives drives_;
+    TMainHooks hooks_;
+    std::unique_ptr<TFMain> win_;
+    TXdo xdo_;
+};
+
+TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
+    // Channel 1 shows colour bars, channel 3 a phone's test picture, so the
+    // programme tells them apart.
+    const std::string movie = dir_.File("bars.mp4");
+    ASSERT_TRUE(test::Run("ffmpeg -loglevel error -f lavfi -i smptehdbars=size=1920x1080:rate=25 "
+                          "-f lavfi -i sine=frequency=440:sample_rate=48000 -t 4 -c:v libx264 "
+                          "-g 25 -pix_fmt yuv420p -c:a aac -ac 2 -y " +
+                          movie));
+    const std::string phoneIP = "127.21." + std::to_string(getpid() % 250 + 1) + ".3";
+    std::optional<test::TPhoneSim> phone;
+    phone.emplace(phoneIP);
+    ASSERT_TRUE(phone->Ready());
+
+    TMessageRecorder messages;
+    win_ = std::make_unique<TFMain>(hooks_);
+    ASSERT_TRUE(win_->Started());
+    win_->show();
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 8000));
+    xdo_.Focus(win_.get());
+    Manager().ConnectThis(movie, 1, kDeviceMp4);
+    Manager().SetCycle(1, true);
+    Manager().ConnectThis(phoneIP, 3, kDevicePhone);
+    const int below = win_->Grid().DispOne.Bottom() + 15;
+
+    // The status lines: the recording line idle while not recording, the
+    // counters of live channels in the normal colour.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto c1 = Status().TextAt(890, 15);
+            const auto c3 = Status().TextAt(1130, 15);
+            return c1 && c3 && c1->colour == kNormalColour && c3->colour == kNormalColour;
+        },
+        20000));
+    EXPECT_EQ(TextAt(11, 15).rfind("录像时长：00:00:00   体积：0M  码流：", 0), 0u)
+        << TextAt(11, 15);
+    EXPECT_EQ(Status().TextAt(11, 15)->colour, kIdleColour);
+    EXPECT_EQ(TextAt(550, 15), "  各通道视频帧:音频帧");
+    EXPECT_EQ(TextAt(1010, 15), "          "); // nothing on channel 2
+    const QPoint origin = win_->mapToGlobal(QPoint(0, 0));
+    QImage shot = Shot("k01-status-lines");
+    // Drawn on the window above the panes, in their colours.
+    ASSERT_GT(PaneRect(0).top(), 40);
+    EXPECT_GT(CountNear(shot, origin, QRect(11, 15, 150, 22), QColor(176, 176, 0), 30), 40);
+    EXPECT_GT(CountNear(shot, origin, QRect(550, 15, 200, 22), QColor(10, 90, 10), 30), 40);
+    EXPECT_GT(CountNear(shot, origin, QRect(890, 15, 100, 22), QColor(10, 90, 10), 30), 20);
+
+    // Space: the most recently clicked channel alone over the whole
+    // programme; Esc: the programme before it.
+    ASSERT_TRUE(xdo_.Click(win_->Pane(3)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 3; }));
+    // F: the two most recent channels, the combination Esc goes back to.
+    ASSERT_TRUE(xdo_.Key("f"));
+    ASSERT_TRUE(WaitUntil([&] { return Programme().size() == 2; }));
+    const std::vector<int32_t> before = Programme();
+    ASSERT_TRUE(xdo_.Key("space"));
+    ASSERT_TRUE(WaitUntil([&] { return Programme() == std::vector<int32_t>{3}; }));
+    Pump(600);
+    shot = Shot("k02-space-full-screen");
+    const QRect p0 = PaneRect(0).translated(origin);
+    const auto programme = Signature(shot, p0);
+    EXPECT_LT(Distance(programme, Signature(shot, PaneRect(3).translated(origin))),
+              Distance(programme, Signature(shot, PaneRect(1).translated(origin))));
+    ASSERT_TRUE(xdo_.Key("Escape"));
+    ASSERT_TRUE(WaitUntil([&] { return Programme() == before; }));
+
+    // Holding Right moves channel 1's cut area; letting go stops it.
+    ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 1; }));
+    int fx = 0;
+    int fy = 0;
+    ASSERT_TRUE(Manager().SetClipArea(1, 100, 200, 500, 700, fx, fy, true));
+    ASSERT_TRUE(Manager().ConvertTestRectToReal(1));
+    ASSERT_TRUE(WaitUntil([&] { return Manager().GetIfInCut(1) && CutX(1) > 0; }))
+        << Manager().GetIfInCut(1) << " " << CutX(1) << " " << Programme().size();
+    const int x0 = CutX(1);
+    ASSERT_TRUE(xdo_.Run({"keydown", "Right"}));
+    ASSERT_TRUE(WaitUntil([&] { return CutX(1) >= x0 + 25; }, 5000)) << x0 << " " << CutX(1);
+    ASSERT_TRUE(xdo_.Run({"keyup", "Right"}));
+    Pump(300);
+    const int x1 = CutX(1);
+    Pump(800);
+    EXPECT_EQ(CutX(1), x1);
+    EXPECT_EQ((x1 - x0) % 5, 0); // five source pixels per composed picture
+
+    // Key 3 while recording marks an error; its notice shows below the
+    // programme region for three ticks.
+    win_->DoAction(TMainAction::Record);
+    ASSERT_TRUE(win_->CaptureState());
+    int seconds = 0;
+    int mbytes = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return win_->Capture()->Recorder()->Get_TotalCaptureSeconds(seconds, mbytes) &&
+                   seconds >= 2;
+        },
+        20000));
+    ASSERT_TRUE(xdo_.Key("3"));
+    ASSERT_TRUE(WaitUntil([&] { return TextAt(800, below) == "已在录像中设定标记：3  "; }));
+    ASSERT_TRUE(WaitUntil([&] { return Status().TextAt(11, 15)->colour == kNormalColour; }));
+    shot = Shot("k03-error-mark");
+    EXPECT_GT(CountNear(shot, origin, QRect(800, below, 200, 22), QColor(10, 90, 10), 30), 40);
+    EXPECT_GT(CountNear(shot, origin, QRect(11, 15, 150, 22), QColor(10, 90, 10), 30), 40);
+    // The recording goes on across a block boundary so the mark is stored.
+    ASSERT_TRUE(WaitUntil([&] { return TextAt(800, below) == std::string(47, ' '); }, 6000));
+    win_->DoAction(TMainAction::Record);
+
+    // The phone goes away: its pane frame blinks red, and the countdown
+    // reconnects it once it is back.
+    phone->Kill();
+    phone.reset();
+    ASSERT_TRUE(WaitUntil([&] { return Status().FrameOf(3) == TLostFrame::Red; }, 8000));
+    const QRect f = PaneRect(3).adjusted(-1, -1, 1, 1);
+    const QRect top(f.left(), f.top(), f.width(), 1);
+    const QImage red = Shot("k04-lost-red");
+    ASSERT_TRUE(WaitUntil([&] { return Status().FrameOf(3) == TLostFrame::Erase; }, 3000));
+    const QImage erased = Shot("k05-lost-erased");
+    EXPECT_GT(CountNear(red, origin, top, QColor(255, 0, 0), 10), f.width() * 9 / 10);
+    EXPECT_EQ(CountNear(erased, origin, top, QColor(255, 0, 0), 10), 0);
+    phone.emplace(phoneIP);
+    ASSERT_TRUE(phone->Ready());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            TClientInfo info;
+            return Manager().GetConInfo(3, info) && info.bConnectOK && info.nErrorCode == 0 &&
+                   Status().FrameOf(3) == TLostFrame::None;
+        },
+        15000));
+    Shot("k06-reconnected");
+    ASSERT_TRUE(win_->close());
+    win_.reset();
+    for (const auto& m : messages.Messages()) {
+        ADD_FAILURE() << "unexpected message: " << m.text;
+    }
+
+    // The store holds the mark.
+    const char* bin = std::getenv("TAVRIN_BIN_DIR");
+    ASSERT_NE(bin, nullptr);
+    const std::string info =
+        Output(std::string(bin) + "/tavrin-cli info --lesson " + std::to_string(kLesson) +
+               " --root '" + dir_.Path() + "/store' --user 1001 --json");
+    EXPECT_NE(info.find("\"error\": 3,"), std::string::npos) << info;
+}
+
+} // namespace
+} // namespace tavrin
