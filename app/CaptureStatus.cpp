@@ -118,7 +118,7 @@ void TCaptureStatus::Tick() {
         case kConnectMade:
             SetFrame(ch, TLostFrame::None);
             // Back only once the source described itself on the new connection.
-            if (info.bDescribed) {
+            if (ShowsConnected(info)) {
                 m.ClearNotice(ch);
             }
             break;

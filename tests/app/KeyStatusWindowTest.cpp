@@ -12,6 +12,7 @@
 #include "tests/support/TestMedia.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
+#include <QComboBox>
 #include <QImage>
 #include <cstdio>
 #include <cstdlib>
@@ -113,11 +114,11 @@ protected:
             user = 1001;
             return true;
         };
-        hooks_.ChooseLession = [](int32_t, Tvo_FromServer& chosen) {
+        hooks_.ChooseLession = [this](int32_t, Tvo_FromServer& chosen) {
             chosen.LI.LessionID = kLesson;
             chosen.LI.TeacherName = "李老师";
             chosen.LI.LessionName = "小数的加法";
-            return int(kModeCapture);
+            return mode_;
         };
     }
 
@@ -158,6 +159,7 @@ protected:
     TMainHooks hooks_;
     std::unique_ptr<TFMain> win_;
     TXdo xdo_;
+    int mode_ = kModeCapture; // what the lesson chooser answers
 };
 
 TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
@@ -225,6 +227,27 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(xdo_.Key("Escape"));
     ASSERT_TRUE(WaitUntil([&] { return Programme() == before; }));
 
+    // PTZ mode: the wheel turned away from the user focuses the selected
+    // phone further, towards the user nearer; without PTZ it does nothing.
+    auto focus = [&] {
+        TClientInfo info;
+        Manager().GetConInfo(3, info);
+        return info.nFocusValue;
+    };
+    const int focus0 = focus();
+    ASSERT_TRUE(xdo_.MoveTo(win_->Pane(3)));
+    ASSERT_TRUE(xdo_.Run({"click", "4"}));
+    Pump(400);
+    EXPECT_EQ(focus(), focus0);
+    win_->DoAction(TMainAction::Ptz);
+    ASSERT_TRUE(win_->PtzMode());
+    ASSERT_TRUE(xdo_.Run({"click", "4"}));
+    ASSERT_TRUE(WaitUntil([&] { return focus() > focus0; })) << focus0;
+    const int focus1 = focus();
+    ASSERT_TRUE(xdo_.Run({"click", "5"}));
+    ASSERT_TRUE(WaitUntil([&] { return focus() < focus1; })) << focus1;
+    win_->DoAction(TMainAction::Ptz);
+
     // Holding Right moves channel 1's cut area; letting go stops it.
     ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
     ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 1; }));
@@ -283,11 +306,31 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(WaitUntil(
         [&] {
             TClientInfo info;
-            return Manager().GetConInfo(3, info) && info.bConnectOK && info.nErrorCode == 0 &&
+            return Manager().GetConInfo(3, info) && ShowsConnected(info) && info.nErrorCode == 0 &&
                    Status().FrameOf(3) == TLostFrame::None;
         },
         15000));
     Shot("k06-reconnected");
+
+    // Replay: Esc switches delete-mark mode, Space pauses (on key up); in
+    // the audio offset box the key down does it, once.
+    mode_ = kModeReplay;
+    win_->DoAction(TMainAction::Chooser);
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeReplay; }, 10000));
+    xdo_.Focus(win_.get());
+    ASSERT_TRUE(xdo_.Key("Escape"));
+    ASSERT_TRUE(WaitUntil([&] { return win_->DeleteFlag(); }));
+    ASSERT_TRUE(xdo_.Key("space"));
+    ASSERT_TRUE(WaitUntil([&] { return win_->ReplayPaused(); }));
+    const int offset = win_->AudioOffsetBox()->currentIndex();
+    win_->AudioOffsetBox()->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return win_->AudioOffsetBox()->hasFocus(); }));
+    ASSERT_TRUE(xdo_.Key("space"));
+    ASSERT_TRUE(WaitUntil([&] { return !win_->ReplayPaused(); }));
+    Pump(400);
+    EXPECT_FALSE(win_->ReplayPaused());
+    EXPECT_EQ(win_->AudioOffsetBox()->currentIndex(), offset);
+    Shot("k07-replay-keys");
     ASSERT_TRUE(win_->close());
     win_.reset();
     for (const auto& m : messages.Messages()) {
