@@ -176,6 +176,7 @@ void TCaptureStatus::SetFrame(int nChannel, TLostFrame look) {
 }
 
 void TCaptureStatus::Clear() {
+    nDecCount = 0; // a notice of the lesson left does not come back with the next one
     for (const auto& [place, placed] : texts) {
         win.update(placed.rect);
     }
