@@ -19,6 +19,8 @@
 #include "output/RtmpSend.h"
 #include "output/SaveAV.h"
 #include "sources/Discovery.h"
+#include "sources/ui/F_CHConfig.h"
+#include "sources/ui/F_Mp4Adjust.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -93,6 +95,17 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     resize(int(st.settings.cWidth), int(st.settings.cHeight));
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");
     LayoutBars();
+    // The channel windows reach capture mode only through this accessor,
+    // asked anew on every use.
+    channelAccess = MakeChannelAccessor(
+        [this]() -> TCManager* {
+            return CurrentWorkMode() == kModeCapture ? &capture->Manager() : nullptr;
+        },
+        [this]() -> TRtmpSend* {
+            return CurrentWorkMode() == kModeCapture ? capture->Sender() : nullptr;
+        });
+    chConfig = new TF_CHConfig(channelAccess, this);
+    chConfig->hide();
     setEnabled(false);
     bStarted = true;
     status = std::make_unique<TCaptureStatus>(*this);
@@ -706,8 +719,8 @@ void TFMain::OnPaneReleased(TDispPanel* pane, QMouseEvent* event) {
 
 void TFMain::PaneClicked(int tag) {
     SelectPane(tag);
-    if (hooks.ReinitChannelDialog) {
-        hooks.ReinitChannelDialog(tag);
+    if (chConfig->isVisible()) {
+        chConfig->initialize(tag);
     }
     ClickPorts.PushClickedChannel(tag);
     capture->Manager().PlayAudio(tag, bPlayAudio);
@@ -786,8 +799,10 @@ void TFMain::DoAction(TMainAction action) {
         }
         break;
     case TMainAction::ChannelDialog:
-        if (inCapture && hooks.ShowChannelDialog) {
-            hooks.ShowChannelDialog(int(nCurrentPort));
+        if (inCapture) {
+            chConfig->initialize(int(nCurrentPort));
+            chConfig->show();
+            chConfig->raise();
         }
         break;
     case TMainAction::Connect:
@@ -944,8 +959,8 @@ void TFMain::UseAddress(const std::string& url) {
 }
 
 void TFMain::showRtmpState() {
-    if (hooks.RefreshRtmpState) {
-        hooks.RefreshRtmpState();
+    if (chConfig != nullptr) {
+        chConfig->showRtmpState();
     }
 }
 
@@ -1063,8 +1078,10 @@ void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
     }
     if (own.DeviceType == kDeviceMp4) {
         connect(menu.addAction("设置播放进度"), &QAction::triggered, this, [this, nChannel] {
-            if (hooks.ShowMp4Position) {
-                hooks.ShowMp4Position(nChannel);
+            if (CurrentWorkMode() == kModeCapture) {
+                TF_Mp4Adjust position(channelAccess, this);
+                position.setCH(nChannel);
+                position.exec();
             }
         });
     }
@@ -1178,6 +1195,9 @@ void TFMain::closeEvent(QCloseEvent* event) {
         st.layout->SetOutput(nullptr);
     }
     capture.reset();
+    if (chConfig != nullptr) {
+        chConfig->close();
+    }
     nCurrentMode = kModeNone;
     event->accept();
 }

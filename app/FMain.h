@@ -15,6 +15,7 @@
 #include "app/Startup.h"
 #include "compose/editor/EditorHost.h"
 #include "platform/PlatformTypes.h"
+#include "sources/ui/ChannelAccess.h"
 
 #include <QMenu>
 #include <QPoint>
@@ -40,6 +41,7 @@ struct CHMenuCaption {
     int Charge = -1;
 };
 
+class TF_CHConfig;
 class TPlanEditorLauncher;
 
 class TFMain : public QWidget, private TModeHost, public IEditorHost {
@@ -83,6 +85,7 @@ public:
     TReplayMode* Replay() { return replay.get(); }
     TDispPanel* Pane(int i) const;
     TDispPanel* ReplayPane() const { return Panel_ReplayArea; }
+    TF_CHConfig* ChannelDialog() const { return chConfig; }
     QWidget* CaptureBar() const { return Panel_Capture; }
     QWidget* ReplayBar() const { return Panel_Replay; }
     QComboBox* AudioOffsetBox() const { return ComboBox1; }
@@ -204,6 +207,8 @@ private:
     std::unique_ptr<TReplayMode> replay;
     std::unique_ptr<TDiscovery> discovery;
     std::unique_ptr<TPlanEditorLauncher> planEditor;
+    TChannelAccessor channelAccess;
+    TF_CHConfig* chConfig = nullptr; // the channel connection window, hidden until asked for
     uint64_t replayGeneration = 0;
 
     QWidget* Panel_Capture = nullptr;

@@ -28,14 +28,6 @@ struct TMainHooks {
     // The lesson chooser for the open lesson (-1 none): 0 nothing chosen,
     // 1 record, 2 replay, with the chosen lesson.
     std::function<int(int32_t nCurrentLession, Tvo_FromServer& chosen)> ChooseLession;
-    // The channel connection dialog for a channel, shown modeless; and its
-    // refresh when the selected pane changes (only once it exists).
-    std::function<void(int nChannel)> ShowChannelDialog;
-    std::function<void(int nChannel)> ReinitChannelDialog;
-    // The MP4 position dialog of an MP4 channel, modal.
-    std::function<void(int nChannel)> ShowMp4Position;
-    // Asks the channel dialog to refresh its live-push state.
-    std::function<void()> RefreshRtmpState;
     // The settings dialog over the settings record; true on OK.
     std::function<bool(INIAnotherSet& set)> EditSettings;
     // The activity-plan dialog and editor.

@@ -10,6 +10,7 @@
 #include "output/ReadAV.h"
 #include "output/SaveAV.h"
 #include "sources/ClientThread.h"
+#include "sources/ui/F_CHConfig.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
 #include "tests/support/TestMedia.h"
@@ -169,6 +170,19 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
     EXPECT_EQ(win_->ClickHistory().Ports()[0], 2);
     Shot("02-pane2-selected");
+
+    // The connection window opens for the selected channel and follows the
+    // selection while it is open.
+    ClickButton(TBar::Capture, 54);
+    ASSERT_TRUE(WaitUntil([&] { return win_->ChannelDialog()->isVisible(); }));
+    EXPECT_EQ(win_->ChannelDialog()->nCH, 2);
+    Shot("02b-channel-window");
+    ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(1), 0.3, 0.2))); // clear of the window
+    ASSERT_TRUE(xdo_.Run({"click", "1"}));
+    ASSERT_TRUE(WaitUntil([&] { return win_->ChannelDialog()->nCH == 1; }));
+    win_->ChannelDialog()->close();
+    ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
 
     // The two-video button combines the two most recent channels.
     ClickButton(TBar::Capture, 2);
