@@ -5,6 +5,8 @@
 #include "base/Thread.h"
 #include "cli/Commands.h"
 #include "mp4/Mp4Thread.h"
+#include "mp4/PixSetModel.h"
+#include "output/ReadAV.h"
 
 #include <cstdio>
 #include <string>
@@ -24,6 +26,25 @@ bool DateText(const std::string& iso, std::string& out) {
     }
     out = std::to_string(y) + "年" + std::to_string(m) + "月" + std::to_string(d) + "日";
     return true;
+}
+
+// The picture size the lesson was recorded at; the store's open result.
+int RecordedSize(const TGetLessionInfo& paths, int lesson, int& w, int& h) {
+    TReadAV reader;
+    reader.initialize(paths);
+    if (const int opened = reader.OpenLession(lesson); opened != TReadAV::kOpenOK) {
+        return opened;
+    }
+    const TIndex_Head* PH = nullptr;
+    const TIndex_Count* PC = nullptr;
+    const TIndex_IBlock* blocks = nullptr;
+    reader.GetLessionInfo_struc(PH, PC, blocks);
+    if (PH != nullptr) {
+        w = PH->videoWidth;
+        h = PH->videoHeight;
+    }
+    reader.EndLession();
+    return TReadAV::kOpenOK;
 }
 
 void DrawProgress(int percent) {
@@ -47,14 +68,8 @@ int RunMp4(const TCliArgs& args) {
         !args.GetInt("tail-seconds", tail) || !args.GetInt("audio-offset", offset)) {
         return Fail(args.Has("lesson") ? args.Error() : "needs --lesson ID");
     }
-    TConvertMode convert;
-    convert.nMode = mode;
-    convert.nBitbrate = uint32_t(bitrateK) * 1000u;
     const std::string size = args.Get("size", "1920x1080");
-    if (size == "1280x720") {
-        convert.nW = 1280;
-        convert.nH = 720;
-    } else if (size != "1920x1080") {
+    if (size != "1280x720" && size != "1920x1080") {
         return Fail("--size is 1280x720 or 1920x1080");
     }
     if (mode < 0 || mode > 2 || bitrateK <= 0 || head < 0 || tail < 0) {
@@ -94,6 +109,24 @@ int RunMp4(const TCliArgs& args) {
 
     TGetLessionInfo paths;
     paths.initialize(args.Get("root", DefaultStoreRoot()), args.Get("user", "0"));
+    // As the settings dialog decides: mode 0 keeps the recording's size, mode
+    // 1 makes the cards at the other size, mode 2 re-encodes to --size.
+    int recordedW = 0;
+    int recordedH = 0;
+    if (const int opened = RecordedSize(paths, lesson, recordedW, recordedH); opened != 0) {
+        std::fprintf(stderr, "tavrin-cli: lesson %d cannot be opened (%d)\n", lesson, opened);
+        return 1;
+    }
+    TPixSetModel choice;
+    choice.SetServerInfo(0, 0, 0, recordedW, recordedH);
+    TConvertMode convert = choice.Result(mode, size == "1280x720" ? 0 : 1, 0);
+    convert.nBitbrate = uint32_t(bitrateK) * 1000u;
+    if (mode != 2 && args.Has("size") &&
+        size != std::to_string(convert.nW) + "x" + std::to_string(convert.nH)) {
+        return Fail("--size " + size + " needs --mode 2 (mode " + std::to_string(mode) +
+                    " makes " + std::to_string(convert.nW) + "x" + std::to_string(convert.nH) +
+                    ")");
+    }
     TMp4Thread builder(paths);
     std::string sFile;
     const int opened = builder.initialize(nType, info, maker, headImage, tailImage, head, tail,

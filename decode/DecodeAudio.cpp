@@ -1,5 +1,7 @@
 #include "decode/DecodeAudio.h"
 
+#include "base/Rounding.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -136,8 +138,8 @@ int TDecodeAudio::GetPCM(const uint8_t* pAACData, int nAACSize, const uint8_t*& 
 }
 
 void TDecodeAudio::GetMaxPCMVolume(rAudioChannel& AudioVolume) {
-    AudioVolume.L = uint16_t(std::lround(AChannel.L * 100.0 / 32767.0));
-    AudioVolume.R = uint16_t(std::lround(AChannel.R * 100.0 / 32767.0));
+    AudioVolume.L = uint16_t(RoundToInt(AChannel.L * 100.0 / 32767.0));
+    AudioVolume.R = uint16_t(RoundToInt(AChannel.R * 100.0 / 32767.0));
     AChannel.L = 0;
     AChannel.R = 0;
 }

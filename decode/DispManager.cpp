@@ -42,10 +42,13 @@ int TDispManager::Count() {
     return int(Disp.size());
 }
 
-int TDispManager::GetRect(int nPort, SDL_Rect*& xr) {
+int TDispManager::GetRect(int nPort, SDL_Rect& xr) {
     const std::shared_ptr<TDisplay> port = Port(nPort);
-    xr = port ? port->GetRect() : nullptr;
-    return port ? nPort : -1;
+    if (!port) {
+        return -1;
+    }
+    xr = port->GetRect();
+    return nPort;
 }
 
 int TDispManager::pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch,

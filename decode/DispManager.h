@@ -22,9 +22,9 @@ public:
     int createNewPort(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, const SDL_Rect& xr);
     // Only the last port can be dropped: nPort, otherwise -1.
     int DropPort(int nPort);
-    // The port's destination rectangle (the live object); nPort, or -1 with
-    // xr null when there is no such port.
-    int GetRect(int nPort, SDL_Rect*& xr);
+    // A copy of the port's destination rectangle; nPort, or -1 (xr
+    // untouched) when there is no such port.
+    int GetRect(int nPort, SDL_Rect& xr);
     int pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch, const SDL_Rect* CutArea,
                   const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,
                   const rAudioChannel* pAudioVolume);

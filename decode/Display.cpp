@@ -1,6 +1,7 @@
 #include "decode/Display.h"
 
 #include "base/ProgramDir.h"
+#include "base/Rounding.h"
 #include "base/Trace.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ constexpr libyuv::FilterMode kPortFilter = libyuv::kFilterNone;
 
 int LevelHeight(uint16_t level, int h) {
     const int clamped = std::min<int>(level, 100);
-    return int(std::lround(double(clamped) * h / 100.0));
+    return RoundToInt(double(clamped) * h / 100.0);
 }
 
 void SetColor(SDL_Renderer* r, SDL_Color c) {
@@ -320,6 +321,11 @@ void TDisplay::ResizeTo(const SDL_Rect& xr) {
     if (screen) {
         SDL_ShowWindow(screen.get());
     }
+}
+
+SDL_Rect TDisplay::GetRect() {
+    std::lock_guard lock(FFrameLock);
+    return sdlRect;
 }
 
 void TDisplay::modifyDispRect(const SDL_Rect& xr) {

@@ -78,8 +78,9 @@ public:
     void SetResizeState(bool bLock);
     void Pause(bool bNeedPause) { bPause.store(bNeedPause, std::memory_order_release); }
     bool Paused() const { return bPause.load(std::memory_order_acquire); }
-    // The destination rectangle, the live object.
-    SDL_Rect* GetRect() { return &sdlRect; }
+    // A copy of the destination rectangle: workers read it while the GUI
+    // resizes the port.
+    SDL_Rect GetRect();
 
     // Writes the drawn picture as a 32-bit BMP of nW x nH; true when written.
     bool saveBmp(int nW, int nH, const std::string& bmpFile);

@@ -121,6 +121,15 @@ int TMp4Thread::initialize(int nType, const TLessionInfo& lesson, const TMakerIn
     if (opened != TReadAV::kOpenOK) {
         return opened;
     }
+    const TIndex_Head* PH = nullptr;
+    const TIndex_Count* PC = nullptr;
+    const TIndex_IBlock* blocks = nullptr;
+    ReadAV.GetLessionInfo_struc(PH, PC, blocks);
+    if (ConvertMode.nMode == 0 && PH != nullptr &&
+        (ConvertMode.nW != PH->videoWidth || ConvertMode.nH != PH->videoHeight)) {
+        ReadAV.EndLession();
+        return kSizeNotRecorded;
+    }
     std::string sOutput;
     paths.Get_OutputDir(LessionInfo.LessionID, sOutput);
     paths.Get_TempDir(LessionInfo.LessionID, sTemp);
@@ -228,7 +237,7 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
     // A fresh encoder per card: its first unit is a key frame, so no card
     // picture refers to pictures of the lesson body.
     TEncodeVideo encoder;
-    if (encoder.initialize(cardW, cardH, ConvertMode.nBitbrate, true) != 0) {
+    if (encoder.initialize(cardW, cardH, ConvertMode.nBitbrate, false) != 0) {
         return false;
     }
     AvFramePtr picture(av_frame_alloc());

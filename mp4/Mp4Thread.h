@@ -52,6 +52,10 @@ public:
         kWritePacket = -12,
         kWriteTrailer = -13, // also: the finished file could not take its name
         kDividePass = -20,   // pass 1 could not write its stream files
+        // initialize: mode 0 copies the recording, so its size must be the
+        // recording's (cards of another size would change the picture size
+        // inside the MP4).
+        kSizeNotRecorded = -30,
         kStopped = -21,      // terminated by its owner; no MP4 is left
     };
 
@@ -59,7 +63,8 @@ public:
     ~TMp4Thread() override;
 
     // nType 0: standard cards from lesson and maker; 1: image cards head and
-    // tail (lesson from head.vo); 2: no cards. 0, or the store's open error.
+    // tail (lesson from head.vo); 2: no cards. 0, the store's open error, or
+    // kSizeNotRecorded for mode 0 with a size other than the recording's.
     int initialize(int nType, const TLessionInfo& lesson, const TMakerInfo& maker,
                    const TheadInfo& head, const TheadInfo& tail, int nSecondHead, int nSecondTrail,
                    int AudiooffSet, const TConvertMode& rConvertMode, std::string& sFileName);

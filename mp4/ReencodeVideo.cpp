@@ -24,7 +24,7 @@ int TReencodeVideo::initialize(int nW, int nH, int64_t nBitrate) {
     if (av_frame_get_buffer(scaled.get(), 0) < 0) {
         return -1;
     }
-    return encoder.initialize(nW, nH, nBitrate, true) == 0 ? 0 : -1;
+    return encoder.initialize(nW, nH, nBitrate, false) == 0 ? 0 : -1;
 }
 
 bool TReencodeVideo::Push(const uint8_t* pUnit, int nSize, const TUnitSink& sink) {

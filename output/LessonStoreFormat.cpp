@@ -29,18 +29,6 @@ TIndex_Head MakeIndexHead(int32_t nLessionID, const char* sUserID, int32_t nWidt
     return h;
 }
 
-double RoundTiesToEven(double value) {
-    const double lower = std::floor(value);
-    const double diff = value - lower;
-    if (diff < 0.5) {
-        return lower;
-    }
-    if (diff > 0.5) {
-        return lower + 1.0;
-    }
-    return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
-}
-
 int32_t AudioFramesToSeconds(int32_t nAudioFrames) {
     // Integer division truncates toward zero, as the lesson clock always has.
     return int32_t(int64_t(RoundTiesToEven(double(nAudioFrames) * kAudioFrameMs)) / 1000);

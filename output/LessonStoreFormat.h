@@ -4,6 +4,8 @@
 // bytes of index.dat: packed and little-endian.
 #pragma once
 
+#include "base/Rounding.h"
+
 #include <bit>
 #include <cstdint>
 
@@ -72,9 +74,6 @@ constexpr uint64_t IBlockEntryOffset(int32_t k) {
 // 11 bytes, the size cut to its low 16 bits, created now.
 TIndex_Head MakeIndexHead(int32_t nLessionID, const char* sUserID, int32_t nWidth, int32_t nHeight,
                           double createtionTime);
-
-// Round to nearest, ties to even, independent of the FPU rounding mode.
-double RoundTiesToEven(double value);
 
 // Lesson seconds of nAudioFrames: round(n x 21.33333 ms) div 1000.
 int32_t AudioFramesToSeconds(int32_t nAudioFrames);

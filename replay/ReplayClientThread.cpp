@@ -1,6 +1,7 @@
 #include "replay/ReplayClientThread.h"
 
 #include "base/GloTimer.h"
+#include "base/GuiHandOver.h"
 #include "base/MediaFrame.h"
 
 #include <QGuiApplication>
@@ -233,8 +234,9 @@ int TReplayClientThread::PlayStep() {
                 Hold(videoBufList, nType);
             }
         }
-        if (nType == kFrameH264Key && guiHandOver) {
-            guiHandOver([this] { _LockDrawRuler(); });
+        if (nType == kFrameH264Key && guiContext != nullptr) {
+            RunOnThreadOf(
+                guiContext, [this] { _LockDrawRuler(); }, [this] { return Terminated(); });
         }
         const int queued = wavePlayer.GetRemainCount();
         if (nType <= 8) {

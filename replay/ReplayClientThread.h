@@ -16,10 +16,11 @@
 
 #include <atomic>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+class QObject;
 
 namespace tavrin {
 
@@ -65,11 +66,10 @@ public:
     int Resize_ruler(int x, int y, int w, int h);
     void repaintReplayArea();
     const QImage& RulerImage() const { return ruler.Image(); }
-    // Runs f on the GUI thread and waits for it; set by the main window. The
-    // replay thread asks for a ruler redraw at every key frame through it.
-    void SetGuiHandOver(std::function<void(const std::function<void()>&)> f) {
-        guiHandOver = std::move(f);
-    }
+    // The object whose thread (the GUI thread) redraws the ruler; set by the
+    // main window before Start. The replay thread hands it a redraw at every
+    // key frame and waits for it.
+    void SetGuiContext(QObject* context) { guiContext = context; }
 
     // One play step: 1 when an audio frame was handled, 0 when the wave
     // player is still full, -1 at the end of the lesson.
@@ -129,7 +129,7 @@ private:
     bool bOpen = false;
     std::mutex FLock;
     TReplayRuler ruler;
-    std::function<void(const std::function<void()>&)> guiHandOver;
+    QObject* guiContext = nullptr;
 };
 
 } // namespace tavrin

@@ -1,6 +1,7 @@
 #include "replay/Ruler.h"
 
 #include "base/MediaFrame.h"
+#include "base/Rounding.h"
 
 #include <QFont>
 #include <QPainter>
@@ -190,7 +191,7 @@ void TReplayRuler::_DrawRuler() {
         }
         if (mb.deleted > 0) {
             const int bar =
-                int(std::lround(double(ML) * mb.deleted / (mb.last - mb.first + 1))) + 3;
+                RoundToInt(double(ML) * mb.deleted / (mb.last - mb.first + 1)) + 3;
             p.fillRect(QRect(rx + left - 1, ry + 20, bar, 10), Rgb(kDeleted));
         }
         if (mb.errors > 0) {

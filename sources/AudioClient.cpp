@@ -1,5 +1,7 @@
 #include "sources/AudioClient.h"
 
+#include "base/Rounding.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -53,7 +55,7 @@ int16_t PeakPCM(const AVFrame* frame) {
 }
 
 int VolumeFromPeak(int16_t peak) {
-    return int(std::lround(double(std::max<int16_t>(peak, 0)) * 100.0 / 32767.0));
+    return RoundToInt(double(std::max<int16_t>(peak, 0)) * 100.0 / 32767.0);
 }
 
 TAudioClient::~TAudioClient() {

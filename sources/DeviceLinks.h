@@ -13,12 +13,7 @@ public:
     explicit TDispManagerLink(TDispManager* manager) : manager_(manager) {}
 
     bool GetRect(int nPort, SDL_Rect& xr) override {
-        SDL_Rect* live = nullptr;
-        if (manager_ == nullptr || manager_->GetRect(nPort, live) < 0 || live == nullptr) {
-            return false;
-        }
-        xr = *live;
-        return true;
+        return manager_ != nullptr && manager_->GetRect(nPort, xr) >= 0;
     }
     int pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch, const SDL_Rect* CutArea,
                   const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,

@@ -1,13 +1,12 @@
 #include "sources/Discovery.h"
 
+#include "base/GuiHandOver.h"
 #include "base/Message.h"
 #include "base/Text.h"
 
 #include <QHostAddress>
-#include <QMetaObject>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
-#include <condition_variable>
 
 namespace tavrin {
 
@@ -111,32 +110,13 @@ void TDiscovery::Execute() {
             }
             PTempr = xCmd.front();
         }
-        // Run on the socket's (GUI) thread and wait for it. The wait gives
-        // way to termination, so an owner that stops this thread from the GUI
-        // thread never deadlocks; a call still queued then is dropped with
-        // the socket.
-        struct Done {
-            std::mutex m;
-            std::condition_variable cv;
-            bool done = false;
-        };
-        auto done = std::make_shared<Done>();
-        QObject* context = socket_PPT.get();
-        if (context && FindThisClient) {
-            FindThisClientFn fn = FindThisClient;
-            QMetaObject::invokeMethod(
-                context,
-                [fn, PTempr, done] {
-                    fn(PTempr.sIP, PTempr.nDeviceType, PTempr.ID);
-                    std::lock_guard<std::mutex> l(done->m);
-                    done->done = true;
-                    done->cv.notify_all();
-                },
-                Qt::QueuedConnection);
-            std::unique_lock<std::mutex> l(done->m);
-            while (!done->done && !Terminated()) {
-                done->cv.wait_for(l, std::chrono::milliseconds(20));
-            }
+        // Run on the socket's (GUI) thread and wait for it; an owner that
+        // stops this thread from the GUI thread makes the wait give way.
+        if (FindThisClient) {
+            RunOnThreadOf(
+                socket_PPT.get(),
+                [this, &PTempr] { FindThisClient(PTempr.sIP, PTempr.nDeviceType, PTempr.ID); },
+                [this] { return Terminated(); });
         }
         std::lock_guard<std::mutex> lock(FLock);
         if (!xCmd.empty()) {

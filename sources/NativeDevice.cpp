@@ -1,5 +1,7 @@
 #include "sources/NativeDevice.h"
 
+#include "base/Rounding.h"
+
 #include <algorithm>
 #include <alsa/asoundlib.h>
 #include <cerrno>
@@ -19,7 +21,7 @@ int32_t FrameCountFromInterval(int64_t interval100ns) {
     if (interval100ns <= 0) {
         return 0;
     }
-    return int32_t(std::lround(1000.0 / (double(interval100ns) / 10000.0)));
+    return int32_t(RoundToInt(1000.0 / (double(interval100ns) / 10000.0)));
 }
 
 void AddPixInfo(std::vector<TPixInfo>& list, const TPixInfo& info) {

@@ -2,6 +2,7 @@
 
 #include "base/GloTimer.h"
 #include "base/H264Nal.h"
+#include "base/Rounding.h"
 #include "base/Trace.h"
 #include "output/Adts.h"
 #include "sources/SilentAAC.h"
@@ -127,11 +128,11 @@ void TNative_Mp4::GetCurrentPos(int& CurrentSec, int& TotalSec) {
         return;
     }
     if (pAVFormatCtx->duration > 0) {
-        TotalSec = int(std::lround(double(pAVFormatCtx->duration) / 1000000.0));
+        TotalSec = RoundToInt(double(pAVFormatCtx->duration) / 1000000.0);
     }
     if (audioStreamIndex >= 0) {
         const AVRational tb = pAVFormatCtx->streams[audioStreamIndex]->time_base;
-        CurrentSec = int(std::lround(double(nLastAudioPTS) * av_q2d(tb)));
+        CurrentSec = RoundToInt(double(nLastAudioPTS) * av_q2d(tb));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "sources/VideoClient.h"
 
+#include "base/Rounding.h"
+
 extern "C" {
 #include <libavutil/imgutils.h>
 }
@@ -70,7 +72,7 @@ int TVideoClient::OpenVideoDevice() {
     const AVStream* st = pFormatCtx->streams[streamIndex];
     const AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) {
-        nSrcFrameCount = int(std::lround(av_q2d(rate)));
+        nSrcFrameCount = RoundToInt(av_q2d(rate));
     }
     gate.Reset(nSrcFrameCount, nDstFrameCount);
 

@@ -55,16 +55,15 @@ TEST_F(Ports, OnlyTheLastPortCanBeDropped) {
     EXPECT_EQ(manager.createNewPort(0, 160, 90, {0, 0, 160, 90}), 2) << "appended at the end";
 }
 
-TEST_F(Ports, GetRectGivesTheLiveRectangle) {
-    SDL_Rect* rect = nullptr;
+TEST_F(Ports, GetRectGivesTheCurrentRectangle) {
+    SDL_Rect rect{};
     ASSERT_EQ(manager.GetRect(1, rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->w, 160);
+    EXPECT_EQ(rect.w, 160);
     EXPECT_EQ(manager.ResizeTo(1, {0, 0, 80, 45}), 1);
-    EXPECT_EQ(rect->w, 80);
-    EXPECT_EQ(rect->h, 45);
+    ASSERT_EQ(manager.GetRect(1, rect), 1);
+    EXPECT_EQ(rect.w, 80);
+    EXPECT_EQ(rect.h, 45);
     EXPECT_EQ(manager.GetRect(5, rect), -1);
-    EXPECT_EQ(rect, nullptr);
 }
 
 TEST_F(Ports, FullScreenPausesEveryOtherPort) {

@@ -181,10 +181,10 @@ TEST_F(PortInPanel, PortFollowsAResizedPanel) {
     host.resize(641 + 1, 361 + 1);
     QCoreApplication::processEvents();
     ASSERT_EQ(host.Panel(0).width(), 640);
-    SDL_Rect* rect = nullptr;
+    SDL_Rect rect{};
     ASSERT_EQ(manager.GetRect(0, rect), 0);
-    EXPECT_EQ(rect->w, 640);
-    EXPECT_EQ(rect->h, 360);
+    EXPECT_EQ(rect.w, 640);
+    EXPECT_EQ(rect.h, 360);
 
     ASSERT_EQ(Push(0, test::QuadrantPicture(640, 360, 640, test::kQuadrants), 640), 0);
     const QImage screen = Screenshot(dir.Path());
@@ -259,7 +259,7 @@ TEST_F(PortInPanel, WorkersDrawTheirPortsAtTheSameTime) {
         EXPECT_TRUE(Near(At(screen, OnScreen(panel, panel.width() - 2, panel.height() - 2)),
                          Bt709(colours[port])))
             << port << " panel " << panel.width() << "x" << panel.height() << " rect "
-            << manager.Port(port)->GetRect()->w << "x" << manager.Port(port)->GetRect()->h
+            << manager.Port(port)->GetRect().w << "x" << manager.Port(port)->GetRect().h
             << " centre " << At(screen, OnScreen(panel, 5, 5)) << " corner "
             << At(screen, OnScreen(panel, panel.width() - 2, panel.height() - 2));
     }

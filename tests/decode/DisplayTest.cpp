@@ -131,6 +131,21 @@ TEST_F(OffscreenPort, LevelBarsAndProgrammeAudioMark) {
     EXPECT_TRUE(Near(left.At(8, 355), background)) << "no programme-audio mark";
 }
 
+TEST_F(OffscreenPort, LevelBarHalfHeightsRoundToEven) {
+    // 350 rows: level 3 is 10.5 rows high and drawn 10, level 5 is 17.5 and drawn 18.
+    Open(640, 360, {0, 0, 640, 350});
+    const auto grey = test::SolidPicture(640, 360, test::kGrey);
+    rAudioChannel level;
+    level.L = 3;
+    level.R = 5;
+    Push(grey, 640, &level);
+    TReadBack shot(port, 640, 350, dir.Path());
+    EXPECT_EQ(shot.At(635, 340), kLevel);
+    EXPECT_NE(shot.At(635, 339), kLevel);
+    EXPECT_EQ(shot.At(638, 332), kLevel);
+    EXPECT_NE(shot.At(638, 331), kLevel);
+}
+
 TEST_F(OffscreenPort, CutOutlinesTestReplacesTheRealOne) {
     Open(640, 360, {0, 0, 640, 360});
     const auto grey = test::SolidPicture(640, 360, test::kGrey);
@@ -159,7 +174,7 @@ TEST_F(OffscreenPort, ResizeKeepsPictureTextsAndBitmapBounds) {
     const TTextSize size = port.newFontTexture("Tavrin 课堂", 0, 0xFF0000, 10, 10, 40, -1);
     ASSERT_GT(size.w, 0) << "sy.otf must sit next to the test program";
     port.ResizeTo({0, 0, 320, 180});
-    EXPECT_EQ(port.GetRect()->w, 320);
+    EXPECT_EQ(port.GetRect().w, 320);
     Push(test::QuadrantPicture(640, 360, 640, test::kQuadrants), 640);
     // A bitmap larger than the target: the rest stays empty, nothing overflows.
     TReadBack shot(port, 640, 360, dir.Path());

@@ -286,6 +286,57 @@ TEST_F(Mp4Test, CliMakesTheFileWithAProgressBar) {
     EXPECT_EQ(int(ProbePackets(out, "v").size()), lesson.VideoCount() + 46);
 }
 
+// Mode 0 from the command line: the cards take the recording's size, so the
+// picture size never changes inside the MP4, and everything, cards included,
+// is High profile as the container's avcC says.
+TEST_F(Mp4Test, CliModeZeroKeepsTheRecordedSizeAndHighProfile) {
+    const char* bin = std::getenv("TAVRIN_BIN_DIR");
+    ASSERT_NE(bin, nullptr);
+    for (const auto& [w, h] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        const auto lesson = test::WriteMediaLesson(paths, kLesson, w, h, 1);
+        const std::string out = dir.File("mode0-" + size + ".mp4");
+        std::string printed;
+        ASSERT_TRUE(test::Capture(std::string(bin) + "/tavrin-cli mp4 --root '" + dir.Path() +
+                                      "' --user 1001 --lesson 812 --mode 0 --head-seconds 1 "
+                                      "--tail-seconds 1 --out '" +
+                                      out + "' 2>/dev/null",
+                                  printed))
+            << size;
+        const auto sizes = ProbeFrameSizes(out);
+        ASSERT_EQ(int(sizes.size()), 23 + lesson.VideoCount() + 23) << size;
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            EXPECT_EQ(sizes[i], size) << "picture " << i;
+        }
+        std::string profile;
+        test::Capture("ffprobe -v error -select_streams v -show_entries stream=profile -of "
+                      "csv=p=0 '" +
+                          out + "'",
+                      profile);
+        EXPECT_EQ(profile, "High\n") << size;
+    }
+}
+
+TEST_F(Mp4Test, CopyModeRefusesASizeOtherThanTheRecordings) {
+    test::WriteMediaLesson(paths, kLesson, 1280, 720, 1);
+    TLessionInfo info;
+    info.LessionID = kLesson;
+    TConvertMode mode; // 1920 x 1080
+    std::string name;
+    TMp4Thread builder(paths);
+    EXPECT_EQ(builder.initialize(2, info, {}, {}, {}, 0, 0, 0, mode, name),
+              TMp4Thread::kSizeNotRecorded);
+    mode.nMode = 1; // cards at the other size
+    TMp4Thread cards(paths);
+    EXPECT_EQ(cards.initialize(2, info, {}, {}, {}, 0, 0, 0, mode, name), 0);
+    // The command line refuses a contradicting --size instead of ignoring it.
+    const std::string bin = std::getenv("TAVRIN_BIN_DIR");
+    std::string printed;
+    EXPECT_FALSE(test::Capture(bin + "/tavrin-cli mp4 --root '" + dir.Path() +
+                                   "' --user 1001 --lesson 812 --mode 0 --size 1920x1080 2>/dev/null",
+                               printed));
+}
+
 class CardImageTest : public ::testing::Test {
 protected:
     test::TempDir dir;

@@ -7,6 +7,9 @@
 #include "tests/base/TempDir.h"
 #include "tests/mp4/LessonKit.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -195,9 +198,30 @@ TEST_F(ReplayTest, UnrecordedLessonReturnsTheStoreError) {
 namespace tavrin {
 namespace {
 
+// Stands in for the main window: counts the calls handed to its thread and
+// notes whether each ran there.
+class TGuiStandIn : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::MetaCall) {
+            ++handed;
+            onOwnThread = onOwnThread && QThread::currentThread() == thread();
+        }
+        return QObject::event(e);
+    }
+    int handed = 0;
+    bool onOwnThread = true;
+};
+
 // The whole engine on its thread with SDL's disk audio driver: the decoded
-// tone reaches the device and the ruler is asked to follow every key frame.
+// tone reaches the device and the ruler redraw of every key frame is handed
+// to the GUI thread.
 TEST(ReplayThread, PlaysToTheDiskDeviceAndRedrawsAtKeyFrames) {
+    int argc = 1;
+    char name[] = "replay_engine_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    TGuiStandIn gui;
     test::TempDir dir;
     TGetLessionInfo paths;
     paths.initialize(dir.Path(), "1001");
@@ -206,24 +230,22 @@ TEST(ReplayThread, PlaysToTheDiskDeviceAndRedrawsAtKeyFrames) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", dir.File("device.raw").c_str(), 1);
     TGloTimer().initialize();
-    std::atomic<int> redraws{0};
     {
         TReplayClientThread engine(paths);
-        engine.SetGuiHandOver([&redraws](const std::function<void()>& f) {
-            ++redraws;
-            f();
-        });
+        engine.SetGuiContext(&gui);
         ASSERT_EQ(engine.initialize(kLesson, 0, {0, 0, 320, 180}, 0, 0, kRulerW, kRulerH), 0);
         ASSERT_TRUE(engine.WavePlayer().IsOpen());
         engine.Start();
         for (int i = 0; i < 1000 && engine.AudioFramesPlayed() < lesson.AudioCount(); ++i) {
+            QCoreApplication::processEvents();
             SleepMs(10);
         }
         EXPECT_EQ(engine.AudioFramesPlayed(), lesson.AudioCount());
         EXPECT_EQ(engine.CurrentIBlock(), 1);
         engine.Destroy();
     }
-    EXPECT_EQ(redraws.load(), 2);
+    EXPECT_EQ(gui.handed, 2);
+    EXPECT_TRUE(gui.onOwnThread);
     std::ifstream in(dir.File("device.raw"), std::ios::binary);
     const std::string pcm((std::istreambuf_iterator<char>(in)), {});
     // Some of the tone has been played: not silence.

@@ -216,5 +216,17 @@ TEST_F(RulerTest, DrawsCurrentDeletedAndErrorCellsInTheirColours) {
     EXPECT_EQ(Pixel(200, 35), TReplayRuler::kBackground); // no minute 10
 }
 
+TEST_F(RulerTest, DeletedBarOfHalfACellWidthRoundsToEven) {
+    // Minute 0 spans 40 blocks; one of them marked is 20 / 40 = 0.5 of a
+    // cell, which rounds to 0: the bar is the 3-pixel minimum.
+    Lesson(80, 72);
+    const TMinuteBlocks mb = ruler.minuteBlocks(0);
+    ASSERT_EQ(mb.last - mb.first + 1, 40);
+    ruler.SetDropIblock(6 * 20 + 10, kBlockY);
+    ASSERT_EQ(Marked(), std::vector<int>{6});
+    EXPECT_EQ(Pixel(1, 24), TReplayRuler::kDeleted);
+    EXPECT_EQ(Pixel(2, 24), TReplayRuler::kCurrent);
+}
+
 } // namespace
 } // namespace tavrin

@@ -224,6 +224,21 @@ TEST_F(FileSourcesTest, PacingIsOneChunkPer128MsAndSeekingClamps) {
     EXPECT_EQ(current, 0) << "a negative position seeks to the start";
 }
 
+TEST_F(FileSourcesTest, LengthOfTwoAndAHalfSecondsShowsAsTwo) {
+    // 25 pictures at 10 fps: the container lasts exactly 2.5 s.
+    const std::string movie = dir.File("half.mp4");
+    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=320x240:r=10:d=2.5 "
+                          "-f lavfi -i sine=f=440:r=48000:d=2.3 -c:v libx264 -g 10 "
+                          "-pix_fmt yuv420p -c:a aac -ar 48000 -ac 2 '" +
+                          movie + "'"));
+    TNative_Mp4 mp4;
+    ASSERT_EQ(mp4.initialize(movie), 0);
+    int current = -1;
+    int total = -1;
+    mp4.GetCurrentPos(current, total);
+    EXPECT_EQ(total, 2);
+}
+
 TEST_F(FileSourcesTest, PauseStillShowsTheFirstPictures) {
     const std::string movie = MakeMovie(dir, "e.mp4", "-c:a aac -ar 48000 -ac 2");
     ASSERT_FALSE(movie.empty());

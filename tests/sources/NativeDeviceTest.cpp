@@ -39,6 +39,9 @@ TEST(NativeDeviceSizes, FirstCapabilityOfASizeWinsAndRatesRound) {
     EXPECT_EQ(FrameCountFromInterval(400000), 25);
     EXPECT_EQ(FrameCountFromInterval(417083), 24); // 23.976 fps
     EXPECT_EQ(FrameCountFromInterval(0), 0);
+    // Halves round to the even neighbour: 12.5 and 2.5 fps.
+    EXPECT_EQ(FrameCountFromInterval(800000), 12);
+    EXPECT_EQ(FrameCountFromInterval(4000000), 2);
     std::vector<TPixInfo> list;
     AddPixInfo(list, {1, 1280, 720, 30});
     AddPixInfo(list, {2, 1280, 720, 15});
