@@ -24,6 +24,14 @@ struct THandOver {
 
 constexpr auto kGiveUpPoll = std::chrono::milliseconds(20);
 
+// Held by the worker while it posts and taken by the call before it touches
+// anything the worker made: Qt's event queue is not instrumented, so without
+// this the thread sanitizer sees no order between the two threads.
+std::mutex& PostLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 } // namespace
 
 bool RunOnThreadOf(QObject* context, std::function<void()> fn,
@@ -38,11 +46,13 @@ bool RunOnThreadOf(QObject* context, std::function<void()> fn,
     // Not Qt::BlockingQueuedConnection: its wait cannot give way to an owner
     // that is joining this thread, and its semaphore is invisible to the
     // thread sanitizer. The state below is guarded by a std::mutex instead.
+    std::unique_lock posting(PostLock());
     auto state = std::make_shared<THandOver>();
     state->fn = std::move(fn);
     const bool posted = QMetaObject::invokeMethod(
         context,
         [state] {
+            { std::lock_guard ordered(PostLock()); }
             {
                 std::lock_guard lock(state->m);
                 if (state->step == THandOver::TStep::Dropped) {
@@ -56,6 +66,7 @@ bool RunOnThreadOf(QObject* context, std::function<void()> fn,
             state->cv.notify_all();
         },
         Qt::QueuedConnection);
+    posting.unlock();
     if (!posted) {
         return false;
     }

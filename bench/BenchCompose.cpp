@@ -44,9 +44,7 @@ int main() {
             for (int i = 0; i < 4; ++i) {
                 comb.PushYUVtoCombine(pictures[size_t(i)].get(), i + 1, 4, i + 1);
             }
-            comb.Lock();
             comb.GetFrame(canvas.get());
-            comb.UnLock();
         }
     });
     const double reference = bench::RunTimed(

@@ -126,9 +126,7 @@ void TCombineOut::Tick(uint32_t now) {
     if (nCombine_Delay > 0 && !first) {
         --nCombine_Delay;
     } else {
-        CombineVideo.Lock();
         CombineVideo.GetFrame(pFrame.get());
-        CombineVideo.UnLock();
         first = false;
         nCombine_Delay = 0;
     }
@@ -205,9 +203,9 @@ int TCombineOut::SetCombinePorts(const int32_t* portsArr, int nPortCounts) {
 
 int TCombineOut::GetCombinePorts(std::vector<int32_t>& portsArr) {
     std::lock_guard<std::mutex> lock(FComLock);
-    const int32_t* ports = nullptr;
+    int32_t ports[TCombineVideo::kMaxPorts] = {};
     const int count = CombineVideo.GetCombinePorts(ports);
-    portsArr.assign(ports, ports + (count > 0 ? count : 0));
+    portsArr.assign(ports, ports + std::clamp(count, 0, TCombineVideo::kMaxPorts));
     return count;
 }
 

@@ -82,12 +82,18 @@ int TCombineVideo::SetCombinePorts(const int32_t* portsArr, int nPortCounts) {
     return count;
 }
 
-int TCombineVideo::GetCombinePorts(const int32_t*& portsArr) const {
-    portsArr = aCombin;
+int TCombineVideo::GetCombinePorts(int32_t (&portsArr)[kMaxPorts]) const {
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    std::copy(std::begin(aCombin), std::end(aCombin), portsArr);
     return count;
 }
 
 int TCombineVideo::GetIFThisPortIn(int nPort) const {
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    return SlotOf(nPort);
+}
+
+int TCombineVideo::SlotOf(int nPort) const {
     for (int i = 0; i < count && i < kMaxPorts; ++i) {
         if (aCombin[i] == nPort) {
             return i + 1;
@@ -114,7 +120,13 @@ int TCombineVideo::SetCombArea_Ext(const TCombArea_Ext& p) {
     return 0;
 }
 
+void TCombineVideo::SetOneCHFullScreen(bool bFullScreen) {
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    CombArea_Ext.OneCHFullScreen = bFullScreen;
+}
+
 int TCombineVideo::LoadYUVBikImage(const std::string& /*sFile*/) {
+    std::lock_guard<std::mutex> lock(FFrameLock);
     if (!dstbuf.empty()) {
         RepaintBackground(false);
     }
@@ -129,7 +141,8 @@ bool TCombineVideo::SceneApplies() const {
 }
 
 int TCombineVideo::GetSlotSize(int nPort, int& DstW, int& DstH, int& nCount) const {
-    const int slot = GetIFThisPortIn(nPort);
+    std::lock_guard<std::mutex> lock(FFrameLock);
+    const int slot = SlotOf(nPort);
     if (slot == 0) {
         return 0;
     }
@@ -277,7 +290,7 @@ void TCombineVideo::PlaceSceneArea(const TPlanes& src, int slot) {
 
 int TCombineVideo::PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex) {
     std::lock_guard<std::mutex> lock(FFrameLock);
-    const int slot = GetIFThisPortIn(nPort);
+    const int slot = SlotOf(nPort);
     if (nCount != count || nIndex != slot || slot == 0 || dstbuf.empty()) {
         return 0;
     }
@@ -303,6 +316,7 @@ int TCombineVideo::PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCou
 }
 
 int TCombineVideo::GetFrame(AVFrame* PYUVData) {
+    std::lock_guard<std::mutex> lock(FFrameLock);
     if (PYUVData == nullptr || dstbuf.empty() || PYUVData->width != nYUVWidth ||
         PYUVData->height != nYUVHeight || PYUVData->format != AV_PIX_FMT_YUV420P) {
         return -1;

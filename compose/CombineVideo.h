@@ -31,11 +31,12 @@ public:
     // The programme's channels in slot order; count, or -1 (nothing changed)
     // for more than four or a negative count.
     int SetCombinePorts(const int32_t* portsArr, int nPortCounts);
-    int GetCombinePorts(const int32_t*& portsArr) const;
+    // Copies the programme's channels into portsArr; their count.
+    int GetCombinePorts(int32_t (&portsArr)[kMaxPorts]) const;
     // 1-based slot of nPort, 0 when it is not on the programme.
     int GetIFThisPortIn(int nPort) const;
     int SetCombArea_Ext(const TCombArea_Ext& p);
-    void SetOneCHFullScreen(bool bFullScreen) { CombArea_Ext.OneCHFullScreen = bFullScreen; }
+    void SetOneCHFullScreen(bool bFullScreen);
     // Repaints the background (not forced); the file name is not used.
     int LoadYUVBikImage(const std::string& sFile);
 
@@ -44,10 +45,7 @@ public:
     // longer match) and the canvas is left untouched.
     int PushYUVtoCombine(const AVFrame* PYUVData, int nPort, int nCount, int nIndex);
 
-    void Lock() { FFrameLock.lock(); }
-    void UnLock() { FFrameLock.unlock(); }
-    // Copies the canvas into the caller's W x H YUV420P picture; the caller
-    // holds the lock.
+    // Copies the canvas into the caller's W x H YUV420P picture.
     int GetFrame(AVFrame* PYUVData);
 
     // The size at which nPort must deliver and the channel count; slot, or 0
@@ -65,6 +63,8 @@ private:
         int height;
     };
 
+    // Every public operation holds FFrameLock; these run inside it.
+    int SlotOf(int nPort) const;
     bool SceneApplies() const;
     void FillBackground();
     void FillRows(int firstRow, int rows);

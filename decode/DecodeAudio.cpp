@@ -19,7 +19,10 @@ int16_t FloatSampleToS16(float sample) {
 
 int TDecodeAudio::initialize(const AVCodecParameters* pSrcAudioCodecPar) {
     Destroy();
-    AChannel = rAudioChannel{};
+    {
+        std::lock_guard lock(FLevelLock);
+        AChannel = rAudioChannel{};
+    }
     const AVCodecID id = pSrcAudioCodecPar ? pSrcAudioCodecPar->codec_id : AV_CODEC_ID_AAC;
     pAudioCodec = avcodec_find_decoder(id);
     if (pAudioCodec == nullptr) {
@@ -119,6 +122,7 @@ int TDecodeAudio::GetPCM(const uint8_t* pAACData, int nAACSize, const uint8_t*& 
             sumR += std::abs(int(sr));
         }
         if (n > 0) {
+            std::lock_guard lock(FLevelLock);
             AChannel.L = uint16_t(sumL / n);
             AChannel.R = uint16_t(sumR / n);
         }
@@ -138,6 +142,7 @@ int TDecodeAudio::GetPCM(const uint8_t* pAACData, int nAACSize, const uint8_t*& 
 }
 
 void TDecodeAudio::GetMaxPCMVolume(rAudioChannel& AudioVolume) {
+    std::lock_guard lock(FLevelLock);
     AudioVolume.L = uint16_t(RoundToInt(AChannel.L * 100.0 / 32767.0));
     AudioVolume.R = uint16_t(RoundToInt(AChannel.R * 100.0 / 32767.0));
     AChannel.L = 0;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 
 namespace tavrin {
 
@@ -52,7 +53,9 @@ private:
     AvFramePtr pAudioFrame;
     int g_samplerate = 0;
     std::array<TSamplePair, kMaxSamples> SampBuf{};
+    // Written by the sound's thread, read and reset by the picture's.
     rAudioChannel AChannel;
+    std::mutex FLevelLock;
 };
 
 } // namespace tavrin

@@ -437,13 +437,20 @@ bool TDecodeVideo::GetClipRect(SDL_Rect& sd, int& w, int& h) const {
     return true;
 }
 
+bool TDecodeVideo::GetifHasDecode() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return lnYUVWidth > 0;
+}
+
 bool TDecodeVideo::GetWH(int& w, int& h) const {
+    std::lock_guard<std::mutex> lock(FLock);
     w = lnYUVWidth;
     h = lnYUVHeight;
     return w != 0 && h != 0;
 }
 
 std::string TDecodeVideo::GetPIX() const {
+    std::lock_guard<std::mutex> lock(FLock);
     switch (lnYUVWidth) {
     case 1280:
         return "(720P)";

@@ -65,7 +65,8 @@ public:
     bool MoveCutArea(int incream_H, int incream_V);
     bool GetClipRect(SDL_Rect& sd, int& w, int& h) const;
     bool GetCovertRectFromInterfaceToDisp(TestRect& rTestRect, int DW, int DH);
-    bool GetifHasDecode() const { return lnYUVWidth > 0; }
+    // The source size as last decoded; any thread may ask.
+    bool GetifHasDecode() const;
     bool GetWH(int& w, int& h) const;
     std::string GetPIX() const;
 

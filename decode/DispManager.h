@@ -45,4 +45,27 @@ private:
     std::vector<std::shared_ptr<TDisplay>> Disp;
 };
 
+// Holds one port for the GUI while it resizes it: no worker draws on it until
+// the scope ends, on every path out of it. Keeps the port itself, so a drop
+// meanwhile cannot make it release another port's lock.
+class TPortResizeHold {
+public:
+    TPortResizeHold(TDispManager& manager, int nPort) : port_(manager.Port(nPort)) {
+        if (port_) {
+            port_->SetResizeState(true);
+        }
+    }
+    ~TPortResizeHold() {
+        if (port_) {
+            port_->SetResizeState(false);
+        }
+    }
+    TPortResizeHold(const TPortResizeHold&) = delete;
+    TPortResizeHold& operator=(const TPortResizeHold&) = delete;
+    bool Held() const { return port_ != nullptr; }
+
+private:
+    std::shared_ptr<TDisplay> port_;
+};
+
 } // namespace tavrin

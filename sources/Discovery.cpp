@@ -6,6 +6,7 @@
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 
 namespace tavrin {
@@ -33,6 +34,9 @@ int TDiscovery::initialize() {
 
 int TDiscovery::OpenMulticast() {
     socket_PPT = std::make_unique<QUdpSocket>();
+    // Multicast on the LAN: never look up a system proxy (that starts a
+    // helper thread and may even ask the network).
+    socket_PPT->setProxy(QNetworkProxy::NoProxy);
     bool bound = false;
     for (int i = 0; i < kLocalPortAttempts && !bound; ++i) {
         const uint16_t port = uint16_t(kFirstLocalPort + i * kLocalPortStep);

@@ -2,13 +2,17 @@
 
 #include "base/Trace.h"
 
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <algorithm>
 
 namespace tavrin {
 
 TPhoneConnection::TPhoneConnection()
-    : readBuf(kReadChunk), FSocket(std::make_unique<QTcpSocket>()) {}
+    : readBuf(kReadChunk), FSocket(std::make_unique<QTcpSocket>()) {
+    // Phones are on the LAN: never look up a system proxy for them.
+    FSocket->setProxy(QNetworkProxy::NoProxy);
+}
 
 TPhoneConnection::~TPhoneConnection() {
     Close();

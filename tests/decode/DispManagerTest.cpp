@@ -85,17 +85,21 @@ TEST_F(Ports, FullScreenPausesEveryOtherPort) {
 }
 
 TEST_F(Ports, LockedPortWaitsForTheGui) {
-    ASSERT_EQ(manager.Lock(0), 0);
     std::atomic<bool> drawn{false};
-    std::thread worker([&] {
-        Push(0, blue);
-        drawn = true;
-    });
-    SleepMs(50);
-    EXPECT_FALSE(drawn.load()) << "a worker must not draw while the GUI holds the port";
-    // The holder may resize meanwhile without deadlocking itself.
-    EXPECT_EQ(manager.ResizeTo(0, {0, 0, 160, 90}), 0);
-    ASSERT_EQ(manager.UnLock(0), 0);
+    std::thread worker;
+    {
+        const TPortResizeHold hold(manager, 0);
+        ASSERT_TRUE(hold.Held());
+        EXPECT_FALSE(TPortResizeHold(manager, 9).Held());
+        worker = std::thread([&] {
+            Push(0, blue);
+            drawn = true;
+        });
+        SleepMs(50);
+        EXPECT_FALSE(drawn.load()) << "a worker must not draw while the GUI holds the port";
+        // The holder may resize meanwhile without deadlocking itself.
+        EXPECT_EQ(manager.ResizeTo(0, {0, 0, 160, 90}), 0);
+    }
     worker.join();
     EXPECT_TRUE(drawn.load());
     EXPECT_TRUE(Near(Centre(0), Bt709(test::kBlue)));

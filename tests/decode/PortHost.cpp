@@ -56,9 +56,8 @@ bool TPortHost::CreatePorts(int yuvW, int yuvH) {
         inOrder = inOrder && port == panel->Index();
         // The port follows the panel: SDL hears nothing of a foreign resize.
         panel->onResized = [this](TPortPanel& p) {
-            manager_.Lock(p.Index());
+            const TPortResizeHold hold(manager_, p.Index());
             manager_.ResizeTo(p.Index(), {0, 0, p.width(), p.height()});
-            manager_.UnLock(p.Index());
         };
     }
     return inOrder;

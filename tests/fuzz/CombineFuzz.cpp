@@ -84,8 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     AvFramePtr canvas = Picture(w, h);
-    comb.Lock();
     comb.GetFrame(canvas.get());
-    comb.UnLock();
     return 0;
 }

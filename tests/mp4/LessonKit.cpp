@@ -101,7 +101,7 @@ TMediaLesson WriteMediaLesson(const TGetLessionInfo& paths, int32_t lesson, int 
         table.push_back(entry);
     }
     count.IBlockCount = int32_t(table.size());
-    WriteStore(paths, lesson, count, table, av);
+    WriteStore(paths, lesson, count, table, av, w, h);
     return made;
 }
 

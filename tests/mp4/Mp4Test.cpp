@@ -294,11 +294,13 @@ TEST_F(Mp4Test, CliModeZeroKeepsTheRecordedSizeAndHighProfile) {
     ASSERT_NE(bin, nullptr);
     for (const auto& [w, h] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
         const std::string size = std::to_string(w) + "x" + std::to_string(h);
-        const auto lesson = test::WriteMediaLesson(paths, kLesson, w, h, 1);
+        const int id = w; // a lesson of each size
+        const auto lesson = test::WriteMediaLesson(paths, id, w, h, 1);
         const std::string out = dir.File("mode0-" + size + ".mp4");
         std::string printed;
         ASSERT_TRUE(test::Capture(std::string(bin) + "/tavrin-cli mp4 --root '" + dir.Path() +
-                                      "' --user 1001 --lesson 812 --mode 0 --head-seconds 1 "
+                                      "' --user 1001 --lesson " + std::to_string(id) +
+                                      " --mode 0 --head-seconds 1 "
                                       "--tail-seconds 1 --out '" +
                                       out + "' 2>/dev/null",
                                   printed))

@@ -102,13 +102,14 @@ std::vector<TBlock> Blocks(const TReadAV& reader) {
 }
 
 void WriteStore(const TGetLessionInfo& paths, int32_t lesson, const TIndex_Count& count,
-                const std::vector<TIndex_IBlock>& blocks, const std::vector<uint8_t>& av) {
+                const std::vector<TIndex_IBlock>& blocks, const std::vector<uint8_t>& av, int w,
+                int h) {
     std::string dir, index, data;
     paths.Get_CaptureDir(lesson, dir);
     paths.Get_IndexFile(lesson, index);
     paths.Get_AVDataFile(lesson, data);
     std::filesystem::create_directories(dir);
-    const TIndex_Head head = MakeIndexHead(lesson, "7", 1280, 720, 46000.5);
+    const TIndex_Head head = MakeIndexHead(lesson, "7", w, h, 46000.5);
     std::ofstream i(index, std::ios::binary | std::ios::trunc);
     i.write(reinterpret_cast<const char*>(&head), sizeof head);
     i.write(reinterpret_cast<const char*>(&count), sizeof count);

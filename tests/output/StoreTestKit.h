@@ -56,7 +56,8 @@ std::vector<TBlock> Blocks(const TReadAV& reader);
 // Writes a small store by hand (no pre-allocation): the head, the counters,
 // the table and the av.dat bytes.
 void WriteStore(const TGetLessionInfo& paths, int32_t lesson, const TIndex_Count& count,
-                const std::vector<TIndex_IBlock>& blocks, const std::vector<uint8_t>& av);
+                const std::vector<TIndex_IBlock>& blocks, const std::vector<uint8_t>& av,
+                int w = 1280, int h = 720);
 
 // Appends one frame (13-byte head and payload) to av bytes.
 void AppendFrame(std::vector<uint8_t>& av, uint8_t type, const std::vector<uint8_t>& payload);
