@@ -368,23 +368,11 @@ int TFMain::EnterReplay(int32_t nLession) {
     LayoutReplayPane();
 
     replay = std::make_unique<TReplayMode>(*st.paths);
-    const uint64_t generation = ++replayGeneration;
-    // The worker asks for ruler redraws from its thread; they run here later,
-    // and only while the same worker still exists.
-    auto handOver = [this, generation](const std::function<void()>& f) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, f] {
-                if (replay && replayGeneration == generation) {
-                    f();
-                    update(ToQRect(RulerRect()));
-                }
-            },
-            Qt::QueuedConnection);
-    };
-    const int r =
-        replay->Open(nLession, Panel_ReplayArea->NativeHandle(),
-                     ReplayPaneRect(width(), height(), kBarHeight), RulerRect(), handOver);
+    // The worker hands its ruler redraws to this thread and waits for them;
+    // ending the worker makes a pending one give way, so none outlives it.
+    const int r = replay->Open(nLession, Panel_ReplayArea->NativeHandle(),
+                               ReplayPaneRect(width(), height(), kBarHeight), RulerRect(), this,
+                               [this] { update(ToQRect(RulerRect())); });
     if (r < 0) {
         replay.reset();
         return r;

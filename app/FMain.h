@@ -209,7 +209,6 @@ private:
     std::unique_ptr<TPlanEditorLauncher> planEditor;
     TChannelAccessor channelAccess;
     TF_CHConfig* chConfig = nullptr; // the channel connection window, hidden until asked for
-    uint64_t replayGeneration = 0;
 
     QWidget* Panel_Capture = nullptr;
     QWidget* Panel_Replay = nullptr;

@@ -16,9 +16,9 @@ TReplayMode::~TReplayMode() {
 }
 
 int TReplayMode::Open(int32_t nLession, TNativeWindow pane, const TPaneRect& paneRect,
-                      const TPaneRect& rulerRect,
-                      std::function<void(const std::function<void()>&)> guiHandOver) {
-    worker->SetGuiHandOver(std::move(guiHandOver));
+                      const TPaneRect& rulerRect, QObject* gui,
+                      std::function<void()> onRulerDrawn) {
+    worker->SetGuiContext(gui, std::move(onRulerDrawn));
     const int r = worker->initialize(nLession, pane, SDL_Rect{0, 0, paneRect.w, paneRect.h},
                                      rulerRect.x, rulerRect.y, rulerRect.w, rulerRect.h);
     switch (r) {

@@ -21,10 +21,10 @@ public:
     TReplayMode& operator=(const TReplayMode&) = delete;
 
     // Opens the lesson on the pane and lays the ruler out: 0, or the
-    // worker's negative result (its message already shown).
+    // worker's negative result (its message already shown). The worker hands
+    // its ruler redraws to gui's thread; onRulerDrawn runs there after each.
     int Open(int32_t nLession, TNativeWindow pane, const TPaneRect& paneRect,
-             const TPaneRect& rulerRect,
-             std::function<void(const std::function<void()>&)> guiHandOver);
+             const TPaneRect& rulerRect, QObject* gui, std::function<void()> onRulerDrawn);
     void Start(int nAudioDelayFrames);
 
     TReplayClientThread& Worker() { return *worker; }

@@ -236,7 +236,14 @@ int TReplayClientThread::PlayStep() {
         }
         if (nType == kFrameH264Key && guiContext != nullptr) {
             RunOnThreadOf(
-                guiContext, [this] { _LockDrawRuler(); }, [this] { return Terminated(); });
+                guiContext,
+                [this] {
+                    _LockDrawRuler();
+                    if (rulerDrawn) {
+                        rulerDrawn();
+                    }
+                },
+                [this] { return Terminated(); });
         }
         const int queued = wavePlayer.GetRemainCount();
         if (nType <= 8) {

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -68,8 +69,12 @@ public:
     const QImage& RulerImage() const { return ruler.Image(); }
     // The object whose thread (the GUI thread) redraws the ruler; set by the
     // main window before Start. The replay thread hands it a redraw at every
-    // key frame and waits for it.
-    void SetGuiContext(QObject* context) { guiContext = context; }
+    // key frame and waits for it; onRulerDrawn then runs there too (the
+    // window repaints the ruler).
+    void SetGuiContext(QObject* context, std::function<void()> onRulerDrawn = {}) {
+        guiContext = context;
+        rulerDrawn = std::move(onRulerDrawn);
+    }
 
     // One play step: 1 when an audio frame was handled, 0 when the wave
     // player is still full, -1 at the end of the lesson.
@@ -130,6 +135,7 @@ private:
     std::mutex FLock;
     TReplayRuler ruler;
     QObject* guiContext = nullptr;
+    std::function<void()> rulerDrawn;
 };
 
 } // namespace tavrin
