@@ -43,7 +43,8 @@ TEST(FrameQueue, KeepsOrderCountsAndBytesAcrossGrowthAndWrap) {
         ASSERT_TRUE(q.Pop(out));
         TZeroMediaFrameHead h{};
         ASSERT_TRUE(ReadMediaFrameHead(out, h));
-        EXPECT_EQ(h.PTS, i);
+        const int64_t pts = h.PTS; // the head is packed: no reference to its fields
+        EXPECT_EQ(pts, i);
         EXPECT_EQ(out.size(), kMediaFrameHeadSize + size_t(i % 7));
     }
     EXPECT_FALSE(q.Pop(out));
