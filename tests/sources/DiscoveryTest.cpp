@@ -8,6 +8,7 @@
 #include "tests/sources/RecordingSink.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 #include <algorithm>
 #include <cstdlib>
@@ -103,6 +104,7 @@ TEST_F(DiscoveryTest, OwnProbeAndUnknownDatagramsAreIgnored) {
     TDiscovery discovery;
     ASSERT_EQ(0, discovery.initialize());
     QUdpSocket peer;
+    peer.setProxy(QNetworkProxy::NoProxy); // as the console's own sockets
     ASSERT_TRUE(peer.bind(QHostAddress(QStringLiteral("127.0.0.7")), 0));
     const QHostAddress console(QStringLiteral("127.0.0.1"));
     const std::string& probe = DiscoveryProbe();
@@ -124,6 +126,7 @@ TEST_F(DiscoveryTest, NextPortWhenTakenAndErrorsWhenNoneIsFree) {
     std::vector<std::unique_ptr<QUdpSocket>> taken;
     auto take = [&](uint16_t port) {
         taken.push_back(std::make_unique<QUdpSocket>());
+        taken.back()->setProxy(QNetworkProxy::NoProxy);
         return taken.back()->bind(QHostAddress::AnyIPv4, port);
     };
     ASSERT_TRUE(take(22685));
