@@ -9,12 +9,12 @@ namespace tavrin::cli {
 
 namespace {
 
-// "name=" takes a value, "name" is a switch; 0 when spec has no such option.
-int OptionKind(const char* spec, const std::string& name) {
+// "name=" takes a value, "name" is a switch; 0 when the declaration has no such option.
+int OptionKind(const char* declared, const std::string& name) {
     if (name == "help") {
         return 1;
     }
-    std::stringstream in(spec != nullptr ? spec : "");
+    std::stringstream in(declared != nullptr ? declared : "");
     std::string item;
     while (in >> item) {
         if (item == name) {
@@ -33,7 +33,7 @@ bool IsOption(const char* arg) {
 
 } // namespace
 
-bool TCliArgs::Parse(int argc, char** argv, int first, const char* spec, bool takesWord) {
+bool TCliArgs::Parse(int argc, char** argv, int first, const char* declared, bool takesWord) {
     int i = first;
     if (takesWord && i < argc && !IsOption(argv[i])) {
         word_ = argv[i++];
@@ -45,7 +45,7 @@ bool TCliArgs::Parse(int argc, char** argv, int first, const char* spec, bool ta
             return false;
         }
         const std::string name = arg.substr(2);
-        const int kind = OptionKind(spec, name);
+        const int kind = OptionKind(declared, name);
         if (kind == 0) {
             error_ = "unknown option " + arg;
             return false;

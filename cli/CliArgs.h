@@ -1,5 +1,5 @@
 // Command-line options of tavrin-cli: "--name value" pairs and "--flag"
-// switches after a command. Each command declares its options in a spec of
+// switches after a command. Each command declares its options as a list of
 // blank-separated names, "name=" for one that takes a value and "name" for
 // a switch; "--help" is always a switch.
 #pragma once
@@ -13,11 +13,11 @@ namespace tavrin::cli {
 
 class TCliArgs {
 public:
-    // Parses argv[first...] against the spec; false (with error set) for an
-    // option the spec does not name, an option without its value, a switch
+    // Parses argv[first...] against the declaration; false (with error set) for an
+    // option the declaration does not name, an option without its value, a switch
     // given a value or a stray word. With takesWord, the first argument is
     // a bare word (see Word()).
-    bool Parse(int argc, char** argv, int first, const char* spec, bool takesWord = false);
+    bool Parse(int argc, char** argv, int first, const char* declared, bool takesWord = false);
 
     bool Has(const std::string& name) const { return values_.count(name) != 0; }
     std::string Get(const std::string& name, const std::string& def = "") const;

@@ -15,14 +15,14 @@ struct Parsed {
     TCliArgs args;
 };
 
-Parsed ParseWords(std::vector<std::string> words, const char* spec, bool takesWord = false) {
+Parsed ParseWords(std::vector<std::string> words, const char* declared, bool takesWord = false) {
     words.insert(words.begin(), {"tavrin-cli", "cmd"});
     std::vector<char*> argv;
     for (std::string& w : words) {
         argv.push_back(w.data());
     }
     Parsed p;
-    p.ok = p.args.Parse(int(argv.size()), argv.data(), 2, spec, takesWord);
+    p.ok = p.args.Parse(int(argv.size()), argv.data(), 2, declared, takesWord);
     return p;
 }
 
@@ -80,8 +80,8 @@ TEST(CliArgs, UsageLinesMatchTheDeclaredOptions) {
         for (std::sregex_iterator it(usage.begin(), usage.end(), option), end; it != end; ++it) {
             const std::string name = (*it)[1];
             const bool withValue = (*it)[2].matched;
-            std::string spec = std::string(" ") + c.options + " ";
-            EXPECT_NE(std::string::npos, spec.find(" " + name + (withValue ? "= " : " ")))
+            std::string declared = std::string(" ") + c.options + " ";
+            EXPECT_NE(std::string::npos, declared.find(" " + name + (withValue ? "= " : " ")))
                 << c.name << " --" << name;
         }
     }

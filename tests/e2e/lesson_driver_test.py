@@ -10,10 +10,10 @@ import sys
 import unittest
 
 SOURCE, WORK = sys.argv[1], sys.argv[2]
-spec = importlib.util.spec_from_file_location(
+module_spec = importlib.util.spec_from_file_location(
     "driver", os.path.join(SOURCE, "scripts", "lib", "lesson-driver.py"))
-driver = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(driver)
+driver = importlib.util.module_from_spec(module_spec)
+module_spec.loader.exec_module(driver)
 
 BACKGROUND = "rgb(38,38,38)"
 
