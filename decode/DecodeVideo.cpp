@@ -75,12 +75,15 @@ void TDecodeVideo::DescribePacked(AVFrame* frame, uint8_t* base, int w, int h) {
     frame->format = AV_PIX_FMT_YUV420P;
     frame->width = w;
     frame->height = h;
+    // Odd sizes round the chroma planes up, as every scaler writes them.
+    const int cw = (w + 1) / 2;
+    const int ch = (h + 1) / 2;
     frame->data[0] = base;
     frame->data[1] = base + size_t(w) * h;
-    frame->data[2] = base + size_t(w) * h / 4 * 5;
+    frame->data[2] = frame->data[1] + size_t(cw) * ch;
     frame->linesize[0] = w;
-    frame->linesize[1] = w / 2;
-    frame->linesize[2] = w / 2;
+    frame->linesize[1] = cw;
+    frame->linesize[2] = cw;
 }
 
 const AVFrame* TDecodeVideo::Decode(const uint8_t* pInPackage, int nSize) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace tavrin {
@@ -84,8 +85,8 @@ std::unique_ptr<TStream> DecodeVideoTest::k720;
             }
         }
     }
-    for (int r = 0; r < clip->height / 2; ++r) {
-        for (int c = 0; c < clip->width / 2; ++c) {
+    for (int r = 0; r < (clip->height + 1) / 2; ++r) {
+        for (int c = 0; c < (clip->width + 1) / 2; ++c) {
             for (int p = 1; p <= 2; ++p) {
                 if (At(pic, p, x / 2 + c, y / 2 + r) != At(clip, p, c, r)) {
                     return ::testing::AssertionFailure()
@@ -387,6 +388,29 @@ TEST(DecodeVideo, DecodedPicturesAreTakenAsTheyAre) {
     ASSERT_TRUE(dec.GetFrame_includeClip(false, pic.get(), preview, clip));
     EXPECT_EQ(clip, nullptr);
     EXPECT_NE(preview, nullptr);
+}
+
+TEST(DecodeVideo, OddClipSizesGetWholeChromaRows) {
+    // Slot sizes of scenes may be odd: the clip's chroma planes hold
+    // (w + 1) / 2 samples per row and never overlap.
+    TDecodeVideo dec;
+    ASSERT_EQ(dec.initialize(), 0);
+    AvFramePtr pic = MakePicture(64, 36);
+    test::FillPattern(pic.get());
+    AVFrame* preview = nullptr;
+    AVFrame* clip = nullptr;
+    for (const auto& [w, h, full] : {std::tuple{1, 1, false}, std::tuple{33, 17, false},
+                                     std::tuple{31, 15, true}, std::tuple{1, 35, true}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h << (full ? " full" : " cut"));
+        dec.SetClipWH(w, h);
+        ASSERT_TRUE(dec.GetFrame_includeClip(full, pic.get(), preview, clip));
+        ASSERT_NE(clip, nullptr);
+        EXPECT_EQ(clip->linesize[1], (w + 1) / 2);
+        EXPECT_EQ(clip->data[2], clip->data[1] + size_t((w + 1) / 2) * ((h + 1) / 2));
+        if (!full) {
+            EXPECT_TRUE(SameArea(pic.get(), 0, 0, clip));
+        }
+    }
 }
 
 TEST(DecodeVideo, GarbageProducesNoPicture) {
