@@ -2,6 +2,7 @@
 // asks for a lesson and then records or replays it.
 #include "app/FMain.h"
 #include "app/ProduceMp4.h"
+#include "av/AvLog.h"
 #include "base/ProgramDir.h"
 #include "base/SingleInstance.h"
 #include "base/ui/CarbonStyle.h"
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
         // Not fatal: the filters also find the font by its full path.
     }
 
+    // The encoders' own statistics go to the trace, not the terminal.
+    InstallAvLogToTrace();
     QApplication app(argc, argv);
     ApplyCarbonStyle(app);
     InstallMessageBoxHandler();
