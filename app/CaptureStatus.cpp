@@ -3,8 +3,6 @@
 #include "app/DispPanel.h"
 #include "app/FMain.h"
 #include "base/Message.h"
-#include "output/RtmpSend.h"
-#include "output/SaveAV.h"
 #include "sources/CManager.h"
 
 #include <QFontMetrics>
@@ -41,17 +39,13 @@ void TCaptureStatus::Tick() {
         Clear();
         return;
     }
-    TCaptureMode& capture = *win.Capture();
-    TCManager& m = capture.Manager();
+    TCaptureSession& session = win.Capture()->Session();
+    TCManager& m = win.Capture()->Manager();
     const int programmeBottom = win.Grid().DispOne.Bottom();
     const int selected = int(win.CurrentPort());
     // Messages wait for the end of the tick: the timer keeps running while a
     // message box is up, and a tick inside it must find this one complete.
     std::vector<std::pair<const char*, TMsgIcon>> messages;
-
-    if (TRtmpSend* sender = capture.Sender()) {
-        sender->SetAudioDelay(SenderAudioDelay(m.GetMainPortForAudio_DeviceType()));
-    }
 
     if (const auto notice = ErrorMarkNotice(nDecCount, nErrorCode, programmeBottom)) {
         Put(*notice);
@@ -60,12 +54,7 @@ void TCaptureStatus::Tick() {
 
     int T = 0;
     int L = 0;
-    TSaveAV* recorder = capture.Recorder();
-    const bool answered = recorder != nullptr && recorder->Get_TotalCaptureSeconds(T, L);
-    if (!answered) {
-        T = 0;
-        L = 0;
-    }
+    const bool answered = session.RecordTotals(T, L);
     // The window lets the next lesson record again when it enters capture.
     if (!win.RecordingPrevented() && limits.PreventCapture()) {
         limits.EnterCapture();
@@ -80,57 +69,39 @@ void TCaptureStatus::Tick() {
     Put(RecordingLine(win.RecordingPrevented(), win.CaptureState(), T, L, m.GetPIX(0)));
 
     Put(FrameCounterLabel());
-    uint32_t video = 0;
-    uint32_t audio = 0;
-    int type = 0;
-    bool videoOk = false;
-    bool audioOk = false;
-    int r = m.GetAVCounterThisperiod(0, video, audio, type, videoOk, audioOk);
-    if (const auto t = ProgrammeCounter(r, video, audio, selected == 0, videoOk, audioOk)) {
+    TChannelCounters c;
+    int r = session.Counters(0, c);
+    if (const auto t =
+            ProgrammeCounter(r, c.nVideo, c.nAudio, selected == 0, c.bVideoOK, c.bAudioOK)) {
         Put(*t);
     }
     const int nChannels = m.ChannelCount();
     for (int ch = 1; ch <= nChannels; ++ch) {
-        r = m.GetAVCounterThisperiod(ch, video, audio, type, videoOk, audioOk);
-        Put(ChannelCounter(ch, r, video, audio, selected == ch, videoOk, audioOk));
+        r = session.Counters(ch, c);
+        Put(ChannelCounter(ch, r, c.nVideo, c.nAudio, selected == ch, c.bVideoOK, c.bAudioOK));
     }
 
-    if (TRtmpSend* sender = capture.Sender()) {
-        TClientSendInfo info;
-        sender->GetClientInfo(info);
+    if (TClientSendInfo info; session.SenderInfo(info)) {
         if (const auto t = LiveLine(info, programmeBottom)) {
             Put(*t);
         }
     }
 
-    for (int ch = 1; ch <= nChannels; ++ch) {
-        TClientInfo info;
-        if (!m.GetConInfo(ch, info)) {
-            continue;
-        }
-        switch (info.nErrorCode) {
-        case kConnectLost:
-            SetFrame(ch, LostFrameLook(info.nErrorDispTimes, info.bDontReconnect));
-            if (m.TickLostNotice(ch)) {
-                m.reConnectThis(ch);
-            }
-            break;
-        case kConnectMade:
-            SetFrame(ch, TLostFrame::None);
-            // Back only once the source described itself on the new connection.
-            if (ShowsConnected(info)) {
-                m.ClearNotice(ch);
-            }
-            break;
-        case kSlidesOnSoundChannel:
-            SetFrame(ch, TLostFrame::None);
-            m.ClearNotice(ch);
+    // The session's tick: the sender's audio delay, the lost channels'
+    // countdown and reconnection, and the notices that end.
+    std::vector<TChannelEvent> events;
+    session.Tick(events);
+    std::vector<TLostFrame> looks(size_t(nChannels) + 1, TLostFrame::None);
+    for (const TChannelEvent& e : events) {
+        if (e.kind == TChannelEvent::kBlink && e.nChannel <= nChannels) {
+            // A lost channel's frame blinks with its countdown.
+            looks[size_t(e.nChannel)] = e.bOn ? TLostFrame::Red : TLostFrame::Erase;
+        } else if (e.kind == TChannelEvent::kSlidesOnSound) {
             messages.emplace_back(kSlidesOnSoundChannelMessage, TMsgIcon::Information);
-            break;
-        default:
-            SetFrame(ch, TLostFrame::None);
-            break;
         }
+    }
+    for (int ch = 1; ch <= nChannels; ++ch) {
+        SetFrame(ch, looks[size_t(ch)]);
     }
 
     for (const auto& [text, icon] : messages) {

@@ -16,8 +16,7 @@
 #include "compose/editor/F_EditProject.h"
 #include "compose/editor/PlanEditorLauncher.h"
 #include "decode/SdlHandles.h"
-#include "output/RtmpSend.h"
-#include "output/SaveAV.h"
+#include "sources/CManager.h"
 #include "sources/Discovery.h"
 #include "sources/ui/F_CHConfig.h"
 #include "sources/ui/F_Mp4Adjust.h"
@@ -102,7 +101,7 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
             return CurrentWorkMode() == kModeCapture ? &capture->Manager() : nullptr;
         },
         [this]() -> TRtmpSend* {
-            return CurrentWorkMode() == kModeCapture ? capture->Sender() : nullptr;
+            return CurrentWorkMode() == kModeCapture ? capture->Session().Sender() : nullptr;
         });
     chConfig = new TF_CHConfig(channelAccess, this);
     chConfig->hide();
@@ -117,17 +116,11 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
 TFMain::~TFMain() {
     Timer1.stop();
     planEditor.reset();
-    if (capture) {
-        st.layout->SetOutput(nullptr);
-        capture->FreeManager();
-    }
-    replay.reset();
-    if (discovery) {
-        discovery->Destroy();
-        discovery.reset();
-    }
-    st.layout.reset();
+    // The session hands the scene runtime's output back when it stops: it
+    // goes before the runtime.
     capture.reset();
+    replay.reset();
+    st.layout.reset();
     FreePanes();
 }
 
@@ -309,49 +302,46 @@ int TFMain::EnterCapture(int32_t nLession) {
     CurrentPvo = ChosenPvo;
 
     const INIAnotherSet& set = st.settings.another;
-    TCaptureConfig config;
-    config.nLession = nLession;
-    config.nYUVWidth = set.nYUVWidth;
-    config.nYUVHeight = set.nYUVHeight;
-    config.nAudioDelay = set.nAudioDelay;
-    config.videobitrate = set.videobitrate;
+    TCaptureSessionConfig config;
+    config.paths = *st.paths;
     config.lesson = CurrentPvo.LI;
+    config.lesson.LessionID = nLession;
+    config.nYUVWidth = int(set.nYUVWidth);
+    config.nYUVHeight = int(set.nYUVHeight);
+    config.nAudioDelay = set.nAudioDelay;
+    config.nBitrate = int64_t(set.videobitrate) * 1024;
+    config.nChannels = nChannels;
+    config.layout = st.layout.get();
+    config.bDiscovery = true;
+    config.autoAdjust = bAutoAdjust;
+    config.nAudioChannel = 1;
     bPreventCapture = false;
-    capture = std::make_unique<TCaptureMode>(*st.paths);
-    if (const int r = capture->OpenStore(config); r < 0) {
-        capture.reset();
-        return r;
-    }
 
     CreatePanes();
-    config.programmeWindow = DispPanel[0]->NativeHandle();
-    config.programmeRect = SizeOf(grid.panes[0]);
+    config.programme = {DispPanel[0]->NativeHandle(), SizeOf(grid.panes[0])};
     for (int i = 1; i <= nChannels; ++i) {
-        config.channelTags.push_back(i);
-        config.channelWindows.push_back(DispPanel[size_t(i)]->NativeHandle());
-        config.channelRects.push_back(SizeOf(grid.panes[size_t(i)]));
+        config.panes.push_back(
+            {DispPanel[size_t(i)]->NativeHandle(), SizeOf(grid.panes[size_t(i)])});
     }
-    config.autoAdjust = bAutoAdjust;
-    if (const int r = capture->StartChannels(config); r < 0) {
+    capture = std::make_unique<TCaptureMode>();
+    if (const int r = capture->Open(config); r < 0) {
+        const std::string dir = capture->Session().CaptureDir();
         capture.reset();
         FreePanes();
+        TCaptureMode::ShowOpenFailure(r, dir);
         return r;
     }
     nCurrentMode = kModeCapture;
     nCurrentPort = 1;
     ClickPorts.PushClickedChannel(1);
-    st.layout->SetOutput(capture->Manager().Programme());
     st.layout->relaodProject(false);
     update();
     return 0;
 }
 
 void TFMain::LeaveCapture() {
-    if (capture && capture->Recorder() != nullptr) {
-        capture->Recorder()->SetCaptureState(false);
-    }
     ResetToggles();
-    st.layout->SetOutput(nullptr);
+    // Recording ends first, the live sender last.
     capture.reset();
     Panel_Capture->hide();
     FreePanes();
@@ -440,27 +430,20 @@ void TFMain::RestoreConnections() {
 }
 
 void TFMain::StartDiscovery() {
-    if (std::getenv("TAVRIN_NO_DISCOVERY") != nullptr) {
+    if (CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    if (TCaptureSession::DiscoveryDisabledByEnv()) {
         Trace("device discovery is off (TAVRIN_NO_DISCOVERY)");
         return;
     }
-    if (!discovery) {
-        discovery = std::make_unique<TDiscovery>();
-        discovery->SetFindThisClient(
-            [this](const std::string& ip, uint8_t type, const std::string& id) {
-                return CurrentWorkMode() == kModeCapture
-                           ? capture->Manager().FindThisClient(ip, type, id)
-                           : -1;
-            });
-        if (const int r = discovery->initialize(); r != 0) {
-            ShowMessage("启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：" +
-                            TDiscovery::GetErrorByID(r),
-                        TMsgIcon::Warning);
-        }
-        discovery->Start();
-    }
-    if (discovery->GetIfHasCapility()) {
-        discovery->DoDiscovery();
+    // A socket that cannot be opened is said once: later probes find the
+    // same fault.
+    if (const int r = capture->Session().Discover(); r < 0 && !bDiscoveryFailureShown) {
+        bDiscoveryFailureShown = true;
+        ShowMessage("启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：" +
+                        TDiscovery::GetErrorByID(r),
+                    TMsgIcon::Warning);
     }
 }
 
@@ -529,19 +512,23 @@ void TFMain::LayoutCapturePanes() {
     if (!capture || !capture->HasManager()) {
         return;
     }
-    TCManager& m = capture->Manager();
+    PortsFollowPanes();
     for (size_t i = 0; i < DispPanel.size(); ++i) {
-        const QRect r = DispPanel[i]->geometry();
-        const SDL_Rect size{0, 0, r.width(), r.height()};
-        if (i == 0) {
-            m.ResizeMain(size);
-        } else {
-            m.ResizeClient(int(i), size);
-        }
         const bool visible = nDispMode == 0 || i == nCurrentPort;
         DispPanel[i]->hide();
         DispPanel[i]->setVisible(visible);
     }
+}
+
+void TFMain::PortsFollowPanes() {
+    const auto paneOf = [](TDispPanel* p) {
+        return TCapturePane{p->NativeHandle(), SDL_Rect{0, 0, p->width(), p->height()}};
+    };
+    std::vector<TCapturePane> channels;
+    for (size_t i = 1; i < DispPanel.size(); ++i) {
+        channels.push_back(paneOf(DispPanel[i]));
+    }
+    capture->Session().Relayout(paneOf(DispPanel[0]), channels);
 }
 
 TPaneRect TFMain::RulerRect() const {
@@ -719,7 +706,6 @@ void TFMain::OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event) {
         return;
     }
     const int tag = pane->Tag();
-    TCManager& m = capture->Manager();
     bAfterDBDone = true;
     TPaneRect target;
     if (nDispMode == 0) {
@@ -734,11 +720,7 @@ void TFMain::OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event) {
         nDispMode = 0;
     }
     pane->setGeometry(ToQRect(target));
-    if (tag == 0) {
-        m.ResizeMain(SizeOf(target));
-    } else {
-        m.ResizeClient(tag, SizeOf(target));
-    }
+    PortsFollowPanes();
     if (nDispMode == 1) {
         pane->show();
     } else {
@@ -767,7 +749,7 @@ void TFMain::DoAction(TMainAction action) {
     case TMainAction::Record:
         if (inCapture) {
             bCaptureState = bPreventCapture ? false : !bCaptureState;
-            capture->StartCapture(bCaptureState);
+            capture->Session().SetRecording(bCaptureState);
             RefreshButton(TBar::Capture, 4);
         }
         break;
@@ -892,32 +874,30 @@ void TFMain::CombineRecent(int n, bool fullScreen, bool swap) {
     if (CurrentWorkMode() != kModeCapture) {
         return;
     }
-    TCManager& m = capture->Manager();
     std::vector<int32_t> current;
-    m.GetCombinePorts(current);
+    capture->Manager().GetCombinePorts(current);
     const std::vector<int32_t> list = ClickPorts.CombineRecent(n, swap, current);
     if (list.empty()) {
         return;
     }
-    m.SetCombinePorts(list, fullScreen);
+    TDirector director = capture->Director();
+    director.Combine(list, fullScreen);
     if (n == 1) {
-        m.SetAdjustFocus(int(nCurrentPort), 640, 360, true);
+        director.CentreView(int(nCurrentPort));
     }
 }
 
 void TFMain::FullPictureNoCut(int nChannel) {
     if (CurrentWorkMode() == kModeCapture && nChannel > 0) {
-        capture->Manager().SetAdjustFocus(nChannel, 640, 360, true);
-        capture->Manager().SetInCut(nChannel, false);
+        capture->Director().FullPicture(nChannel);
     }
 }
 
 void TFMain::StopRecordingAtLimit() {
     bPreventCapture = true;
     bCaptureState = false;
-    if (capture && capture->Recorder() != nullptr) {
-        capture->Recorder()->PreventCapture();
-        capture->StartCapture(false);
+    if (capture) {
+        capture->Session().PreventCapture();
     }
     RefreshButton(TBar::Capture, 4);
 }
@@ -930,7 +910,7 @@ int TFMain::useLayout(int ID) {
     if (CurrentWorkMode() != kModeCapture) {
         return -1;
     }
-    const int count = st.layout->UseThisLayout(ID);
+    const int count = capture->Director().UseScene(ID);
     if (count >= 0 && count <= 4) {
         CombineRecent(count, false, true);
     }
@@ -938,11 +918,10 @@ int TFMain::useLayout(int ID) {
 }
 
 void TFMain::UseAddress(const std::string& url) {
-    if (CurrentWorkMode() != kModeCapture || capture->Sender() == nullptr) {
+    if (CurrentWorkMode() != kModeCapture) {
         return;
     }
-    capture->Sender()->refreshURL(url);
-    capture->Sender()->SetPause(false);
+    capture->Session().SetRtmpUrl(url);
     showRtmpState();
 }
 
@@ -981,7 +960,10 @@ void TFMain::ShowLayoutMenu(int count) {
         a->setChecked(scene->id == checked);
         const int id = scene->id;
         connect(a, &QAction::triggered, this, [this, id] {
-            const int c = st.layout->UseThisLayout(id);
+            if (CurrentWorkMode() != kModeCapture) {
+                return;
+            }
+            const int c = capture->Director().UseScene(id);
             if (c >= 0 && c <= 4) {
                 CombineRecent(c, false, true);
             }
@@ -1020,7 +1002,7 @@ void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
             if (i == nChannel) {
                 capture->Manager().reConnectThis(i);
             } else {
-                capture->Manager().ChangeCH(i, nChannel);
+                capture->Director().Swap(i, nChannel);
             }
         });
     }
@@ -1042,7 +1024,7 @@ void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
         connect(menu.addAction("开关超广角"), &QAction::triggered, this, [this, nChannel] {
             if (CurrentWorkMode() == kModeCapture) {
                 capture->Manager().ConvertWideAngle(nChannel);
-                capture->Manager().SetAdjustFocus(nChannel, 640, 360, true);
+                capture->Director().CentreView(nChannel);
             }
         });
     }
@@ -1060,7 +1042,7 @@ void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
     if (own.DeviceType != kDeviceNone) {
         connect(menu.addAction("设为录音通道"), &QAction::triggered, this, [this, nChannel] {
             if (CurrentWorkMode() == kModeCapture) {
-                capture->Manager().SetMainPortForAudio(nChannel);
+                capture->Director().Audio(nChannel);
             }
         });
     }
@@ -1168,21 +1150,10 @@ void TFMain::closeEvent(QCloseEvent* event) {
         return;
     }
     Timer1.stop();
-    // Fixed teardown order: channels, replay, discovery, scene runtime, and
-    // the lesson's end with the live sender last.
-    if (capture) {
-        st.layout->SetOutput(nullptr);
-        capture->FreeManager();
-    }
-    replay.reset();
-    if (discovery) {
-        discovery->Destroy();
-        discovery.reset();
-    }
-    if (st.layout) {
-        st.layout->SetOutput(nullptr);
-    }
+    // Fixed teardown order: the capture session (discovery, channels, the
+    // lesson's end, the live sender last), then replay.
     capture.reset();
+    replay.reset();
     if (chConfig != nullptr) {
         chConfig->close();
     }

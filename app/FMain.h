@@ -31,7 +31,6 @@ class QPainter;
 namespace tavrin {
 
 class TCaptureStatus;
-class TDiscovery;
 class TDispPanel;
 class TImageButton;
 class TKeyDirector;
@@ -151,6 +150,8 @@ private:
     void FreePanes();
     void LayoutCapturePanes();
     void LayoutReplayPane();
+    // Each pane's port follows its pane's size.
+    void PortsFollowPanes();
     void LayoutBars();
     void SelectPane(int i);
     TPaneRect FrameRect() const;
@@ -202,10 +203,10 @@ private:
     int yStart = 0;
     QPoint tp_delStart;
     int nCurrentClickImageTAGID = -1;
+    bool bDiscoveryFailureShown = false;
 
     std::unique_ptr<TCaptureMode> capture;
     std::unique_ptr<TReplayMode> replay;
-    std::unique_ptr<TDiscovery> discovery;
     std::unique_ptr<TPlanEditorLauncher> planEditor;
     TChannelAccessor channelAccess;
     TF_CHConfig* chConfig = nullptr; // the channel connection window, hidden until asked for

@@ -3,7 +3,6 @@
 #include "app/CaptureKeys.h"
 #include "app/CaptureStatus.h"
 #include "app/FMain.h"
-#include "output/SaveAV.h"
 #include "sources/CManager.h"
 
 #include <QApplication>
@@ -104,7 +103,7 @@ void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
     const int selected = int(win.CurrentPort());
     switch (c.action) {
     case TKeyAction::PreviousProgramme:
-        m.ESCToPreCombine();
+        capture.Director().Esc();
         break;
     case TKeyAction::RecentFullScreen:
         win.CombineRecent(1, true, true);
@@ -125,8 +124,7 @@ void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
         m.setPause(selected);
         break;
     case TKeyAction::ErrorMark:
-        if (TSaveAV* recorder = capture.Recorder();
-            recorder != nullptr && recorder->SetThisPortInError(0, c.digit) != 0) {
+        if (capture.Session().MarkError(c.digit) != 0) {
             win.Status()->ErrorMarked(c.digit);
         }
         break;

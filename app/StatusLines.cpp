@@ -87,15 +87,4 @@ std::optional<TStatusText> ErrorMarkNotice(int nDecCount, int nErrorCode, int pr
     return t;
 }
 
-int SenderAudioDelay(int audioDeviceType) {
-    return audioDeviceType == 2 || audioDeviceType == 3 ? 12 : 0;
-}
-
-TLostFrame LostFrameLook(int nErrorDispTimes, bool bDontReconnect) {
-    if (bDontReconnect) {
-        return TLostFrame::None;
-    }
-    return nErrorDispTimes % 2 != 0 ? TLostFrame::Red : TLostFrame::Erase;
-}
-
 } // namespace tavrin

@@ -57,12 +57,8 @@ std::optional<TStatusText> LiveLine(const TClientSendInfo& info, int programmeBo
 // The error-mark notice while its countdown runs; its last tick writes blanks.
 std::optional<TStatusText> ErrorMarkNotice(int nDecCount, int nErrorCode, int programmeBottom);
 
-// Audio delay the live sender needs for the sound channel's kind of device:
-// phones and desktop apps deliver sound ahead of their pictures.
-int SenderAudioDelay(int audioDeviceType);
-
-// A lost channel's pane frame blinks with its countdown: red on odd counts.
+// A lost channel's pane frame blinks with its countdown: red and erased by
+// turns.
 enum class TLostFrame { None, Red, Erase };
-TLostFrame LostFrameLook(int nErrorDispTimes, bool bDontReconnect);
 
 } // namespace tavrin

@@ -80,7 +80,11 @@ int TCaptureSession::Start(const TCaptureSessionConfig& cfg) {
         Stop();
         return kNoProgramme;
     }
-    pManager->SetMainPortForAudio(1);
+    for (int ch = 1; ch <= Cfg.nChannels; ++ch) {
+        const bool can = size_t(ch) >= Cfg.autoAdjust.size() || Cfg.autoAdjust[size_t(ch)];
+        pManager->SetCanAutoAdjust(ch, can);
+    }
+    pManager->SetMainPortForAudio(Cfg.nAudioChannel);
     bShownConnected.assign(size_t(Cfg.nChannels) + 1, false);
 
     if (Cfg.layout != nullptr) {
@@ -138,6 +142,10 @@ void TCaptureSession::PreventCapture() {
     bPrevented = true;
     SetRecording(false);
     pRecorder->PreventCapture();
+}
+
+int TCaptureSession::MarkError(int digit) {
+    return pRecorder && pManager ? pRecorder->SetThisPortInError(0, digit) : 0;
 }
 
 bool TCaptureSession::RecordTotals(int& seconds, int& mbytes) const {
@@ -257,6 +265,9 @@ void TCaptureSession::Tick(std::vector<TChannelEvent>& events) {
         // A connection counts as back once the source described itself.
         if (info.nErrorCode == kConnectMade && ShowsConnected(info) && pManager->ClearNotice(ch)) {
             events.push_back({TChannelEvent::kBack, ch, false, info});
+        }
+        if (info.nErrorCode == kSlidesOnSoundChannel && pManager->ClearNotice(ch)) {
+            events.push_back({TChannelEvent::kSlidesOnSound, ch, false, info});
         }
     }
 }

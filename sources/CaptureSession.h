@@ -49,6 +49,10 @@ struct TCaptureSessionConfig {
     int nChannels = 3;               // channel slots 1..nChannels
     TCapturePane programme;          // pane 0
     std::vector<TCapturePane> panes; // channels 1..nChannels; missing ones offscreen
+    // Automatic focus of phone channels, by channel number (entry 0 unused);
+    // channels without an entry keep it on.
+    std::vector<bool> autoAdjust;
+    int nAudioChannel = 1;           // the channel whose sound the programme carries
     TScreenLayout* layout = nullptr; // the scene runtime, owned by the caller, or null
     // Multicast discovery of streaming apps; TAVRIN_NO_DISCOVERY=1 switches it off.
     bool bDiscovery = false;
@@ -58,11 +62,12 @@ struct TCaptureSessionConfig {
 // What changed on a channel, for the status lines.
 struct TChannelEvent {
     enum TKind {
-        kConnected,    // a network source connected and described itself (info filled)
-        kLost,         // its connection ended
-        kReconnecting, // the lost-connection countdown reconnected it
-        kBlink,        // lost-notice tick: frame on (bOn) or off
-        kBack,         // a connection is back: the lost notice ends
+        kConnected,     // a network source connected and described itself (info filled)
+        kLost,          // its connection ended
+        kReconnecting,  // the lost-connection countdown reconnected it
+        kBlink,         // lost-notice tick: frame on (bOn) or off
+        kBack,          // a connection is back: the lost notice ends
+        kSlidesOnSound, // slides were refused on the sound channel (notice cleared)
     };
     TKind kind;
     int nChannel = 0;
@@ -118,6 +123,9 @@ public:
     // The recording limits were reached: recording stays off for this lesson.
     void PreventCapture();
     bool Prevented() const { return bPrevented; }
+    // Marks the recording at this moment with an error digit: the
+    // recorder's answer (0 when it took no mark or the session is stopped).
+    int MarkError(int digit);
     // Recorded seconds and MiB of av.dat in use; false when the recorder
     // cannot answer.
     bool RecordTotals(int& seconds, int& mbytes) const;
@@ -148,7 +156,8 @@ public:
     void PollConnections(std::vector<TChannelEvent>& events);
     // The one-second tick of capture mode: the sender's audio delay follows
     // the audio channel's device, the lost-connection countdown runs and
-    // reconnects lost channels, connection notices are cleared.
+    // reconnects lost channels, connection notices are cleared (also the
+    // notice that slides were refused on the sound channel).
     void Tick(std::vector<TChannelEvent>& events);
 
     // Discovery is off for this process: TAVRIN_NO_DISCOVERY=1.

@@ -275,7 +275,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     int mbytes = 0;
     ASSERT_TRUE(WaitUntil(
         [&] {
-            return win_->Capture()->Recorder()->Get_TotalCaptureSeconds(seconds, mbytes) &&
+            return win_->Capture()->Session().RecordTotals(seconds, mbytes) &&
                    seconds >= 2;
         },
         20000));

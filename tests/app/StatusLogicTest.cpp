@@ -96,12 +96,6 @@ TEST(StatusLines, LiveLineAndErrorNotice) {
     EXPECT_EQ(ErrorMarkNotice(1, 3, 700)->text, std::string(47, ' '));
     EXPECT_FALSE(ErrorMarkNotice(0, 3, 700).has_value());
 
-    EXPECT_EQ(SenderAudioDelay(2), 12);
-    EXPECT_EQ(SenderAudioDelay(3), 12);
-    EXPECT_EQ(SenderAudioDelay(4), 0);
-    EXPECT_EQ(LostFrameLook(11, false), TLostFrame::Red);
-    EXPECT_EQ(LostFrameLook(10, false), TLostFrame::Erase);
-    EXPECT_EQ(LostFrameLook(11, true), TLostFrame::None);
 }
 
 TEST(CaptureKeys, CutMovesBySteppedPixelsAndShortcutsMapToActions) {

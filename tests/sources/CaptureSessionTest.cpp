@@ -203,6 +203,16 @@ TEST_F(CaptureSessionTest, AFailedStartLeavesNothingBehind) {
     EXPECT_EQ(0, ::stat((session.CaptureDir() + "/index.dat").c_str(), &st));
 }
 
+TEST_F(CaptureSessionTest, FocusFlagsAndTheSoundChannelComeFromTheConfig) {
+    cfg.autoAdjust = {true, true, false}; // channel 3 has no entry
+    cfg.nAudioChannel = 2;
+    ASSERT_EQ(TCaptureSession::kStartOK, session.Start(cfg));
+    EXPECT_TRUE(session.Manager()->GetCanAutoAdjust(1));
+    EXPECT_FALSE(session.Manager()->GetCanAutoAdjust(2));
+    EXPECT_TRUE(session.Manager()->GetCanAutoAdjust(3));
+    EXPECT_EQ(2, session.Manager()->MainAudioChannel());
+}
+
 TEST_F(CaptureSessionTest, DiscoveryIsOptional) {
     ASSERT_EQ(TCaptureSession::kStartOK, session.Start(cfg));
     EXPECT_EQ(1, session.Discover()); // not asked for
