@@ -25,9 +25,11 @@ signals:
     void Moved(TDispPanel* pane, QMouseEvent* event);
     void Released(TDispPanel* pane, QMouseEvent* event);
     void DoubleClicked(TDispPanel* pane, QMouseEvent* event);
+    // The window system lost the pane's contents (a window over it went).
+    void Exposed(TDispPanel* pane);
 
 protected:
-    void paintEvent(QPaintEvent*) override {}
+    void paintEvent(QPaintEvent*) override { emit Exposed(this); }
     void mousePressEvent(QMouseEvent* event) override { emit Pressed(this, event); }
     void mouseMoveEvent(QMouseEvent* event) override { emit Moved(this, event); }
     void mouseReleaseEvent(QMouseEvent* event) override { emit Released(this, event); }

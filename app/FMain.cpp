@@ -15,6 +15,7 @@
 #include "compose/ScreenLayout.h"
 #include "compose/editor/F_EditProject.h"
 #include "compose/editor/PlanEditorLauncher.h"
+#include "decode/DispManager.h"
 #include "decode/SdlHandles.h"
 #include "sources/CManager.h"
 #include "sources/Discovery.h"
@@ -69,6 +70,7 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     resize(1024, 684);
     BuildBars();
     Panel_ReplayArea = new TDispPanel(0, this);
+    connect(Panel_ReplayArea, &TDispPanel::Exposed, this, &TFMain::OnPaneExposed);
     Panel_ReplayArea->hide();
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, [this] { OnTimer(); });
@@ -477,6 +479,7 @@ void TFMain::CreatePanes() {
         connect(pane, &TDispPanel::Pressed, this, &TFMain::OnPanePressed);
         connect(pane, &TDispPanel::Released, this, &TFMain::OnPaneReleased);
         connect(pane, &TDispPanel::DoubleClicked, this, &TFMain::OnPaneDoubleClicked);
+        connect(pane, &TDispPanel::Exposed, this, &TFMain::OnPaneExposed);
         if (i > 0) {
             connect(pane, &TDispPanel::Moved, this, &TFMain::OnPaneMoved);
         }
@@ -485,6 +488,18 @@ void TFMain::CreatePanes() {
     LayoutCapturePanes();
     for (TDispPanel* pane : DispPanel) {
         pane->show();
+    }
+}
+
+void TFMain::OnPaneExposed(TDispPanel* pane) {
+    // Live panes are drawn again with their next picture anyway; a paused
+    // replay or a file at its end would keep the hole.
+    const TNativeWindow window = pane->NativeHandle();
+    if (capture && capture->HasManager() && capture->Manager().Displays() != nullptr) {
+        capture->Manager().Displays()->RedrawWindow(window);
+    }
+    if (replay) {
+        replay->Worker().DispManager().RedrawWindow(window);
     }
 }
 

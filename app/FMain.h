@@ -160,6 +160,7 @@ private:
     void OnPaneMoved(TDispPanel* pane, QMouseEvent* event);
     void OnPaneReleased(TDispPanel* pane, QMouseEvent* event);
     void OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event);
+    void OnPaneExposed(TDispPanel* pane);
     void PaneClicked(int tag);
     void ShowChannelMenu(int nChannel, QPoint global);
     void ShowLayoutMenu(int count);

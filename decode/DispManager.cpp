@@ -37,6 +37,21 @@ std::shared_ptr<TDisplay> TDispManager::Port(int nPort) {
     return Disp[size_t(nPort)];
 }
 
+int TDispManager::RedrawWindow(TNativeWindow xHandle) {
+    std::vector<std::shared_ptr<TDisplay>> ports;
+    {
+        std::lock_guard lock(FListLock);
+        ports = Disp;
+    }
+    int redrawn = 0;
+    for (const std::shared_ptr<TDisplay>& port : ports) {
+        if (port && port->Window() == xHandle && port->Redraw()) {
+            ++redrawn;
+        }
+    }
+    return redrawn;
+}
+
 int TDispManager::Count() {
     std::lock_guard lock(FListLock);
     return int(Disp.size());

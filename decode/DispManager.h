@@ -36,6 +36,9 @@ public:
     void Destroy();
 
     int Count();
+    // Redraws the last picture of every port on the native window; the
+    // number of ports redrawn.
+    int RedrawWindow(TNativeWindow xHandle);
     // The port itself, shared so that a drop never frees a port under a caller
     // that is drawing on it; null when there is no such port.
     std::shared_ptr<TDisplay> Port(int nPort);

@@ -110,6 +110,7 @@ bool TDisplay::MakeRenderer() {
     }
     sdlTexture.reset();
     sdlRenderer.reset();
+    bHasPicture = false; // a new texture is empty
     if (screen) {
         sdlRenderer.reset(SDL_CreateRenderer(screen.get(), -1, SDL_RENDERER_SOFTWARE));
     } else {
@@ -164,6 +165,7 @@ int TDisplay::pushFrame(const uint8_t* Frame_pixels, int Frame_pitch, const SDL_
     if (sdlRect.w > 0 && sdlRect.h > 0) {
         DrawPicture(y, Frame_pitch, u, v, chromaPitch);
         SDL_RenderCopy(r, sdlTexture.get(), nullptr, &sdlRect);
+        bHasPicture = true;
     }
 
     if (CutArea != nullptr && CutArea_Test == nullptr) {
@@ -189,6 +191,16 @@ int TDisplay::pushFrame(const uint8_t* Frame_pixels, int Frame_pitch, const SDL_
     }
     SDL_RenderPresent(r);
     return 0;
+}
+
+bool TDisplay::Redraw() {
+    std::lock_guard lock(FFrameLock);
+    if (!bIni || !sdlTexture || !bHasPicture || sdlRect.w <= 0 || sdlRect.h <= 0) {
+        return false;
+    }
+    SDL_RenderCopy(sdlRenderer.get(), sdlTexture.get(), nullptr, &sdlRect);
+    SDL_RenderPresent(sdlRenderer.get());
+    return true;
 }
 
 void TDisplay::DrawPicture(const uint8_t* y, int yPitch, const uint8_t* u, const uint8_t* v,

@@ -73,6 +73,13 @@ public:
                   const SDL_Rect* CutArea_Test, const SDL_Rect* TestCutArea_Adjust,
                   const rAudioChannel* pAudioVolume);
 
+    // Shows the last picture again, without its overlays: the window system
+    // lost what was on the pane (a dialog over it closed) and no new picture
+    // may come (a paused replay, a file at its end). False when nothing was
+    // drawn yet.
+    bool Redraw();
+    TNativeWindow Window() const { return DispHandle; }
+
     void ResizeTo(const SDL_Rect& xr);
     void modifyDispRect(const SDL_Rect& xr);
     void SetResizeState(bool bLock);
@@ -123,6 +130,7 @@ private:
     int32_t rectID = 0;
     bool bNeedEditProjectTexture = false;
     bool bIni = false;
+    bool bHasPicture = false; // the texture holds a picture
     std::atomic<bool> bPause{false};
     int32_t lnYUVWidth = 0;
     int32_t lnYUVHeight = 0;

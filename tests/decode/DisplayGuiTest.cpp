@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPalette>
 #include <QtTest/QTest>
 #include <atomic>
 #include <cstdlib>
@@ -172,6 +173,33 @@ TEST_F(PortInPanel, PausedPortKeepsItsLastPictureOnScreen) {
     ASSERT_EQ(Push(1, test::SolidPicture(320, 180, test::kBlue), 320), 1);
     EXPECT_TRUE(
         Near(At(Screenshot(dir.Path()), OnScreen(host.Panel(1), 160, 90)), Bt709(test::kBlue)));
+}
+
+TEST_F(PortInPanel, UncoveredPanelGetsItsLastPictureBack) {
+    // A window closed over a pane whose source stands still (a paused
+    // replay, a file at its end): the pane shows its picture again.
+    TPortHost host(manager, 2, 1, 320, 180);
+    Show(host, {20, 20});
+    ASSERT_TRUE(host.CreatePorts(320, 180));
+    const auto window = TNativeWindow(host.Panel(0).winId());
+    EXPECT_EQ(manager.RedrawWindow(window), 0) << "nothing drawn yet";
+    ASSERT_EQ(Push(0, test::SolidPicture(320, 180, test::kRed), 320), 0);
+
+    QWidget cover;
+    cover.setWindowFlags(Qt::FramelessWindowHint);
+    cover.setAutoFillBackground(true);
+    cover.setPalette(QPalette(Qt::yellow));
+    cover.setGeometry(QRect(OnScreen(host.Panel(0), 40, 40), QSize(200, 100)));
+    cover.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+    const QPoint covered = OnScreen(host.Panel(0), 100, 80);
+    ASSERT_TRUE(Near(At(Screenshot(dir.Path()), covered), {255, 255, 0}));
+    cover.hide();
+    QTest::qWait(100);
+
+    EXPECT_EQ(manager.RedrawWindow(window), 1);
+    EXPECT_EQ(manager.RedrawWindow(TNativeWindow(host.Panel(1).winId())), 0);
+    EXPECT_TRUE(Near(At(Screenshot(dir.Path()), covered), Bt709(test::kRed)));
 }
 
 TEST_F(PortInPanel, PortFollowsAResizedPanel) {
