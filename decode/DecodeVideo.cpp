@@ -64,11 +64,15 @@ int TDecodeVideo::initialize(int /*nYUVWidth*/, int /*nYUVHeight*/, bool bLive) 
         Destroy();
         return -2;
     }
-    previewBuf.assign(size_t(kPreviewW) * kPreviewH * 3 / 2, 0);
+    previewBuf.assign(PackedSize(kPreviewW, kPreviewH), 0);
     clipBuf.assign(size_t(kMaxClipW) * kMaxClipH * 3 / 2, 0);
     DescribePacked(pFrameYUV.get(), previewBuf.data(), kPreviewW, kPreviewH);
     DescribePacked(pFrameYUV_Clip.get(), clipBuf.data(), kMaxClipW, kMaxClipH);
     return 0;
+}
+
+size_t TDecodeVideo::PackedSize(int w, int h) {
+    return size_t(w) * h + 2 * size_t((w + 1) / 2) * ((h + 1) / 2);
 }
 
 void TDecodeVideo::DescribePacked(AVFrame* frame, uint8_t* base, int w, int h) {
@@ -146,9 +150,6 @@ const AVFrame* TDecodeVideo::TakePicture(const AVFrame* pic) {
             xH_Source = lnYUVHeight;
         }
     }
-    if (!pSwsCxt_Client.Prepare(pic->width, pic->height, pic->format, kPreviewW, kPreviewH)) {
-        return nullptr;
-    }
     return pic;
 }
 
@@ -162,8 +163,28 @@ TDecodeVideo::TCutState TDecodeVideo::ReadCutState() {
     return TCutState{xW, xH, xW_Source, xH_Source, xPos, yPos};
 }
 
-bool TDecodeVideo::ScalePreview(const AVFrame* pic) {
-    return pSwsCxt_Client.Scale(pic->data, pic->linesize, pFrameYUV->data, pFrameYUV->linesize);
+void TDecodeVideo::SetPreviewSize(int w, int h) {
+    const bool given = w > 0 && h > 0;
+    previewW = given ? w : kPreviewW;
+    previewH = given ? h : kPreviewH;
+}
+
+AVFrame* TDecodeVideo::ScalePreview(const AVFrame* pic) {
+    const int w = previewW;
+    const int h = previewH;
+    if (w == pic->width && h == pic->height && pic->format == AV_PIX_FMT_YUV420P) {
+        return const_cast<AVFrame*>(pic);
+    }
+    const size_t need = PackedSize(w, h);
+    if (previewBuf.size() < need) {
+        previewBuf.resize(need); // a larger port: once, not per picture
+    }
+    DescribePacked(pFrameYUV.get(), previewBuf.data(), w, h);
+    if (!pSwsCxt_Client.Prepare(pic->width, pic->height, pic->format, w, h) ||
+        !pSwsCxt_Client.Scale(pic->data, pic->linesize, pFrameYUV->data, pFrameYUV->linesize)) {
+        return nullptr;
+    }
+    return pFrameYUV.get();
 }
 
 void TDecodeVideo::DescribeCutArea(const AVFrame* pic, int x, int y, int cw, int ch) {
@@ -243,11 +264,8 @@ int TDecodeVideo::MakeClipAndPreview(bool bFullScreen, const AVFrame* pic, AVFra
             }
         }
     }
-    if (!ScalePreview(pic)) {
-        return 0;
-    }
-    POutFrame = pFrameYUV.get();
-    return 1;
+    POutFrame = ScalePreview(pic);
+    return POutFrame != nullptr ? 1 : 0;
 }
 
 int TDecodeVideo::GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType) {
@@ -277,11 +295,8 @@ int TDecodeVideo::MakePreview(const AVFrame* pic, AVFrame*& POutFrame) {
     const int x = std::clamp(s.xPos, 0, W - cw);
     const int y = std::clamp(s.yPos, 0, H - ch);
     SetTrueRect(SDL_Rect{x, y, cw, ch});
-    if (!ScalePreview(pic)) {
-        return 0;
-    }
-    POutFrame = pFrameYUV.get();
-    return 1;
+    POutFrame = ScalePreview(pic);
+    return POutFrame != nullptr ? 1 : 0;
 }
 
 int TDecodeVideo::GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame,
@@ -304,6 +319,8 @@ int TDecodeVideo::GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*
         outW = kMaxClipW;
         outH = kMaxClipH;
         DescribePacked(out, clipBuf.data(), outW, outH);
+    } else {
+        DescribePacked(out, previewBuf.data(), outW, outH);
     }
     if (!pSwsCxt_Client.Prepare(pic->width, pic->height, pic->format, outW, outH) ||
         !pSwsCxt_Client.Scale(pic->data, pic->linesize, out->data, out->linesize)) {

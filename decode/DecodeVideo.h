@@ -1,7 +1,7 @@
-// H.264 decoder of one source. Each decoded picture yields a 1280 x 720
-// preview and, when the channel is on the programme, a clip picture of the
-// size the compositor asks for: the whole picture scaled, or a movable 16:9
-// cut area of it.
+// H.264 decoder of one source. Each decoded picture yields a preview of the
+// size its display port shows (1280 x 720 until told) and, when the channel is on the programme, a
+// clip picture of the size the compositor asks for: the whole picture scaled, or a movable 16:9 cut
+// area of it.
 #pragma once
 
 #include "av/AvPtr.h"
@@ -39,8 +39,8 @@ public:
     // types produce nothing. Returns non-zero when a picture was produced.
     // The pictures belong to the decoder and stay valid until the next call;
     // POutFrame_Clip is null while no clip size within 1920 x 1080 has been
-    // set. A clip of the source's own size is the decoded picture itself (not
-    // packed: read it by its line sizes).
+    // set. A clip or a preview of the source's own size is the decoded
+    // picture itself (not packed: read it by its line sizes).
     int GetFrame_includeClip(bool bFullScreen, const uint8_t* pInPackage, int nSize,
                              AVFrame*& POutFrame, AVFrame*& POutFrame_Clip, int nType);
     // The same for a picture a local source has already decoded (YUV420P);
@@ -55,6 +55,11 @@ public:
                         int nOutPix);
 
     bool SetClipWH(int w, int h);
+    // The size the preview is made at, normally its port's, so the port
+    // shows it without scaling it again; 0 or less: 1280 x 720. At the
+    // picture's own size the preview is the picture itself. Called by the
+    // thread that decodes.
+    void SetPreviewSize(int w, int h);
     // The stamp given to the next H.264 unit, and the stamp of the unit the
     // last picture came from (pictures may leave the decoder later than
     // their unit went in).
@@ -95,8 +100,10 @@ private:
     // Steps 2 to 4 of a permille rectangle to a source-pixel area.
     bool PermilleToArea(int xStart, int yStart, int xEnd, int yEnd, TArea& area) const;
     void DescribeCutArea(const AVFrame* pic, int x, int y, int cw, int ch);
+    static size_t PackedSize(int w, int h);
     void DescribePacked(AVFrame* frame, uint8_t* base, int w, int h);
-    bool ScalePreview(const AVFrame* pic);
+    // The preview of pic, or null when it cannot be made.
+    AVFrame* ScalePreview(const AVFrame* pic);
 
     AvPacketPtr AVPackets;
     AvCodecContextPtr pVideoCodecCtx;
@@ -118,6 +125,8 @@ private:
     int yPos = 0;
     std::vector<uint8_t> clipBuf;    // behind pFrameYUV_Clip
     std::vector<uint8_t> previewBuf; // behind pFrameYUV
+    int previewW = kPreviewW;
+    int previewH = kPreviewH;
     SDL_Rect trueRect{0, 0, 0, 0};
     int64_t nPacketPts = 0;
     int64_t nPicturePts = 0;

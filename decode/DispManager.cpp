@@ -78,6 +78,17 @@ int TDispManager::pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pi
     return nPort;
 }
 
+int TDispManager::pushPicture(int nPort, const TYuvPicture& picture, const SDL_Rect* CutArea,
+                              const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,
+                              const rAudioChannel* pAudioVolume) {
+    const std::shared_ptr<TDisplay> port = Port(nPort);
+    if (!port) {
+        return -1;
+    }
+    port->pushPicture(picture, CutArea, TestCutArea, TestCutArea_Adjust, pAudioVolume);
+    return nPort;
+}
+
 int TDispManager::ResizeTo(int nPort, const SDL_Rect& xr) {
     const std::shared_ptr<TDisplay> port = Port(nPort);
     if (!port) {

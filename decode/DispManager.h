@@ -28,6 +28,9 @@ public:
     int pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch, const SDL_Rect* CutArea,
                   const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,
                   const rAudioChannel* pAudioVolume);
+    int pushPicture(int nPort, const TYuvPicture& picture, const SDL_Rect* CutArea,
+                    const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,
+                    const rAudioChannel* pAudioVolume);
     int ResizeTo(int nPort, const SDL_Rect& xr);
     int ToFullScreen(int nPort);
     int UnToFullScreen(int nPort);

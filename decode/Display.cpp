@@ -132,8 +132,8 @@ bool TDisplay::MakeRenderer() {
     const int h = std::max(1, sdlRect.h);
     sdlTexture.reset(SDL_CreateTexture(sdlRenderer.get(), SDL_PIXELFORMAT_IYUV,
                                        SDL_TEXTUREACCESS_STREAMING, w, h));
-    const bool sameSize = w == lnYUVWidth && h == lnYUVHeight;
-    scaledYUV.assign(sameSize ? 0 : size_t(w) * h + 2 * size_t((w + 1) / 2) * ((h + 1) / 2), 0);
+    // Sized on the first picture that needs scaling.
+    scaledYUV.clear();
     RebuildFontTextures();
     return sdlTexture != nullptr;
 }
@@ -150,20 +150,35 @@ void TDisplay::RebuildFontTextures() {
 int TDisplay::pushFrame(const uint8_t* Frame_pixels, int Frame_pitch, const SDL_Rect* CutArea,
                         const SDL_Rect* CutArea_Test, const SDL_Rect* TestCutArea_Adjust,
                         const rAudioChannel* pAudioVolume) {
+    if (Frame_pixels == nullptr || Frame_pitch < lnYUVWidth) {
+        return -1;
+    }
+    TYuvPicture picture;
+    const int chromaPitch = (Frame_pitch + 1) / 2;
+    picture.planes[0] = Frame_pixels;
+    picture.planes[1] = Frame_pixels + size_t(Frame_pitch) * lnYUVHeight;
+    picture.planes[2] = picture.planes[1] + size_t(chromaPitch) * ((lnYUVHeight + 1) / 2);
+    picture.pitches[0] = Frame_pitch;
+    picture.pitches[1] = picture.pitches[2] = chromaPitch;
+    picture.w = lnYUVWidth;
+    picture.h = lnYUVHeight;
+    return pushPicture(picture, CutArea, CutArea_Test, TestCutArea_Adjust, pAudioVolume);
+}
+
+int TDisplay::pushPicture(const TYuvPicture& picture, const SDL_Rect* CutArea,
+                          const SDL_Rect* CutArea_Test, const SDL_Rect* TestCutArea_Adjust,
+                          const rAudioChannel* pAudioVolume) {
     if (Paused()) {
         return 0;
     }
     std::lock_guard lock(FFrameLock);
-    if (!bIni || !sdlTexture || Frame_pixels == nullptr || Frame_pitch < lnYUVWidth) {
+    if (!bIni || !sdlTexture || picture.w <= 0 || picture.h <= 0 || picture.planes[0] == nullptr ||
+        picture.planes[1] == nullptr || picture.planes[2] == nullptr) {
         return -1;
     }
     SDL_Renderer* r = sdlRenderer.get();
-    const int chromaPitch = (Frame_pitch + 1) / 2;
-    const uint8_t* y = Frame_pixels;
-    const uint8_t* u = y + size_t(Frame_pitch) * lnYUVHeight;
-    const uint8_t* v = u + size_t(chromaPitch) * ((lnYUVHeight + 1) / 2);
     if (sdlRect.w > 0 && sdlRect.h > 0) {
-        DrawPicture(y, Frame_pitch, u, v, chromaPitch);
+        DrawPicture(picture);
         SDL_RenderCopy(r, sdlTexture.get(), nullptr, &sdlRect);
         bHasPicture = true;
     }
@@ -203,21 +218,30 @@ bool TDisplay::Redraw() {
     return true;
 }
 
-void TDisplay::DrawPicture(const uint8_t* y, int yPitch, const uint8_t* u, const uint8_t* v,
-                           int uvPitch) {
+void TDisplay::DrawPicture(const TYuvPicture& picture) {
     const int w = sdlRect.w;
     const int h = sdlRect.h;
-    if (!scaledYUV.empty()) {
+    const uint8_t* y = picture.planes[0];
+    const uint8_t* u = picture.planes[1];
+    const uint8_t* v = picture.planes[2];
+    int yPitch = picture.pitches[0];
+    int uPitch = picture.pitches[1];
+    int vPitch = picture.pitches[2];
+    if (picture.w != w || picture.h != h) {
         // Point sampling, as the renderer's own scaling did.
         const int cw = (w + 1) / 2;
+        const size_t need = size_t(w) * h + 2 * size_t(cw) * ((h + 1) / 2);
+        if (scaledYUV.size() < need) {
+            scaledYUV.resize(need);
+        }
         uint8_t* sy = scaledYUV.data();
         uint8_t* su = sy + size_t(w) * h;
         uint8_t* sv = su + size_t(cw) * ((h + 1) / 2);
-        libyuv::I420Scale(y, yPitch, u, uvPitch, v, uvPitch, lnYUVWidth, lnYUVHeight, sy, w, su, cw,
-                          sv, cw, w, h, kPortFilter);
-        y = sy, u = su, v = sv, yPitch = w, uvPitch = cw;
+        libyuv::I420Scale(y, yPitch, u, uPitch, v, vPitch, picture.w, picture.h, sy, w, su, cw, sv,
+                          cw, w, h, kPortFilter);
+        y = sy, u = su, v = sv, yPitch = w, uPitch = vPitch = cw;
     }
-    SDL_UpdateYUVTexture(sdlTexture.get(), nullptr, y, yPitch, u, uvPitch, v, uvPitch);
+    SDL_UpdateYUVTexture(sdlTexture.get(), nullptr, y, yPitch, u, uPitch, v, vPitch);
 }
 
 void TDisplay::DrawOutline(const SDL_Rect& rect, SDL_Color c) {

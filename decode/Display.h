@@ -51,6 +51,14 @@ inline constexpr SDL_Color kGuideBlue{0, 0, 255, 255};
 
 constexpr int kHandleSize = 12;
 
+// A YUV 4:2:0 picture given by its three planes, of any size.
+struct TYuvPicture {
+    const uint8_t* planes[3]{};
+    int pitches[3]{};
+    int w = 0;
+    int h = 0;
+};
+
 // The eight 12 x 12 handles centred on the corners and edge midpoints of r.
 void ComputeHandles(const SDL_Rect& r, SDL_Rect (&handles)[8]);
 
@@ -72,6 +80,11 @@ public:
     int pushFrame(const uint8_t* Frame_pixels, int Frame_pitch, const SDL_Rect* CutArea,
                   const SDL_Rect* CutArea_Test, const SDL_Rect* TestCutArea_Adjust,
                   const rAudioChannel* pAudioVolume);
+    // The same for a picture of any size; one of the panel's size is shown
+    // without scaling.
+    int pushPicture(const TYuvPicture& picture, const SDL_Rect* CutArea,
+                    const SDL_Rect* CutArea_Test, const SDL_Rect* TestCutArea_Adjust,
+                    const rAudioChannel* pAudioVolume);
 
     // Shows the last picture again, without its overlays: the window system
     // lost what was on the pane (a dialog over it closed) and no new picture
@@ -118,7 +131,7 @@ public:
 private:
     bool MakeRenderer();
     // Scales and converts the picture into the panel-sized texture.
-    void DrawPicture(const uint8_t* y, int yPitch, const uint8_t* u, const uint8_t* v, int uvPitch);
+    void DrawPicture(const TYuvPicture& picture);
     void DrawOutline(const SDL_Rect& r, SDL_Color c);
     void DrawLevels(const rAudioChannel& level);
     void DrawTextOverlay();

@@ -181,6 +181,7 @@ void TClientThread::VideoPath(const TVideoInput& in) {
     if (preview_ != nullptr) {
         preview_->GetRect(disp, portRect);
     }
+    DecodeVideo.SetPreviewSize(portRect.w, portRect.h);
     int dstW = 0;
     int dstH = 0;
     int nCount = 0;
@@ -245,8 +246,8 @@ void TClientThread::VideoPath(const TVideoInput& in) {
     levels.bMainAudioCH = bIsMainAudio;
     levels.nPosition = 0;
     if (preview_ != nullptr && POutFrame != nullptr) {
-        preview_->pushFrame(disp, POutFrame->data[0], POutFrame->linesize[0],
-                            hasCut ? &cutOverlay : nullptr, hasTest ? &shownTest.Rect : nullptr,
+        preview_->pushFrame(disp, POutFrame, hasCut ? &cutOverlay : nullptr,
+                            hasTest ? &shownTest.Rect : nullptr,
                             hasTest ? &adjustedTest.Rect : nullptr, &levels);
     }
 }

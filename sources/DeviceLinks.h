@@ -15,13 +15,21 @@ public:
     bool GetRect(int nPort, SDL_Rect& xr) override {
         return manager_ != nullptr && manager_->GetRect(nPort, xr) >= 0;
     }
-    int pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch, const SDL_Rect* CutArea,
+    int pushFrame(int nPort, const AVFrame* picture, const SDL_Rect* CutArea,
                   const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,
                   const rAudioChannel* pAudioVolume) override {
-        return manager_ == nullptr
-                   ? -1
-                   : manager_->pushFrame(nPort, Frame_pixels, Frame_pitch, CutArea, TestCutArea,
-                                         TestCutArea_Adjust, pAudioVolume);
+        if (manager_ == nullptr || picture == nullptr) {
+            return -1;
+        }
+        TYuvPicture view;
+        for (int i = 0; i < 3; ++i) {
+            view.planes[i] = picture->data[i];
+            view.pitches[i] = picture->linesize[i];
+        }
+        view.w = picture->width;
+        view.h = picture->height;
+        return manager_->pushPicture(nPort, view, CutArea, TestCutArea, TestCutArea_Adjust,
+                                     pAudioVolume);
     }
 
 private:

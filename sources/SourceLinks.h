@@ -30,11 +30,10 @@ public:
     virtual ~IPreviewLink() = default;
     // The port's destination rectangle; false when the port does not exist.
     virtual bool GetRect(int nPort, SDL_Rect& xr) = 0;
-    // Frame_pixels: a packed YUV420P picture (luma rows Frame_pitch apart,
-    // chroma following). Rectangles may be null.
-    virtual int pushFrame(int nPort, const uint8_t* Frame_pixels, int Frame_pitch,
-                          const SDL_Rect* CutArea, const SDL_Rect* TestCutArea,
-                          const SDL_Rect* TestCutArea_Adjust,
+    // A YUV420P picture, ideally of the port's size (it is then shown
+    // without scaling). Rectangles may be null.
+    virtual int pushFrame(int nPort, const AVFrame* picture, const SDL_Rect* CutArea,
+                          const SDL_Rect* TestCutArea, const SDL_Rect* TestCutArea_Adjust,
                           const rAudioChannel* pAudioVolume) = 0;
 };
 

@@ -353,6 +353,63 @@ TEST(DecodeVideo, PortraitSourceKeepsTheWidenedCutInsideThePicture) {
     EXPECT_LT(cy, 720);
 }
 
+// The preview straight from the decoded picture, w x h, as libswscale's
+// bicubic scaler makes it.
+AvFramePtr BicubicPreview(const AVFrame* pic, int w, int h) {
+    AvFramePtr out = MakePicture(w, h);
+    SwsContextPtr sws(sws_getContext(pic->width, pic->height, AVPixelFormat(pic->format), w, h,
+                                     AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    sws_scale(sws.get(), pic->data, pic->linesize, 0, pic->height, out->data, out->linesize);
+    return out;
+}
+
+double ChromaPsnr(const AVFrame* a, const AVFrame* b, int plane) {
+    double sum = 0;
+    const int cw = (a->width + 1) / 2;
+    const int ch = (a->height + 1) / 2;
+    for (int y = 0; y < ch; ++y) {
+        for (int x = 0; x < cw; ++x) {
+            const double d = double(At(a, plane, x, y)) - double(At(b, plane, x, y));
+            sum += d * d;
+        }
+    }
+    const double mse = sum / (double(cw) * ch);
+    return mse == 0 ? 100.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+TEST_F(DecodeVideoTest, PreviewIsMadeOnceAtItsPortsSize) {
+    TDecodeVideo dec;
+    ASSERT_EQ(dec.initialize(0, 0, true), 0);
+    ASSERT_TRUE(dec.SetClipWH(1920, 1080));
+    size_t next = 0;
+    AVFrame* preview = nullptr;
+    AVFrame* clip = nullptr;
+    // A grid pane, and an odd one whose chroma planes round up: every
+    // plane must sit where its line sizes say.
+    for (const auto& [w, h] : {std::pair{320, 180}, std::pair{425, 239}}) {
+        dec.SetPreviewSize(w, h);
+        ASSERT_TRUE(NextPicture(dec, *k1080, next, true, preview, clip));
+        ASSERT_EQ(preview->width, w);
+        ASSERT_EQ(preview->height, h);
+        EXPECT_GE(preview->linesize[1], (w + 1) / 2);
+        const AvFramePtr want = BicubicPreview(clip, w, h);
+        EXPECT_GT(LumaPsnr(want.get(), preview), 40.0) << w << "x" << h;
+        EXPECT_GT(ChromaPsnr(want.get(), preview, 1), 40.0) << w << "x" << h;
+        EXPECT_GT(ChromaPsnr(want.get(), preview, 2), 40.0) << w << "x" << h;
+    }
+    // A port of the source's size shows the decoded picture itself, the
+    // same one the programme gets as its full-size clip.
+    dec.SetPreviewSize(1920, 1080);
+    ASSERT_TRUE(NextPicture(dec, *k1080, next, true, preview, clip));
+    EXPECT_EQ(preview, clip);
+    // Back to a pane, and to the default when no port size is known.
+    dec.SetPreviewSize(0, 0);
+    ASSERT_TRUE(NextPicture(dec, *k1080, next, true, preview, clip));
+    EXPECT_EQ(preview->width, TDecodeVideo::kPreviewW);
+    EXPECT_EQ(preview->height, TDecodeVideo::kPreviewH);
+    EXPECT_NE(preview, clip);
+}
+
 TEST(DecodeVideo, DecodedPicturesAreTakenAsTheyAre) {
     TDecodeVideo dec;
     ASSERT_EQ(dec.initialize(), 0);

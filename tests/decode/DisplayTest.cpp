@@ -70,6 +70,39 @@ TEST_F(OffscreenPort, ShowsPicturesInBt709AtTheirPitchAndScaled) {
     ExpectQuadrants(scaled, 320, 180);
 }
 
+// Describes a packed QuadrantPicture by its planes.
+TYuvPicture Planes(const std::vector<uint8_t>& packed, int w, int h, int pitch) {
+    TYuvPicture p;
+    const int cw = (pitch + 1) / 2;
+    p.planes[0] = packed.data();
+    p.planes[1] = p.planes[0] + size_t(pitch) * h;
+    p.planes[2] = p.planes[1] + size_t(cw) * ((h + 1) / 2);
+    p.pitches[0] = pitch;
+    p.pitches[1] = p.pitches[2] = cw;
+    p.w = w;
+    p.h = h;
+    return p;
+}
+
+TEST_F(OffscreenPort, PicturesOfAnySizeFillThePanel) {
+    // An odd panel given a picture of exactly its size (shown as it is),
+    // then one of another size (scaled to it), then a short one refused.
+    Open(1280, 720, {0, 0, 425, 239});
+    const auto exact = test::QuadrantPicture(425, 239, 448, test::kQuadrants, 0xFF);
+    ASSERT_EQ(port.pushPicture(Planes(exact, 425, 239, 448), nullptr, nullptr, nullptr, nullptr),
+              0);
+    ExpectQuadrants(TReadBack(port, 425, 239, dir.Path()), 425, 239);
+
+    const auto other = test::QuadrantPicture(640, 360, 640, test::kQuadrants);
+    ASSERT_EQ(port.pushPicture(Planes(other, 640, 360, 640), nullptr, nullptr, nullptr, nullptr),
+              0);
+    ExpectQuadrants(TReadBack(port, 425, 239, dir.Path()), 425, 239);
+
+    TYuvPicture missing = Planes(other, 640, 360, 640);
+    missing.planes[2] = nullptr;
+    EXPECT_EQ(port.pushPicture(missing, nullptr, nullptr, nullptr, nullptr), -1);
+}
+
 TEST_F(OffscreenPort, RejectsMissingOrShortPictures) {
     Open(64, 36, {0, 0, 64, 36});
     const auto picture = test::SolidPicture(64, 36, test::kRed);

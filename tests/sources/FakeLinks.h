@@ -46,6 +46,8 @@ class FakePreview : public IPreviewLink {
 public:
     SDL_Rect portRect{0, 0, 640, 360};
     int frames = 0;
+    int lastW = 0;
+    int lastH = 0;
     bool lastHadCut = false;
     SDL_Rect lastTest{};
     bool lastHadTest = false;
@@ -54,9 +56,11 @@ public:
         xr = portRect;
         return true;
     }
-    int pushFrame(int nPort, const uint8_t*, int, const SDL_Rect* cut, const SDL_Rect* test,
+    int pushFrame(int nPort, const AVFrame* picture, const SDL_Rect* cut, const SDL_Rect* test,
                   const SDL_Rect*, const rAudioChannel*) override {
         ++frames;
+        lastW = picture->width;
+        lastH = picture->height;
         lastHadCut = cut != nullptr;
         lastHadTest = test != nullptr;
         if (test != nullptr) {

@@ -46,6 +46,9 @@ TEST_F(WorkerVideoTest, ProgrammeChannelDeliversClipsAtTheAskedSize) {
     }
     EXPECT_EQ(preview.frames, int(programme.pushedPictureWidths.size()));
     EXPECT_FALSE(preview.lastHadCut);
+    // The preview is made at its port's size, not scaled by the port again.
+    EXPECT_EQ(preview.lastW, preview.portRect.w);
+    EXPECT_EQ(preview.lastH, preview.portRect.h);
     EXPECT_EQ(worker.GetPIX().empty(), false);
 }
 
