@@ -205,6 +205,7 @@ void TCManager::StopRunner(TClient& c) {
 }
 
 void TCManager::StartRunner(TClient& c) {
+    c.ClientThread->SetLiveSource(false);
     c.AVMaker = std::make_unique<TAVMaker>();
     c.AVMaker->initialize(c.ClientThread.get(), &c.info, ProgrammeLink.get());
     if (c.AVMaker->SourceResult() != 0) {
@@ -223,6 +224,7 @@ void TCManager::OpenNetwork(TClient& c, const std::string& sIP) {
     c.info.DeviceType = kDeviceNone;
     c.info.IP = sIP;
     c.info.bDontReconnect = false;
+    c.ClientThread->SetLiveSource(true);
     c.CMDParse->ConnectTo(sIP, kNetSourcePort);
     Trace(sIP);
 }
@@ -285,6 +287,7 @@ int TCManager::ConnectThis(const std::string& sIP, int nChannel, int nType) {
         c.info.DeviceType = uint8_t(nType);
         c.info.IP = address;
         c.info.bInOpen = true;
+        c.ClientThread->SetLiveSource(true);
         c.CMDParse->ConnectTo(address, kNetSourcePort);
     }
     return -1;

@@ -19,6 +19,7 @@ int TClientThread::initialize(int nP, int nDisp, int nYUVWidth, int nYUVHeight) 
     bHasTestRect = false;
     bIsMainAudio = false;
     iNeedPlayCount = 0;
+    nBacklogPlays = 0;
     if (DecodeVideo.initialize(nYUVWidth, nYUVHeight, true) != 0) {
         return -1;
     }
@@ -38,6 +39,7 @@ void TClientThread::SetLinks(IProgrammeLink* programme, IPreviewLink* preview,
 
 void TClientThread::Execute() {
     iNeedPlayCount = 0;
+    nBacklogPlays = 0;
     while (!Terminated()) {
         SleepMs(2);
         if (IsDue()) {
@@ -61,7 +63,12 @@ bool TClientThread::IsDue() {
         return false;
     }
     // A short queue plays at 25 frames per second, a backlog drains faster.
-    iNeedPlayCount += queued < 5 ? 40 : queued < 12 ? 30 : 25;
+    uint32_t step = queued < 5 ? 40 : queued < 12 ? 30 : 25;
+    nBacklogPlays = queued >= 2 ? nBacklogPlays + 1 : 0;
+    if (bLiveSource && step == 40 && nBacklogPlays > kLiveBacklogPlays) {
+        step = 30;
+    }
+    iNeedPlayCount += step;
     return true;
 }
 

@@ -43,6 +43,15 @@ public:
     void RealPlayYUV(const AVFrame* p);
     void RealPlayAudio(const uint8_t* p, int nType, int nSize);
 
+    // A live source (a phone on the network) sends at its own pace, so a
+    // backlog its queue keeps is only delay: one that lasts a second of
+    // pictures is played down at the backlog pace. File sources deliver in
+    // bursts and keep the plain pacing.
+    void SetLiveSource(bool bLive) { bLiveSource = bLive; }
+    // Due times in a row at which the live queue held a waiting picture
+    // behind the due one, before the waiting one is played sooner.
+    static constexpr uint32_t kLiveBacklogPlays = 25;
+
     void SetDispPortAndCH(int nP, int nDisp);
     void SetInCut(bool bEnable) { bCut = bEnable; }
     bool GetIfInCut() const { return bCut; }
@@ -115,6 +124,8 @@ private:
     std::atomic<int32_t> nPort{0};
     std::atomic<int32_t> nDispPort{0};
     uint32_t iNeedPlayCount = 0;
+    std::atomic<bool> bLiveSource{false};
+    uint32_t nBacklogPlays = 0;
     AVFrame* POutFrame = nullptr;
     AVFrame* pFrameYUV_Clip = nullptr;
     TFrameQueue Frame; // its counts are nVCount and nACount

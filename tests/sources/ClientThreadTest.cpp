@@ -75,6 +75,67 @@ TEST_F(ClientThreadTest, NoBurstAfterAGap) {
     EXPECT_EQ(worker.NeedPlayCount(), 10000u + 500 + 80);
 }
 
+// Drives a worker for ms milliseconds of the test clock: every period ms
+// `arrive` pictures are queued, and the worker plays whatever is due. Returns
+// the clock counts at which pictures were played.
+std::vector<uint32_t> Drive(TClientThread& w, TTestClock& clock, int ms, int period, int arrive) {
+    std::vector<uint32_t> played;
+    for (int t = 0; t < ms; ++t) {
+        if (t % period == 0) {
+            for (int i = 0; i < arrive; ++i) {
+                w.PushFrame(Record(kFrameMarkerVideo).data());
+            }
+        }
+        while (w.IsDue()) {
+            w.PlayNext();
+            played.push_back(clock.Now());
+        }
+        clock.Advance(1);
+    }
+    return played;
+}
+
+TEST_F(ClientThreadTest, LiveBacklogThatLastsIsPlayedDownWithoutLosingPictures) {
+    // Three pictures of delay, then 25 pictures a second, as a phone sends
+    // after a hold-up. A file source keeps the delay; a live one plays it
+    // down after a second, never faster than the backlog pace.
+    TClientThread file;
+    ASSERT_EQ(file.initialize(2, 2, 1280, 720), 0);
+    worker.SetLiveSource(true);
+    for (TClientThread* w : {&worker, &file}) {
+        for (int i = 0; i < 3; ++i) {
+            w->PushFrame(Record(kFrameMarkerVideo).data());
+        }
+    }
+    const uint32_t start = clock.Now();
+    const auto live = Drive(worker, clock, 4000, 40, 1);
+    clock.Set(start);
+    const auto filed = Drive(file, clock, 4000, 40, 1);
+    EXPECT_GE(file.QueuedVideo(), 3);
+    EXPECT_LE(worker.QueuedVideo(), 1);
+    EXPECT_EQ(size_t(live.size() + worker.QueuedVideo()), size_t(3 + 100)) << "none dropped";
+    EXPECT_EQ(worker.DroppedVideo(), 0);
+    for (size_t i = 1; i < live.size(); ++i) {
+        EXPECT_GE(live[i] - live[i - 1], 30u) << "play " << i;
+    }
+    // The first second keeps the plain pace.
+    for (size_t i = 1; i <= TClientThread::kLiveBacklogPlays && i < live.size(); ++i) {
+        ASSERT_EQ(live[i] - live[i - 1], 40u) << "play " << i;
+    }
+    EXPECT_EQ(filed.size() + size_t(file.QueuedVideo()), size_t(3 + 100));
+}
+
+TEST_F(ClientThreadTest, LiveJitterKeepsThePlainPace) {
+    // Pictures in pairs every 80 ms: one waits behind every other due
+    // picture, never for long, so that is jitter to absorb, not delay.
+    worker.SetLiveSource(true);
+    const auto played = Drive(worker, clock, 4000, 80, 2);
+    ASSERT_GT(played.size(), 90u);
+    for (size_t i = 1; i < played.size(); ++i) {
+        ASSERT_EQ(played[i] - played[i - 1], 40u) << "play " << i;
+    }
+}
+
 TEST_F(ClientThreadTest, OneStepPlaysAudioUpToOneVideoRecord) {
     Push(kFrameAAC);
     Push(kFrameAAC);
