@@ -10,6 +10,7 @@
 #include "base/Message.h"
 #include "base/ProgramDir.h"
 #include "base/Trace.h"
+#include "base/ui/FConfig.h"
 #include "base/ui/ImageButton.h"
 #include "base/ui/ShellOpen.h"
 #include "compose/ScreenLayout.h"
@@ -26,11 +27,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QDrag>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindowStateChangeEvent>
 #include <SDL.h>
 #include <cstdlib>
 #include <filesystem>
@@ -42,6 +46,9 @@ namespace {
 const QColor kBackground(38, 38, 38);
 const QColor kFrameGreen(0, 187, 0);
 const QColor kFrameRed(255, 0, 0);
+// A press on the programme pane becomes a drag once the pointer has gone
+// this far along either axis; a shorter move is still a click.
+constexpr int kProgrammeDragThreshold = 10;
 
 bool DefaultInitSdl() {
     SetSdlProcessHints();
@@ -107,6 +114,8 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
         });
     chConfig = new TF_CHConfig(channelAccess, this);
     chConfig->hide();
+    fConfig = new TFConfig(hooks.drives != nullptr ? *hooks.drives : systemDrives, this);
+    fConfig->hide();
     setEnabled(false);
     bStarted = true;
     status = std::make_unique<TCaptureStatus>(*this);
@@ -164,7 +173,11 @@ QWidget* TFMain::BuildBar(TBar bar) {
         auto* b = new TImageButton(e.tag, panel, &nCurrentClickImageTAGID);
         b->setObjectName(QString("Button_%1").arg(e.tag));
         const TMainAction action = e.action;
-        connect(b, &QAbstractButton::clicked, this, [this, action] { DoAction(action); });
+        connect(b, &QAbstractButton::clicked, this, [this, action, b] {
+            clickingButton = b;
+            DoAction(action);
+            clickingButton = nullptr;
+        });
         row->addWidget(b);
         buttons.push_back(b);
     }
@@ -480,9 +493,7 @@ void TFMain::CreatePanes() {
         connect(pane, &TDispPanel::Released, this, &TFMain::OnPaneReleased);
         connect(pane, &TDispPanel::DoubleClicked, this, &TFMain::OnPaneDoubleClicked);
         connect(pane, &TDispPanel::Exposed, this, &TFMain::OnPaneExposed);
-        if (i > 0) {
-            connect(pane, &TDispPanel::Moved, this, &TFMain::OnPaneMoved);
-        }
+        connect(pane, &TDispPanel::Moved, this, &TFMain::OnPaneMoved);
         DispPanel.push_back(pane);
     }
     LayoutCapturePanes();
@@ -631,6 +642,8 @@ void TFMain::OnPanePressed(TDispPanel* pane, QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
+    programmeDragFrom.reset();
+    bProgrammeDragged = false;
     if (bPTZMode && tag > 0) {
         int x = 0;
         int y = 0;
@@ -645,16 +658,28 @@ void TFMain::OnPanePressed(TDispPanel* pane, QMouseEvent* event) {
         if (bCtrlAtPress) {
             bDrawTestRectMode = true;
         }
+    } else if (nDispMode == 0 && !bAfterDBDone) {
+        programmeDragFrom = pos;
     }
     update(ToQRect(FrameRect()));
 }
 
 void TFMain::OnPaneMoved(TDispPanel* pane, QMouseEvent* event) {
-    if (CurrentWorkMode() != kModeCapture || !(event->buttons() & Qt::LeftButton) || bAfterDBDone ||
-        bPTZMode) {
+    if (CurrentWorkMode() != kModeCapture || !(event->buttons() & Qt::LeftButton)) {
         return;
     }
     const QPoint pos = event->position().toPoint();
+    if (pane->Tag() == 0) {
+        if (programmeDragFrom &&
+            (std::abs(pos.x() - programmeDragFrom->x()) >= kProgrammeDragThreshold ||
+             std::abs(pos.y() - programmeDragFrom->y()) >= kProgrammeDragThreshold)) {
+            DragProgramme(pane);
+        }
+        return;
+    }
+    if (bAfterDBDone || bPTZMode) {
+        return;
+    }
     const TPermilleRect r =
         PermilleRect(xStart, yStart, pos.x(), pos.y(), pane->width(), pane->height());
     if (TrialRectWanted(r)) {
@@ -670,6 +695,11 @@ void TFMain::OnPaneReleased(TDispPanel* pane, QMouseEvent* event) {
         return;
     }
     const int tag = pane->Tag();
+    programmeDragFrom.reset();
+    if (tag == 0 && bProgrammeDragged) {
+        bProgrammeDragged = false; // the press became a drag, not a click
+        return;
+    }
     if (!bAfterDBDone) {
         PaneClicked(tag);
     }
@@ -705,6 +735,20 @@ void TFMain::OnPaneReleased(TDispPanel* pane, QMouseEvent* event) {
         m.StopMove();
         m.ConvertTestRectToReal(tag);
     }
+}
+
+void TFMain::DragProgramme(TDispPanel* pane) {
+    programmeDragFrom.reset();
+    bProgrammeDragged = true;
+    bDraggingProgramme = true;
+    // The programme is dragged as the pane's number; no place of the
+    // console takes it, so the drag ends where it was dropped.
+    auto* drag = new QDrag(pane);
+    auto* data = new QMimeData;
+    data->setData("application/x-tavrin-pane", QByteArray::number(pane->Tag()));
+    drag->setMimeData(data);
+    drag->exec(Qt::MoveAction);
+    bDraggingProgramme = false;
 }
 
 void TFMain::PaneClicked(int tag) {
@@ -837,6 +881,7 @@ void TFMain::DoAction(TMainAction action) {
         break;
     case TMainAction::MakeMp4:
         if (inReplay && hooks.ProduceMp4) {
+            ClickOpensModal();
             if (!bReplayPause) {
                 bReplayPause = true;
                 replay->Worker().Pause(true);
@@ -863,7 +908,7 @@ void TFMain::DoAction(TMainAction action) {
         planEditor->Open(st.settings.userID);
         break;
     case TMainAction::Settings:
-        if (hooks.EditSettings && hooks.EditSettings(st.settings.another)) {
+        if (EditSettings(st.settings.another)) {
             SetProcessCounts(ClientCount(), st.settings.another.nDecoderThreadCount);
             SaveSettings(hooks.iniPath, st.settings.another);
         }
@@ -967,6 +1012,7 @@ void TFMain::ShowLayoutMenu(int count) {
         CombineRecent(count, false, true);
         return;
     }
+    ClickOpensModal();
     QMenu& menu = NewMenu("LayoutMenu");
     for (int i = 0; i < n; ++i) {
         const TScreenLayout::rLayout* scene = list[i];
@@ -1062,26 +1108,33 @@ void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
         });
     }
     if (own.DeviceType == kDeviceMp4) {
-        connect(menu.addAction("设置播放进度"), &QAction::triggered, this, [this, nChannel] {
-            if (CurrentWorkMode() == kModeCapture) {
-                TF_Mp4Adjust position(channelAccess, this);
-                position.setCH(nChannel);
-                position.exec();
-            }
-        });
+        connect(
+            menu.addAction("设置播放进度"), &QAction::triggered, this,
+            [this, nChannel] {
+                if (CurrentWorkMode() == kModeCapture) {
+                    TF_Mp4Adjust position(channelAccess, this);
+                    position.setCH(nChannel);
+                    position.exec();
+                }
+            },
+            Qt::QueuedConnection); // a modal window: after the menu is done
     }
     menu.popup(global);
 }
 
 void TFMain::ShowMainMenu() {
+    ClickOpensModal();
     QMenu& menu = NewMenu("MainMenu");
     for (const TActionEntry& e : MainActionTable()) {
         if (e.bar != TBar::Menu) {
             continue;
         }
         const TMainAction action = e.action;
-        connect(menu.addAction(QString::fromUtf8(e.caption)), &QAction::triggered, this,
-                [this, action] { DoAction(action); });
+        // Queued: several items open modal windows, and the menu must be
+        // done with its own click (and gone) before a nested loop runs.
+        connect(
+            menu.addAction(QString::fromUtf8(e.caption)), &QAction::triggered, this,
+            [this, action] { DoAction(action); }, Qt::QueuedConnection);
         if (e.separatorAfter) {
             menu.addSeparator();
         }
@@ -1093,6 +1146,7 @@ void TFMain::ChooseFromBar() {
     if (!hooks.ChooseLession) {
         return;
     }
+    ClickOpensModal();
     Tvo_FromServer chosen;
     const int mode = hooks.ChooseLession(CurrentPvo.LI.LessionID, chosen);
     if (mode == kModeNone) {
@@ -1113,6 +1167,7 @@ void TFMain::ClearAllMarks() {
     if (seconds <= 0) {
         return;
     }
+    ClickOpensModal();
     if (ShowMessage(ClearMarksQuestion(seconds), TMsgIcon::Question, TMsgButtons::OkCancel) ==
         TMsgAnswer::Ok) {
         replay->Worker().RecoveryAllDeleteIBlock();
@@ -1126,6 +1181,22 @@ void TFMain::OpenOutputFolder() {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     ShellOpen(dir);
+}
+
+void TFMain::ClickOpensModal() {
+    if (clickingButton != nullptr) {
+        clickingButton->RememberClick();
+    }
+}
+
+bool TFMain::EditSettings(INIAnotherSet& set) {
+    fConfig->initialize(set);
+    fConfig->exec();
+    if (!fConfig->bLoginOK) {
+        return false;
+    }
+    fConfig->GetPAnother(set);
+    return true;
 }
 
 void TFMain::ShowAbout() {
@@ -1155,6 +1226,22 @@ void TFMain::mouseReleaseEvent(QMouseEvent* event) {
         DoAction(TMainAction::ReplayPause);
     }
     update(ToQRect(RulerRect()));
+}
+
+void TFMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    // A restore (from minimised, or from maximised to normal) also redraws
+    // an open plan editor's picture.
+    const Qt::WindowStates old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+    const Qt::WindowStates now = windowState();
+    const bool restored = ((old & Qt::WindowMinimized) && !(now & Qt::WindowMinimized)) ||
+                          ((old & Qt::WindowMaximized) && now == Qt::WindowNoState);
+    if (restored && planEditor && planEditor->Editor() != nullptr) {
+        planEditor->Editor()->RefreshPicture();
+    }
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {

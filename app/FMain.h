@@ -13,6 +13,7 @@
 #include "app/PaneGeometry.h"
 #include "app/ReplayMode.h"
 #include "app/Startup.h"
+#include "base/StorageDrive.h"
 #include "compose/editor/EditorHost.h"
 #include "platform/PlatformTypes.h"
 #include "sources/ui/ChannelAccess.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -41,6 +43,7 @@ struct CHMenuCaption {
 };
 
 class TF_CHConfig;
+class TFConfig;
 class TPlanEditorLauncher;
 
 class TFMain : public QWidget, private TModeHost, public IEditorHost {
@@ -85,6 +88,13 @@ public:
     TDispPanel* Pane(int i) const;
     TDispPanel* ReplayPane() const { return Panel_ReplayArea; }
     TF_CHConfig* ChannelDialog() const { return chConfig; }
+    TFConfig* SettingsDialog() const { return fConfig; }
+    TPlanEditorLauncher* PlanEditor() const { return planEditor.get(); }
+    // The tag of the bar button whose click opened a modal window or menu
+    // still held down, -1 otherwise.
+    int CurrentClickImageTag() const { return nCurrentClickImageTAGID; }
+    // A drag of the programme pane is under way.
+    bool DraggingProgramme() const { return bDraggingProgramme; }
     QWidget* CaptureBar() const { return Panel_Capture; }
     QWidget* ReplayBar() const { return Panel_Replay; }
     QComboBox* AudioOffsetBox() const { return ComboBox1; }
@@ -119,6 +129,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -161,6 +172,10 @@ private:
     void OnPaneReleased(TDispPanel* pane, QMouseEvent* event);
     void OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event);
     void OnPaneExposed(TDispPanel* pane);
+    void DragProgramme(TDispPanel* pane);
+    // The bar button being clicked opens a modal window or menu.
+    void ClickOpensModal();
+    bool EditSettings(INIAnotherSet& set);
     void PaneClicked(int tag);
     void ShowChannelMenu(int nChannel, QPoint global);
     void ShowLayoutMenu(int count);
@@ -205,12 +220,20 @@ private:
     QPoint tp_delStart;
     int nCurrentClickImageTAGID = -1;
     bool bDiscoveryFailureShown = false;
+    // The programme pane: where a left press may start a drag, and whether
+    // one runs (its release is no click).
+    std::optional<QPoint> programmeDragFrom;
+    bool bDraggingProgramme = false;
+    bool bProgrammeDragged = false;
+    TImageButton* clickingButton = nullptr; // the bar button whose click runs
 
     std::unique_ptr<TCaptureMode> capture;
     std::unique_ptr<TReplayMode> replay;
     std::unique_ptr<TPlanEditorLauncher> planEditor;
     TChannelAccessor channelAccess;
     TF_CHConfig* chConfig = nullptr; // the channel connection window, hidden until asked for
+    TSystemDrives systemDrives;
+    TFConfig* fConfig = nullptr; // the settings dialog, hidden until asked for
 
     QWidget* Panel_Capture = nullptr;
     QWidget* Panel_Replay = nullptr;

@@ -28,8 +28,6 @@ struct TMainHooks {
     // The lesson chooser for the open lesson (-1 none): 0 nothing chosen,
     // 1 record, 2 replay, with the chosen lesson.
     std::function<int(int32_t nCurrentLession, Tvo_FromServer& chosen)> ChooseLession;
-    // The settings dialog over the settings record; true on OK.
-    std::function<bool(INIAnotherSet& set)> EditSettings;
     // The activity-plan dialog and editor.
     std::function<void()> ActivityPlan;
     // "Produce an MP4" for the lesson on replay, with the audio offset the

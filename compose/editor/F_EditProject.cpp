@@ -339,6 +339,10 @@ void TF_EditProject::closeEvent(QCloseEvent* event) {
     emit closed(geometry());
 }
 
+void TF_EditProject::RefreshPicture() {
+    QTimer::singleShot(10, this, [this] { Redraw(); });
+}
+
 void TF_EditProject::Redraw() {
     InterLayout.refreshDisplay();
 }

@@ -34,6 +34,9 @@ public:
     explicit TF_EditProject(IEditorHost* host, QWidget* parent = nullptr);
     ~TF_EditProject() override;
 
+    // Draws the picture again shortly (the console asks when it is restored).
+    void RefreshPicture();
+
     // nMode kPlanOpen loads filename, otherwise a new plan is made for
     // userid. 0, or -1 after telling the operator the plan cannot be opened.
     int initialize(int nMode, int YUVWidth, int32_t userid, const QString& projectname,

@@ -5,7 +5,10 @@
 #include "app/DispPanel.h"
 #include "app/FMain.h"
 #include "app/WindowTexts.h"
+#include "base/IniFile.h"
 #include "base/Message.h"
+#include "base/Settings.h"
+#include "base/ui/FConfig.h"
 #include "base/ui/ImageButton.h"
 #include "output/ReadAV.h"
 #include "output/SaveAV.h"
@@ -13,14 +16,23 @@
 #include "sources/ui/F_CHConfig.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
+#include "tests/support/NginxRtmp.h"
 #include "tests/support/TestMedia.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdio>
 #include <deque>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrin {
@@ -41,6 +53,19 @@ public:
 
 constexpr int32_t kLesson = 101;
 
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* f = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        size_t n = 0;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+            out.append(buf, n);
+        }
+        ::pclose(f);
+    }
+    return out;
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,6 +83,7 @@ protected:
         };
         hooks_.ChooseLession = [this](int32_t current, Tvo_FromServer& chosen) {
             chooserShownWith_.push_back(current);
+            clickTagInChooser_ = win_ ? win_->CurrentClickImageTag() : -2;
             if (choices_.empty()) {
                 return 0;
             }
@@ -78,6 +104,20 @@ protected:
         win_->show();
         ASSERT_TRUE(WaitUntil([&] { return win_->HasIni() && win_->isEnabled(); }, 5000));
         xdo_.Focus(win_.get());
+    }
+
+    // Opens the main menu with its button and clicks the item caption.
+    void ClickMenuItem(const QString& caption) {
+        ClickButton(TBar::Capture, 66);
+        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
+        QMenu* menu = win_->OpenMenu();
+        QAction* item = nullptr;
+        for (QAction* a : menu->actions()) {
+            item = a->text() == caption ? a : item;
+        }
+        ASSERT_NE(item, nullptr) << caption.toStdString();
+        ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(item).center())));
+        ASSERT_TRUE(xdo_.Run({"click", "1"}));
     }
 
     QPoint At(QWidget* w, double fx, double fy) const {
@@ -129,6 +169,7 @@ protected:
     TMainHooks hooks_;
     std::deque<int> choices_;
     std::vector<int32_t> chooserShownWith_;
+    int clickTagInChooser_ = -2;
     std::unique_ptr<TFMain> win_;
     TXdo xdo_;
     bool jitter_ = false;
@@ -274,10 +315,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     int seconds = 0;
     int mbytes = 0;
     ASSERT_TRUE(WaitUntil(
-        [&] {
-            return win_->Capture()->Session().RecordTotals(seconds, mbytes) &&
-                   seconds >= 4;
-        },
+        [&] { return win_->Capture()->Session().RecordTotals(seconds, mbytes) && seconds >= 4; },
         30000));
     Shot("06-recording");
     ClickButton(TBar::Capture, 4);
@@ -393,6 +431,185 @@ TEST_F(MainWindowTest, ReplayOfALessonNeverRecordedSaysSoAndLeavesNoMode) {
     EXPECT_EQ(win_->CurrentWorkMode(), kModeNone);
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].text, "本课程未生成录像,或从未录制过,请重新选择");
+}
+
+TEST_F(MainWindowTest, SettingsFromTheMainMenuAreSavedOnlyWhenConfirmed) {
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    const std::string ini = hooks_.iniPath;
+    const int threadsBefore = DecoderThreadCount();
+
+    // A bar click that opens a modal window leaves its tag for the release,
+    // which forgets it instead of drawing the hover picture.
+    ClickButton(TBar::Capture, 52);
+    ASSERT_TRUE(WaitUntil([&] { return clickTagInChooser_ != -2; }));
+    EXPECT_EQ(clickTagInChooser_, 52);
+    Pump(200);
+    EXPECT_EQ(win_->CurrentClickImageTag(), -1);
+    EXPECT_NE(win_->Button(TBar::Capture, 52)->PictureState(), 2);
+
+    // Changes given up with "取消" stay out of vo.ini.
+    bool shown = false;
+    test::WhenModalShown("tavrin::TFConfig", [&](QWidget* w) {
+        auto* d = static_cast<TFConfig*>(w);
+        EXPECT_TRUE(d->RadioFour()->isChecked());
+        EXPECT_TRUE(xdo_.Click(d->RadioSix()));
+        Pump(200);
+        EXPECT_TRUE(xdo_.Click(d->CancelButton()));
+        shown = true;
+    });
+    ClickMenuItem("系统设置");
+    ASSERT_TRUE(WaitUntil([&] { return shown && !win_->SettingsDialog()->isVisible(); }));
+    EXPECT_EQ(TIniFile(ini).ReadInteger("ClientCount", "Count", 0), 3);
+    EXPECT_EQ(win_->Settings().another.clientCount, 3u);
+
+    // Confirmed: six panes, 1080P and five decoder threads are saved; the
+    // thread count applies at once, the pane count at the next start.
+    shown = false;
+    test::WhenModalShown("tavrin::TFConfig", [&](QWidget* w) {
+        auto* d = static_cast<TFConfig*>(w);
+        EXPECT_TRUE(xdo_.Click(d->RadioSix()));
+        EXPECT_TRUE(xdo_.Click(d->Radio1080()));
+        EXPECT_TRUE(xdo_.Click(d->ThreadList()));
+        QAbstractItemView* list = d->ThreadList()->view();
+        EXPECT_TRUE(WaitUntil([&] { return list->isVisible(); }));
+        const QRect entry = list->visualRect(list->model()->index(2, 0));
+        EXPECT_TRUE(xdo_.MoveTo(list->viewport()->mapToGlobal(entry.center())));
+        EXPECT_TRUE(xdo_.Run({"click", "1"}));
+        EXPECT_TRUE(WaitUntil([&] { return d->ThreadList()->currentIndex() == 2; }));
+        Shot("s01-settings");
+        EXPECT_TRUE(xdo_.Click(d->OkButton()));
+        shown = true;
+    });
+    ClickMenuItem("系统设置");
+    ASSERT_TRUE(WaitUntil([&] { return shown && !win_->SettingsDialog()->isVisible(); }));
+    const TIniFile saved(ini);
+    EXPECT_EQ(saved.ReadInteger("ClientCount", "Count", 0), 5);
+    EXPECT_EQ(saved.ReadInteger("CompressResolution", "Resolution", 0), 1);
+    EXPECT_EQ(saved.ReadInteger("DecodeThread", "ThreadCount", 0), 5);
+    EXPECT_EQ(saved.ReadInteger("WindowSize", "height", 0), 815);
+    EXPECT_EQ(win_->Settings().another.clientCount, 5u);
+    EXPECT_EQ(win_->Settings().another.nYUVWidth, 1920u);
+    EXPECT_EQ(DecoderThreadCount(), 5);
+    EXPECT_EQ(ClientCount(), 3);
+    EXPECT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    SetProcessCounts(3, threadsBefore);
+    for (const auto& m : messages.Messages()) {
+        ADD_FAILURE() << "unexpected message: " << m.text;
+    }
+}
+
+TEST_F(MainWindowTest, TheProgrammePaneDragsAfterTenPixelsAndADragIsNoClick) {
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    QWidget* programme = win_->Pane(0);
+    const QPoint from = At(programme, 0.5, 0.5);
+
+    // Nine pixels are still a click: the programme pane is selected.
+    ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    ASSERT_TRUE(xdo_.MoveTo(from));
+    ASSERT_TRUE(xdo_.MouseDown());
+    ASSERT_TRUE(xdo_.MoveTo(from + QPoint(9, 9)));
+    ASSERT_TRUE(xdo_.MouseUp());
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 0; }));
+    EXPECT_FALSE(win_->DraggingProgramme());
+
+    // Ten pixels start a drag; it ends where the button goes up, and the
+    // selection stays where it was.
+    ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    bool dragged = false;
+    QTimer watch;
+    // The drag runs its own event loop: it is ended from inside it.
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (win_->DraggingProgramme() && !dragged) {
+            dragged = true;
+            Shot("d01-programme-drag");
+            EXPECT_TRUE(xdo_.MoveTo(from + QPoint(60, 30)));
+            EXPECT_TRUE(xdo_.MouseUp());
+        }
+    });
+    watch.start(20);
+    ASSERT_TRUE(xdo_.MoveTo(from + QPoint(1, 1)));
+    ASSERT_TRUE(xdo_.MouseDown());
+    ASSERT_TRUE(xdo_.MoveTo(from + QPoint(11, 0)));
+    ASSERT_TRUE(xdo_.MoveTo(from + QPoint(30, 10)));
+    ASSERT_TRUE(WaitUntil([&] { return dragged && !win_->DraggingProgramme(); }));
+    watch.stop();
+    Pump(300);
+    EXPECT_EQ(win_->CurrentPort(), 2u);
+    // The next plain click on the programme pane selects it again.
+    ASSERT_TRUE(xdo_.Click(programme));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 0; }));
+}
+
+TEST_F(MainWindowTest, ThePushAddressFromTheChannelWindowReachesARealServer) {
+    ASSERT_EQ(::mkdir(dir_.File("rtmp").c_str(), 0777), 0);
+    test::NginxRtmp rtmp(dir_.File("rtmp"));
+    ASSERT_TRUE(rtmp.Listening());
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    Manager().ConnectThis("Virtual Camera|Virtual Microphone", 1, kDeviceCamera);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsVideo(1); }, 20000));
+    ClickButton(TBar::Capture, 1); // the camera over the whole programme
+    std::vector<int32_t> programme;
+    ASSERT_TRUE(WaitUntil([&] {
+        Manager().GetCombinePorts(programme);
+        return programme == std::vector<int32_t>{1};
+    }));
+
+    // The address typed into the channel window, then the push button.
+    ClickButton(TBar::Capture, 54);
+    TF_CHConfig* dialog = win_->ChannelDialog();
+    ASSERT_TRUE(WaitUntil([&] { return dialog->isVisible(); }));
+    ASSERT_TRUE(xdo_.Click(dialog->TabPush));
+    ASSERT_TRUE(WaitUntil([&] { return dialog->ME_RTMP->isVisible(); }));
+    ASSERT_TRUE(xdo_.Click(dialog->ME_RTMP));
+    ASSERT_TRUE(WaitUntil([&] { return dialog->ME_RTMP->hasFocus(); }));
+    ASSERT_TRUE(xdo_.Key("ctrl+a"));
+    ASSERT_TRUE(xdo_.Key("Delete"));
+    const std::string url = rtmp.Url("window");
+    ASSERT_TRUE(xdo_.Type(QString::fromStdString(url)));
+    ASSERT_TRUE(WaitUntil([&] { return dialog->ME_RTMP->toPlainText().toStdString() == url; }));
+    ASSERT_TRUE(xdo_.Click(dialog->Bt_RTMPApp));
+    TClientSendInfo send;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return win_->Capture()->Session().SenderInfo(send) && send.rtmpURL == url; }));
+    EXPECT_TRUE(send.bPause); // the address alone does not push yet
+    ASSERT_TRUE(xdo_.Click(dialog->Image11));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return win_->Capture()->Session().SenderInfo(send) && send.bConnectOK &&
+                   send.nHasSendFrames > 200; // pictures and sound, about 3 s
+        },
+        20000));
+    Shot("r01-pushing");
+    dialog->close();
+    // Leaving capture ends the push; nginx then closes the recording.
+    ASSERT_TRUE(win_->close());
+    win_.reset();
+    ASSERT_TRUE(rtmp.WaitRecordingClosed("window", 10000));
+    const std::string probe =
+        Output("ffprobe -v error -select_streams v:0 -count_packets -show_entries "
+               "stream=codec_name,width,height,nb_read_packets -of csv=p=0 '" +
+               rtmp.Recording("window") + "'");
+    // h264 in the programme's 1280 x 720, two seconds of pictures at least.
+    int width = 0;
+    int height = 0;
+    int packets = 0;
+    char codec[16] = {};
+    ASSERT_EQ(std::sscanf(probe.c_str(), "%15[^,],%d,%d,%d", codec, &width, &height, &packets), 4)
+        << probe;
+    EXPECT_STREQ(codec, "h264");
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 720);
+    EXPECT_GE(packets, 50);
+    for (const auto& m : messages.Messages()) {
+        ADD_FAILURE() << "unexpected message: " << m.text;
+    }
 }
 
 } // namespace
