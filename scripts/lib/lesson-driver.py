@@ -542,8 +542,8 @@ class Lesson:
         return out
 
     STEPS = ["signin", "choose-record", "connect-phone", "connect-camera", "connect-mp4",
-             "push-address", "combine-two", "combine-three", "record", "phone-outage",
-             "error-mark", "stop-record", "choose-replay", "mark-deleted", "save", "make-mp4"]
+             "push-address", "combine-two", "combine-three", "record", "error-mark",
+             "phone-outage", "stop-record", "choose-replay", "mark-deleted", "save", "make-mp4"]
 
     def run(self, steps):
         for name in steps:

@@ -20,7 +20,7 @@ WORK=$BUILD/e2e-window-lesson
 SHOTS=$WORK/screens
 LESSON=30102
 USER_ID=1001
-RECORD_SECONDS=20 # then the phone's outage and the error mark, about 30 s in all
+RECORD_SECONDS=20 # then the error mark and the phone's outage, about 30 s in all
 rm -rf "$WORK"
 mkdir -p "$WORK" "$SHOTS"
 trap stop_peers EXIT
@@ -60,7 +60,8 @@ TAVRIN_PID=$!
 PEER_PIDS+=("$TAVRIN_PID")
 
 STEPS=signin,choose-record,connect-phone,connect-camera,connect-mp4,push-address,combine-two
-STEPS+=,combine-three,record,phone-outage,error-mark,stop-record,choose-replay,mark-deleted,save
+# The error mark comes before the outage: a block keeps one mark, the last.
+STEPS+=,combine-three,record,error-mark,phone-outage,stop-record,choose-replay,mark-deleted,save
 STEPS+=,make-mp4
 /usr/bin/python3 "$ROOT/scripts/lib/lesson-driver.py" --buttons "$WORK/program/buttons" \
     --out "$SHOTS" --store "$WORK/store" --mp4 "$WORK/class.mp4" --steps "$STEPS" \
