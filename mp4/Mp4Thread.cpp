@@ -246,6 +246,12 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
     int nUnitType = 0;
     bool bKeySeen = false;
     int nVideo = 0;
+    // The card is one still picture: its first group (a key picture and the
+    // pictures that refer only to it) is encoded once and then repeated,
+    // each repeat being whole on its own, instead of encoding every second.
+    std::vector<std::vector<uint8_t>> group;
+    std::vector<int> groupTypes;
+    bool bRepeat = false;
     for (int n = 1; n <= kCardAudioPerSecond * nSeconds; ++n) {
         if (Terminated()) {
             return false;
@@ -256,12 +262,29 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
         if (int64_t(nVideo) * 40000 >= int64_t(n) * 21333) {
             continue;
         }
-        if (encoder.GetPackage(picture.get(), unit, nUnitType) <= 0) {
-            continue;
-        }
-        bKeySeen = bKeySeen || nUnitType == kFrameH264Key;
-        if (!bKeySeen) {
-            continue;
+        if (bRepeat) {
+            const size_t i = size_t(nVideo) % group.size();
+            unit = group[i];
+            nUnitType = groupTypes[i];
+        } else {
+            if (encoder.GetPackage(picture.get(), unit, nUnitType) <= 0) {
+                continue;
+            }
+            bKeySeen = bKeySeen || nUnitType == kFrameH264Key;
+            if (!bKeySeen) {
+                continue;
+            }
+            if (nUnitType == kFrameH264Key && !group.empty()) {
+                // The next group starts here: the first one is complete.
+                bRepeat = nVideo == int(group.size());
+                if (bRepeat) {
+                    unit = group[0];
+                    nUnitType = groupTypes[0];
+                }
+            } else if (!bRepeat && group.size() == size_t(nVideo)) {
+                group.push_back(unit);
+                groupTypes.push_back(nUnitType);
+            }
         }
         if (!WriteFrame(hH264File, uint8_t(nUnitType), unit.data(), unit.size())) {
             return false;

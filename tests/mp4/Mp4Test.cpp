@@ -120,6 +120,14 @@ TEST_F(Mp4Test, StandardTitleCardAddsSilenceAndCardPictures) {
     EXPECT_EQ(int(ProbePackets(mp4, "a").size()), 215 + lesson.AudioCount());
     ASSERT_FALSE(video.empty());
     EXPECT_EQ(video[0].substr(0, 10), "0.040000,K"); // the card opens on a key frame
+    // Every second of the card starts on a key frame and shows the same
+    // pictures as the first: it decodes on its own wherever it is cut.
+    const auto hashes = FrameHashes(mp4);
+    ASSERT_GE(hashes.size(), size_t(115));
+    for (size_t i = 0; i < 115; ++i) {
+        EXPECT_EQ(video[i].find(",K") != std::string::npos, i % 25 == 0) << "picture " << i;
+        EXPECT_EQ(hashes[i], hashes[i % 25]) << "picture " << i;
+    }
     // The title card's text is drawn: the card's first picture differs from
     // the bare background in the strip-free upper part.
     test::TempDir raw;
@@ -334,9 +342,10 @@ TEST_F(Mp4Test, CopyModeRefusesASizeOtherThanTheRecordings) {
     // The command line refuses a contradicting --size instead of ignoring it.
     const std::string bin = std::getenv("TAVRIN_BIN_DIR");
     std::string printed;
-    EXPECT_FALSE(test::Capture(bin + "/tavrin-cli mp4 --root '" + dir.Path() +
-                                   "' --user 1001 --lesson 812 --mode 0 --size 1920x1080 2>/dev/null",
-                               printed));
+    EXPECT_FALSE(
+        test::Capture(bin + "/tavrin-cli mp4 --root '" + dir.Path() +
+                          "' --user 1001 --lesson 812 --mode 0 --size 1920x1080 2>/dev/null",
+                      printed));
 }
 
 class CardImageTest : public ::testing::Test {
