@@ -147,7 +147,7 @@ int SignIn(const TCliArgs& args, bool printCommon) {
     }
     const bool acceptOffline = args.Has("accept-offline");
     const MessageHandler previous = SetMessageHandler(
-        [acceptOffline](const std::string& text, TMsgIcon icon, TMsgButtons buttons) {
+        [acceptOffline](const std::string& text, TMsgIcon /*icon*/, TMsgButtons buttons) {
             std::fprintf(stderr, "Tavrin: %s\n", text.c_str());
             if (buttons == TMsgButtons::YesNo) {
                 return acceptOffline ? TMsgAnswer::Yes : TMsgAnswer::No;

@@ -484,7 +484,7 @@ int TLayoutProject::modifyItem(int nType, const void* pItem) {
     return id;
 }
 
-bool TLayoutProject::delItem(int nType, int32_t id, bool& bCheckValid) {
+bool TLayoutProject::delItem(int nType, int32_t id) {
     bool removed = false;
     switch (nType) {
     case kItemImage:

@@ -40,12 +40,12 @@ public:
     // says. Returns the new id, or -1 for an unknown kind.
     int newItem(int nType, const void* pItem);
     int modifyItem(int nType, const void* pItem);
-    bool delItem(int nType, int32_t id, bool& bCheckValid);
+    bool delItem(int nType, int32_t id);
     bool exchangeItemOrder(int nType, int32_t firstItemID, int32_t secondItemID);
     int copyLayout(int32_t Layoutid);
 
     bool getIfNeedSave() const { return bNeedSave; }
-    void setSaveState(int nType) { bNeedSave = true; }
+    void setSaveState() { bNeedSave = true; }
 
     const std::vector<rImage>& Images() const { return rI; }
     const std::vector<rRectangle>& Rectangles() const { return rR; }

@@ -140,8 +140,8 @@ void TF_EditProject::BuildPages() {
     connect(readme, &QPushButton::clicked, this,
             [] { ShellOpen(ProgramFile("layout_readme.txt")); });
     connect(live, &QPushButton::clicked, this, [this] { UseAddress(); });
-    connect(edName, &QLineEdit::textEdited, this, [this] { InterLayout.setSaveState(0); });
-    connect(edRtmp, &QLineEdit::textEdited, this, [this] { InterLayout.setSaveState(0); });
+    connect(edName, &QLineEdit::textEdited, this, [this] { InterLayout.setSaveState(); });
+    connect(edRtmp, &QLineEdit::textEdited, this, [this] { InterLayout.setSaveState(); });
 
     for (int nType = kItemImage; nType <= kItemLayout; ++nType) {
         QListWidget* list = List(nType);
@@ -431,7 +431,7 @@ void TF_EditProject::PictureDoubleClicked(QPoint) {
         return;
     }
     it->name = Std(name);
-    InterLayout.setSaveState(kItemText);
+    InterLayout.setSaveState();
     Redraw();
 }
 
@@ -738,7 +738,7 @@ void TF_EditProject::DoCopyScene() {
     if (copy < 0) {
         return;
     }
-    InterLayout.setSaveState(kItemLayout);
+    InterLayout.setSaveState();
     FillList(kItemLayout);
     ShowItem(kItemLayout, copy);
 }
@@ -814,7 +814,7 @@ void TF_EditProject::SetAspect(int num, int den) {
         return;
     }
     r->rect.height = *h;
-    InterLayout.setSaveState(kItemRectangle);
+    InterLayout.setSaveState();
     ShowItem(kItemRectangle, id);
 }
 

@@ -66,8 +66,7 @@ int TInterLayout::loadProject(const std::string& file) {
 }
 
 bool TInterLayout::delItem(int nType, int32_t id) {
-    bool unused = false;
-    if (!LayoutProject.delItem(nType, id, unused)) {
+    if (!LayoutProject.delItem(nType, id)) {
         return false;
     }
     // The background picture stays valid (shared), but the item is gone.
@@ -327,7 +326,7 @@ int TInterLayout::modifyFontStyle_size(int size) {
         return -1;
     }
     f->size = size;
-    LayoutProject.setSaveState(kItemFontStyle);
+    LayoutProject.setSaveState();
     return f->id;
 }
 
@@ -340,7 +339,7 @@ int TInterLayout::modifyFontStyle_xy(int x, int y) {
     }
     f->x = x;
     f->y = y;
-    LayoutProject.setSaveState(kItemFontStyle);
+    LayoutProject.setSaveState();
     return f->id;
 }
 
@@ -352,7 +351,7 @@ int TInterLayout::modifyFontStyle_color(int32_t color) {
         return -1;
     }
     f->color = color;
-    LayoutProject.setSaveState(kItemFontStyle);
+    LayoutProject.setSaveState();
     return f->id;
 }
 

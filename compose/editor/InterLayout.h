@@ -81,7 +81,7 @@ public:
         LayoutProject.setHeadInfo(name, rtmp);
     }
     bool getIfNeedSave() const { return LayoutProject.getIfNeedSave(); }
-    void setSaveState(int nType) { LayoutProject.setSaveState(nType); }
+    void setSaveState() { LayoutProject.setSaveState(); }
 
     // Editors of the current item: -1 without one or when it is of another
     // kind.

@@ -173,7 +173,7 @@ bool TLayoutMouse::MouseMove(int X, int Y) {
         it->y = p.y;
         view_.passFontTexture(it->id, map.ToDispX(p.x), map.ToDispY(p.y), false, false);
         view_.refreshDisplay(true);
-        view_.setSaveState(kItemText);
+        view_.setSaveState();
         return true;
     }
     case kItemFontStyle: {
@@ -186,7 +186,7 @@ bool TLayoutMouse::MouseMove(int X, int Y) {
         f->y = p.y;
         view_.passFontTexture(f->id, map.ToDispX(p.x), map.ToDispY(p.y), false, false);
         view_.refreshDisplay(true);
-        view_.setSaveState(kItemFontStyle);
+        view_.setSaveState();
         return true;
     }
     case kItemRectangle: {
@@ -205,7 +205,7 @@ bool TLayoutMouse::MouseMove(int X, int Y) {
             r->rect = *resized;
         }
         view_.refreshDisplay();
-        view_.setSaveState(kItemRectangle);
+        view_.setSaveState();
         return true;
     }
     default:

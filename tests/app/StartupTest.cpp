@@ -18,7 +18,7 @@ public:
     bool fixed = true;
     uint64_t freeBytes = uint64_t(100000) << 20;
     bool IsFixed(const std::string&) const override { return fixed; }
-    bool SameDrive(const std::string& a, const std::string& b) const override { return false; }
+    bool SameDrive(const std::string&, const std::string&) const override { return false; }
     uint64_t FreeBytes(const std::string&) const override { return freeBytes; }
 };
 

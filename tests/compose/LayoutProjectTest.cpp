@@ -84,9 +84,8 @@ TEST_F(LayoutProjectTest, IdsFollowTheLargestIdAndAreReusedAfterDeletingIt) {
     EXPECT_EQ(AddRect("a"), 1);
     EXPECT_EQ(AddRect("b"), 2);
     EXPECT_EQ(AddRect("c", 7), 8) << "the added record's own id counts";
-    bool unused = false;
-    EXPECT_TRUE(project.delItem(kItemRectangle, 8, unused));
-    EXPECT_FALSE(project.delItem(kItemRectangle, 8, unused));
+    EXPECT_TRUE(project.delItem(kItemRectangle, 8));
+    EXPECT_FALSE(project.delItem(kItemRectangle, 8));
     EXPECT_EQ(AddRect("d"), 3);
     EXPECT_EQ(project.Rectangles().back().order, 3) << "order follows the largest order";
 
@@ -106,8 +105,7 @@ TEST_F(LayoutProjectTest, DanglingRectanglesDropAndMembersFollowProjectOrderOnSa
     AddRect("r3");
     AddScene("S", {3, 1, 2});
     AddScene("T", {2});
-    bool unused = false;
-    ASSERT_TRUE(project.delItem(kItemRectangle, 2, unused));
+    ASSERT_TRUE(project.delItem(kItemRectangle, 2));
     ASSERT_TRUE(project.exchangeItemOrder(kItemRectangle, 1, 3)); // list now r3, r1
     ASSERT_EQ(project.saveProject(), 0);
 

@@ -394,7 +394,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(Names(again->List(kItemImage)), std::vector<QString>{"底图一"});
     EXPECT_EQ(again->SelectedId(kItemLayout), 1) << "the first scene is shown";
     EXPECT_EQ(again->View().CurrentItem().nType, kItemLayout);
-    again->View().setSaveState(0);
+    again->View().setSaveState();
     QRect closedAt;
     QObject::connect(again.get(), &TF_EditProject::closed, [&closedAt](QRect r) { closedAt = r; });
     messages.QueueAnswer(TMsgAnswer::No);
