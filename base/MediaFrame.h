@@ -22,6 +22,11 @@ enum : uint8_t {
     kFrameNone = 99,        // no packet came out of an encoder
 };
 
+// The audio types all lie below the video ones.
+constexpr bool IsAudioFrameType(int nType) {
+    return nType <= kFrameAAC;
+}
+
 #pragma pack(push, 1)
 struct TZeroMediaFrameHead {
     uint8_t nFrameType;

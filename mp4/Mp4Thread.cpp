@@ -23,10 +23,6 @@ constexpr uint8_t kSilentAAC[13] = {0xFF, 0xF1, 0x4C, 0x80, 0x01, 0xBF, 0xFC,
 constexpr size_t kCardBufBytes = 1920 * 1080 * 3 / 2;
 constexpr int kCardAudioPerSecond = 43;
 
-bool IsAudio(int nType) {
-    return nType <= 8;
-}
-
 // Describes a packed w x h YUV 4:2:0 buffer as a picture (owns nothing).
 void DescribePicture(AVFrame* frame, uint8_t* base, int w, int h) {
     frame->format = AV_PIX_FMT_YUV420P;
@@ -349,7 +345,7 @@ int TMp4Thread::DivideFrames() {
     // The owner may end the builder at any frame (the dialog was closed).
     while (ok && !Terminated() && ReadAV.GetFrame(payload, nSize, nType, nIPos, false) >= 0) {
         ++nHandled;
-        if (IsAudio(nType)) {
+        if (IsAudioFrameType(nType)) {
             ok = WriteFrame(hAACFile, kFrameAAC, payload.data(), size_t(nSize));
         } else if (bReencode) {
             ok = reencoder.Push(payload.data(), nSize, writeUnit);
@@ -460,7 +456,7 @@ int TMp4Thread::MakeMp4() {
             result = kStopped;
             break;
         }
-        if (IsAudio(aAVLinkBuf[i])) {
+        if (IsAudioFrameType(aAVLinkBuf[i])) {
             if (ReadStreamPacket(audioIn.get(), nAudioIn, packet.get())) {
                 audioTime += audioStep;
                 packet->pts = packet->dts = audioTime + audioShift;

@@ -7,6 +7,7 @@
 
 #include "av/AvPtr.h"
 #include "base/Thread.h"
+#include "output/Adts.h"
 #include "output/MSTransfer.h"
 
 #include <atomic>
@@ -77,7 +78,7 @@ private:
     const AVBitStreamFilter* filter = nullptr;
     AvBSFContextPtr bsf_ctx;
     bool bFilterReady = false;
-    uint8_t ADTSHEAD[7] = {};
+    uint8_t ADTSHEAD[kAdtsHeaderSize] = {};
     bool bAddAdts = false;
     int nSampleRate = 48000;
     std::vector<uint8_t> record; // one media frame, reused for every packet

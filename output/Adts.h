@@ -8,6 +8,8 @@
 namespace tavrin {
 
 constexpr size_t kAdtsHeaderSize = 7;
+// A header whose protection_absent bit is 0 is followed by a CRC.
+constexpr size_t kAdtsCrcSize = 2;
 // The 13-bit frame length field of the header, header included.
 constexpr int kAdtsMaxFrameLength = 0x1FFF;
 

@@ -80,7 +80,7 @@ int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) 
 
 int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POutPackage,
                              int& nPackageType) {
-    nPackageType = 99;
+    nPackageType = kFrameNone;
     POutPackage.clear();
     if (!pH264CodecCtx || pInFrame == nullptr || pInFrame->width != nWidth ||
         pInFrame->height != nHeight || pInFrame->format != AV_PIX_FMT_YUV420P) {
@@ -110,7 +110,7 @@ int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POut
 }
 
 int TEncodeVideo::GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPackageType) {
-    nPackageType = 99;
+    nPackageType = kFrameNone;
     POutPackage.clear();
     if (!pH264CodecCtx) {
         return -1;

@@ -25,9 +25,10 @@ public:
 
     // Encodes the next picture of the 25 pictures-per-second stream (its own
     // timestamp is ignored). On success POutPackage holds the access unit,
-    // nPackageType is 10 (key, starting with an SPS) or 9, and the size is
-    // returned. When no unit came out, or the picture is not YUV420P of the
-    // opened size, returns -1 with POutPackage empty and nPackageType 99.
+    // nPackageType is kFrameH264Key (starting with an SPS) or kFrameH264, and
+    // the size is returned. When no unit came out, or the picture is not
+    // YUV420P of the opened size, returns -1 with POutPackage empty and
+    // nPackageType kFrameNone.
     int GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POutPackage, int& nPackageType);
 
     // At the end of a stream: the next unit the encoder still holds, as

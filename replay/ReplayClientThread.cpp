@@ -3,6 +3,7 @@
 #include "base/GloTimer.h"
 #include "base/GuiHandOver.h"
 #include "base/MediaFrame.h"
+#include "output/Adts.h"
 
 #include <QGuiApplication>
 #include <algorithm>
@@ -161,10 +162,9 @@ void TReplayClientThread::ClearHeld() {
 
 void TReplayClientThread::PlayOldestAudio() {
     const std::vector<uint8_t>& packet = audioBufList.front();
-    size_t skip = kMediaFrameHeadSize + 7;
-    // An ADTS header with a CRC is two bytes longer.
+    size_t skip = kMediaFrameHeadSize + kAdtsHeaderSize;
     if (packet.size() > kMediaFrameHeadSize + 1 && (packet[kMediaFrameHeadSize + 1] & 1) == 0) {
-        skip += 2;
+        skip += kAdtsCrcSize;
     }
     if (packet.size() > skip) {
         const uint8_t* pcm = nullptr;
@@ -226,7 +226,7 @@ int TReplayClientThread::PlayStep() {
                 return -1;
             }
             nCurrentIBlock = nIPos;
-            if (nType <= 8) {
+            if (IsAudioFrameType(nType)) {
                 if (bPlayAudio) {
                     Hold(audioBufList, nType);
                 }
@@ -246,7 +246,7 @@ int TReplayClientThread::PlayStep() {
                 [this] { return Terminated(); });
         }
         const int queued = wavePlayer.GetRemainCount();
-        if (nType <= 8) {
+        if (IsAudioFrameType(nType)) {
             if (!bPlayAudio) {
                 return 1;
             }

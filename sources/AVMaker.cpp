@@ -100,8 +100,8 @@ void TAVMaker::SetDisconnect() {
     if (PCInfo != nullptr) {
         PCInfo->bConnectOK = false;
         PCInfo->bInOpen = false;
-        PCInfo->nErrorCode = -1001;
-        PCInfo->nErrorDispTimes = 15;
+        PCInfo->nErrorCode = kConnectLost;
+        PCInfo->nErrorDispTimes = kLostNoticeTicks;
         if (programme_ != nullptr) {
             programme_->SetThisPortInError(PCInfo->nChannel);
         }

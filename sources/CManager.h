@@ -67,6 +67,12 @@ public:
     void Destroy();
 
     // Connections.
+    // Points channel nChannel at a source of kind nType (a local camera or
+    // picture may carry its microphone or MP3 after a '|') and starts the
+    // connection; how it goes shows in the slot's TClientInfo, never in the
+    // result. Returns -1 (also for an unknown channel or an empty address),
+    // except while an earlier attempt on the channel is still running: then
+    // nothing changes and the slot's index is returned.
     int ConnectThis(const std::string& sIP, int nChannel, int nType);
     int FindThisClient(const std::string& sIP, int nType, const std::string& sID);
     bool reConnectThis(int nChannel);

@@ -7,6 +7,7 @@
 #include "av/AvPtr.h"
 #include "base/Thread.h"
 #include "decode/DecodeAudio.h"
+#include "output/Adts.h"
 #include "output/EncodeAudio.h"
 #include "sources/FrameList.h"
 
@@ -73,7 +74,7 @@ private:
     bool bNeedStartPlayAnyFrame = true;
     AVBSFContext* bsf_ctx = nullptr;
     bool bsfINI = false;
-    uint8_t ADTSHEAD[7] = {};
+    uint8_t ADTSHEAD[kAdtsHeaderSize] = {};
     TDecodeAudio DecodeAudio;
     TEncodeAudio EncodeAudio;
     bool bIsSameAudioFMT = false;
