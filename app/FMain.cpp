@@ -655,9 +655,6 @@ void TFMain::OnPanePressed(TDispPanel* pane, QMouseEvent* event) {
         xStart = pos.x();
         yStart = pos.y();
         bCtrlAtPress = (event->modifiers() & Qt::ControlModifier) != 0;
-        if (bCtrlAtPress) {
-            bDrawTestRectMode = true;
-        }
     } else if (nDispMode == 0 && !bAfterDBDone) {
         programmeDragFrom = pos;
     }

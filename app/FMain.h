@@ -118,8 +118,6 @@ public:
     // The recording limits were reached: recording goes off and stays off
     // for this lesson.
     void StopRecordingAtLimit();
-    // Ctrl is up: no trial rectangle is being drawn any more.
-    void EndTrialRectMode() { bDrawTestRectMode = false; }
     // The channel's whole picture, without cut (the channel menu's item).
     void FullPictureNoCut(int nChannel);
     void RefreshRuler();
@@ -210,7 +208,6 @@ private:
     bool bPlayAudio = false;
     bool bDeleteFlag = false;
     bool bPTZMode = false;
-    bool bDrawTestRectMode = false;
     bool bAfterDBDone = false;
     bool bPreventCapture = false;
     bool bCtrlAtPress = false;

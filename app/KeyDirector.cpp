@@ -145,7 +145,6 @@ void TKeyDirector::RealKeyUp(int key) {
     if (key != Qt::Key_Control) {
         return;
     }
-    win.EndTrialRectMode();
     for (int ch : TrialRectConversionOrder(m.ChannelCount(), int(win.CurrentPort()))) {
         m.ConvertTestRectToReal(ch);
     }

@@ -48,7 +48,6 @@ bool RunStartup(const TStartupEnv& env, TStartupState& st) {
     const auto freeMiB = uint32_t(drives.FreeBytes(root) / 1048576);
     if (freeMiB < kLowSpaceMiB) {
         ShowMessage(LowSpaceMessage(root), TMsgIcon::Information);
-        st.bLowSpaceShown = true;
     }
 
     int32_t userID = st.settings.userID;

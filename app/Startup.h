@@ -50,7 +50,6 @@ struct TStartupState {
     std::unique_ptr<TScreenLayout> layout;
     std::unique_ptr<TGloTimer> clock;
     std::unique_ptr<TGetLessionInfo> paths;
-    bool bLowSpaceShown = false;
 };
 
 // Runs the start-up; false when the process ends (EndProcess was called).

@@ -187,7 +187,6 @@ int TLayoutProject::newProject(int32_t userid, const std::string& sProjectName,
                                const std::string& sFileName) {
     clearProject();
     JSONFilename = sFileName;
-    projectName = sProjectName;
     workPath = FolderOf(sFileName);
     // A new plan carries its creation time with a trailing blank, in both
     // time keys, until the first save refreshes the second.
@@ -221,7 +220,6 @@ int TLayoutProject::loadProject(const std::string& sFileName) {
     clearProject();
     JSONFilename = sFileName;
     workPath = folder;
-    projectName = plan.head.name;
     rP = std::move(plan.head);
     rI = std::move(plan.images);
     rR = std::move(plan.rects);

@@ -59,7 +59,6 @@ private:
     void clearProject();
 
     bool bNeedSave = false;
-    std::string projectName;
     std::string JSONFilename;
     std::string workPath;
     rProjectHead rP;

@@ -71,7 +71,6 @@ int TDisplay::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, c
 
     lnYUVWidth = nYUVWidth;
     lnYUVHeight = nYUVHeight;
-    DispHandle = xHandle;
     if (xHandle != 0) {
         // The handle is an X11 window; SDL must not pick another video driver.
         if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
@@ -95,7 +94,6 @@ int TDisplay::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, c
         }
     }
     sdlRect = xr;
-    sdlRectSource = {0, 0, nYUVWidth, nYUVHeight};
     if (!MakeRenderer()) {
         Trace(std::string("display port: no renderer: ") + SDL_GetError());
         return -1;

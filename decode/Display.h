@@ -147,13 +147,11 @@ private:
     std::atomic<bool> bPause{false};
     int32_t lnYUVWidth = 0;
     int32_t lnYUVHeight = 0;
-    TNativeWindow DispHandle = 0;
     TSdlWindowPtr screen;
     TSdlSurfacePtr offscreen; // render target when there is no native window
     TSdlRendererPtr sdlRenderer;
     TSdlTexturePtr sdlTexture;
     SDL_Rect sdlRect{};
-    SDL_Rect sdlRectSource{};
     std::vector<uint8_t> scaledYUV; // the picture at the panel's size, when that differs
     std::vector<TFontTexture> FontTexture;
     std::vector<TVideoRect> videoRect;

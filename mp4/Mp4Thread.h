@@ -83,10 +83,6 @@ protected:
     void Execute() override;
 
 private:
-    struct TCard {
-        bool bUse = false;
-        std::vector<uint8_t>* pPicture = nullptr;
-    };
     int DivideFrames();
     int MakeMp4();
     void CleanUp();

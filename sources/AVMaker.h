@@ -64,9 +64,7 @@ private:
     std::atomic<bool> bNeedIFrame{false};
     TClientInfo* PCInfo = nullptr;
     TClientThread* ClientThread = nullptr;
-    bool bNeedIni = false;
     std::atomic<bool> bNeedClear{false};
-    bool bEof = false;
     std::unique_ptr<TNative_Mp4> Native_Mp4;
     std::unique_ptr<TNative_Image> Native_Image;
     std::unique_ptr<TClientThreadSink> CaptureSink;

@@ -87,8 +87,6 @@ int TCManager::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, 
         }
 
         nMainChannel = nChannel;
-        YUVW = nYUVWidth;
-        YUVH = nYUVHeight;
         sPixA = MakePixLabel(nYUVWidth, nYUVHeight, nBitrate);
 
         CombineOut = std::make_unique<TCombineOut>();

@@ -176,8 +176,6 @@ private:
     int32_t nMainDispPort = -1;
     TActionForESC rLastActionForESC;
     std::string YUVBikImageFileName;
-    int32_t YUVH = 0;
-    int32_t YUVW = 0;
     std::string sPixA;
 
     TRtmpSend* Sender = nullptr;

@@ -23,7 +23,7 @@ TNative_Image::~TNative_Image() {
 
 int TNative_Image::initialize(const std::string& sFileName, const std::string& sMp3FileName) {
     bNeverFetchH264 = true;
-    iNeedPlayCount = iStartPlayCount = GetGlobeCount();
+    iNeedPlayCount = GetGlobeCount();
     EncodeVideo = std::make_unique<TEncodeVideo>();
     EncodeVideo->initialize(kWidth, kHeight, kBitrate, false);
 

@@ -71,7 +71,6 @@ private:
     TDecodeAudio DecodeAudio;
     TEncodeAudio EncodeAudio;
     uint32_t iNeedPlayCount = 0;
-    uint32_t iStartPlayCount = 0;
     std::vector<uint8_t> pYUVBikImage;
     AvFramePtr WatermarkFrame;
     AvInputFormatContextPtr pAVFormatCtx;

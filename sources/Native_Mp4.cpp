@@ -58,7 +58,7 @@ int TNative_Mp4::initialize(const std::string& pFileName) {
     bPause = false;
     bHasDone = false;
     bNeedStartPlayAnyFrame = true;
-    iNeedPlayCount = iStartPlayCount = GetGlobeCount();
+    iNeedPlayCount = GetGlobeCount();
     if (OpenFile(pFileName) != 0) {
         return -1;
     }

@@ -79,7 +79,6 @@ private:
     TEncodeAudio EncodeAudio;
     bool bIsSameAudioFMT = false;
     uint32_t iNeedPlayCount = 0;
-    uint32_t iStartPlayCount = 0;
     int bytesPersample = 4;
     std::atomic<int64_t> nLastAudioPTS{0};
     std::atomic<bool> bCyclePlay{false};

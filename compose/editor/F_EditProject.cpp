@@ -378,8 +378,6 @@ void TF_EditProject::ShowExtras(int nType, int32_t id) {
 }
 
 void TF_EditProject::ShowItem(int nType, int32_t id) {
-    CurrentItemType = nType;
-    CurrentItemID = id;
     Select(nType, id);
     if (nType == kItemLayout) {
         InterLayout.switchToLayout(id);
@@ -397,8 +395,6 @@ void TF_EditProject::PicturePressed(QPoint at, Qt::MouseButton button) {
     const int nType = InterLayout.CurrentItem().nType;
     const auto taken = mouse_.MouseDown(at.x(), at.y(), Pick(nType));
     if (taken) {
-        CurrentItemType = nType;
-        CurrentItemID = *taken;
         Select(nType, *taken);
     }
 }
@@ -706,7 +702,6 @@ void TF_EditProject::DoDelete(int nType) {
         return;
     }
     FillList(nType);
-    CurrentItemID = -1;
     Redraw();
 }
 

@@ -102,8 +102,6 @@ private:
     TLayoutMouse mouse_{InterLayout};
     int nYUVWidth = 1920;
     int nYUVHeight = 1080;
-    int CurrentItemType = 0;
-    int32_t CurrentItemID = -1;
     QString sDir;
     QString sFileName;
     bool bHasSave = false;

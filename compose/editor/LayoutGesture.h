@@ -35,10 +35,6 @@ constexpr int kMinRectSide = 200;
 struct TChooseItem {
     bool bChoose = false;  // a drag may run
     bool bSubItem = false; // a text inside a scene is selected
-    bool bInText = false;
-    bool bInFontStyle = false;
-    bool bInScale = false;      // resizing
-    bool bInRectAdjust = false; // moving
     int nType = 0;              // kItemRectangle, kItemFontStyle or kItemText
     int nRectAdjustOrScale = 0; // 1 move, 2 resize
     int32_t mainID = -1;        // item id, or the scene id for a text

@@ -81,8 +81,6 @@ std::optional<int32_t> TLayoutMouse::DownOnRectangles(int x, int y, const TListP
     c.startH = grab->startH;
     c.nRectEnterNum = grab->handle;
     c.nRectAdjustOrScale = grab->handle == kHandleBody ? 1 : 2;
-    c.bInRectAdjust = c.nRectAdjustOrScale == 1;
-    c.bInScale = c.nRectAdjustOrScale == 2;
     rChooseItem = c;
     view_.switchToItem(kItemRectangle, grab->id, true);
     ShowOthers(kItemRectangle, grab->id, list);
@@ -103,7 +101,6 @@ std::optional<int32_t> TLayoutMouse::DownOnStyles(int x, int y, const TListPick&
     }
     TChooseItem c;
     c.bChoose = true;
-    c.bInFontStyle = true;
     c.nType = kItemFontStyle;
     c.nRectAdjustOrScale = 1;
     c.mainID = grab->id;
@@ -132,7 +129,6 @@ void TLayoutMouse::DownOnScene(int x, int y) {
     TChooseItem c;
     c.bChoose = true;
     c.bSubItem = true;
-    c.bInText = true;
     c.nType = kItemText;
     c.nRectAdjustOrScale = 1;
     c.mainID = sceneId;
@@ -215,7 +211,6 @@ bool TLayoutMouse::MouseMove(int X, int Y) {
 
 void TLayoutMouse::MouseUp() {
     rChooseItem.bChoose = false;
-    rChooseItem.bInScale = false;
 }
 
 } // namespace tavrin

@@ -228,7 +228,6 @@ void TF_DoMp4::SetAudioDelay(int AudioDelayFrame) {
 
 void TF_DoMp4::SetVOInfo(const TLessionInfo& vo, const QDate& inlessonTime, bool bCanAllowUpload) {
     voInfo = vo;
-    LessonTime = inlessonTime;
     ed_content->setText(Q(vo.LessionName));
     ed_subject->setText(Q(vo.subject));
     ed_grade->setText(Q(vo.grade));

@@ -83,7 +83,6 @@ private:
     TGetLessionInfo paths;
     TLessionInfo voInfo;
     int nAudioDelay = 0;
-    QDate LessonTime;
     std::unique_ptr<TMp4Thread> Mp4Thread;
     std::unique_ptr<TParseMp4> Upload;
     std::string sMp4FileName;
