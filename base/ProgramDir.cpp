@@ -43,7 +43,7 @@ std::string UserFile(const std::string& name) {
     }
     namespace fs = std::filesystem;
     const std::string configDir = UserConfigDir();
-    const std::string path = configDir + "/" + name;
+    std::string path = configDir + "/" + name;
     std::error_code ec;
     fs::create_directories(configDir, ec);
     const std::string installed = dir + "/" + name;

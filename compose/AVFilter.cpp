@@ -79,7 +79,10 @@ std::string ResolveFontFiles(const std::string& description, const std::string& 
             const bool endsPlain = valueEnd == description.size() ||
                                    (description[valueEnd] != '\\' && description[valueEnd] != '\'');
             if (!value.empty() && value.front() != '/' && endsPlain) {
-                out += EscapedPath(dir + "/" + value);
+                std::string path = dir;
+                path += '/';
+                path += value;
+                out += EscapedPath(path);
             } else {
                 out += value;
             }

@@ -25,7 +25,7 @@ std::vector<uint8_t> ProgrammeParameterSets(int nW, int nH) {
     // The parameter sets depend on size and profile, not on the picture or
     // the bit rate: one grey picture through a programme encoder gives them.
     TEncodeVideo encoder;
-    if (encoder.initialize(nW, nH, 4000 * 1024, false) != 0) {
+    if (encoder.initialize(nW, nH, int64_t{4000} * 1024, false) != 0) {
         return {};
     }
     AvFramePtr picture = AllocPicture(nW, nH);

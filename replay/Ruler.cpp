@@ -201,7 +201,7 @@ void TReplayRuler::_DrawRuler() {
     const int cellW = CellWidth(cur);
     int64_t elapsedMs = 0;
     for (int i = 0; i < cur.count; ++i) {
-        const TIndex_IBlock& b = Index_IBlock_A[size_t(cur.first + i)];
+        const TIndex_IBlock& b = Index_IBlock_A[size_t(cur.first) + size_t(i)];
         if (i % 5 == 0) {
             const QString label = QString::number(elapsedMs / 1000) +
                                   (i == 0 ? QStringLiteral("      秒") : QString());

@@ -43,7 +43,7 @@ struct TCaptureSessionConfig {
     TLessionInfo lesson;   // LessionID is the lesson recorded; the rest feeds the caption
     int nYUVWidth = 1280;
     int nYUVHeight = 720;
-    int64_t nBitrate = 2048 * 1024;  // programme video, bit/s
+    int64_t nBitrate = int64_t{2048} * 1024; // programme video, bit/s
     int nAudioDelay = 0;             // the sender's initial audio delay, in AAC frames
     std::string rtmpURL;             // empty: the sender waits, paused, for SetRtmpUrl
     int nChannels = 3;               // channel slots 1..nChannels

@@ -242,7 +242,7 @@ std::vector<TNativeDeviceInfo_Audio> EnumerateAlsaMicrophones() {
         std::string sCard = "card " + std::to_string(card);
         if (snd_card_get_name(card, &cardName) == 0 && cardName) {
             sCard = cardName;
-            std::free(cardName);
+            std::free(cardName); // NOLINT(cppcoreguidelines-no-malloc): ALSA allocated it
         }
         snd_pcm_info_t* infoRaw = nullptr;
         if (snd_pcm_info_malloc(&infoRaw) < 0) {

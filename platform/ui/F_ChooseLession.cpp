@@ -56,9 +56,10 @@ void DeleteLessonFolder(const std::string& folder) {
         }
         std::error_code removeError;
         if (!fs::remove(it->path(), removeError) || removeError) {
-            ShowMessage("无法删除此文件：" + folder + name + "\n\r" +
-                            "可能需要您手工删除，或者重启本软件或电脑，再试！",
-                        TMsgIcon::Warning);
+            std::string text = "无法删除此文件：" + folder;
+            text += name;
+            text += "\n\r可能需要您手工删除，或者重启本软件或电脑，再试！";
+            ShowMessage(text, TMsgIcon::Warning);
         }
     }
     std::error_code ignored;
