@@ -71,6 +71,7 @@ int TDisplay::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, c
 
     lnYUVWidth = nYUVWidth;
     lnYUVHeight = nYUVHeight;
+    DispHandle = xHandle;
     if (xHandle != 0) {
         // The handle is an X11 window; SDL must not pick another video driver.
         if (std::getenv("SDL_VIDEODRIVER") == nullptr) {

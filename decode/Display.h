@@ -147,6 +147,7 @@ private:
     std::atomic<bool> bPause{false};
     int32_t lnYUVWidth = 0;
     int32_t lnYUVHeight = 0;
+    TNativeWindow DispHandle = 0;
     TSdlWindowPtr screen;
     TSdlSurfacePtr offscreen; // render target when there is no native window
     TSdlRendererPtr sdlRenderer;
