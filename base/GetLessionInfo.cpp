@@ -1,8 +1,8 @@
 #include "base/GetLessionInfo.h"
 
-#include <string_view>
-
 #include "base/Text.h"
+
+#include <string_view>
 
 namespace tavrin {
 
@@ -52,7 +52,9 @@ void TGetLessionInfo::initialize(const std::string& sRoot, const std::string& sU
     sUserID = sUserName;
 }
 
-void TGetLessionInfo::Get_UserID(std::string& out) const { out = sUserID; }
+void TGetLessionInfo::Get_UserID(std::string& out) const {
+    out = sUserID;
+}
 
 void TGetLessionInfo::Get_UserDir(std::string& out) const {
     out = sRootPath + kSep + sUserID + kSep;
@@ -97,8 +99,8 @@ void TGetLessionInfo::Get_MP4File(TLessionInfo& lesson, std::string& out) const 
     tavrin::ToFullWidthSigns(lesson.TeacherName);
     tavrin::ToFullWidthSigns(lesson.LessionName);
     Get_OutputDir(lesson.LessionID, out);
-    out += lesson.TeacherName + "-" + lesson.LessionName + "-" + IntToStr(lesson.LessionID) +
-           ".mp4";
+    out +=
+        lesson.TeacherName + "-" + lesson.LessionName + "-" + IntToStr(lesson.LessionID) + ".mp4";
 }
 
 void TGetLessionInfo::Get_WaterMark_inCapture(const TLessionInfo& lesson, int nResolution,
@@ -113,10 +115,9 @@ void TGetLessionInfo::Get_WaterMark_inCapture(const TLessionInfo& lesson, int nR
     }
 }
 
-void TGetLessionInfo::Get_WaterMark(TLessionInfo& lesson, int nResolution,
-                                    std::string& out) const {
-    for (std::string* field : {&lesson.LessionName, &lesson.subject, &lesson.grade,
-                               &lesson.version, &lesson.ShcoolName, &lesson.TeacherName}) {
+void TGetLessionInfo::Get_WaterMark(TLessionInfo& lesson, int nResolution, std::string& out) const {
+    for (std::string* field : {&lesson.LessionName, &lesson.subject, &lesson.grade, &lesson.version,
+                               &lesson.ShcoolName, &lesson.TeacherName}) {
         tavrin::ToFullWidthSigns(*field);
     }
     const bool hd = nResolution != 0;

@@ -4,10 +4,10 @@
 // the disk.
 #pragma once
 
+#include "base/LessionInfo.h"
+
 #include <cstdint>
 #include <string>
-
-#include "base/LessionInfo.h"
 
 namespace tavrin {
 
@@ -40,8 +40,7 @@ public:
     // Title card; sanitizes the six text fields of lesson in place first.
     void Get_WaterMark(TLessionInfo& lesson, int nResolution, std::string& out) const;
     // Tail card with recording date and production unit.
-    void Get_WaterMark_backcover(const TMakerInfo& maker, int nResolution,
-                                 std::string& out) const;
+    void Get_WaterMark_backcover(const TMakerInfo& maker, int nResolution, std::string& out) const;
 
     const std::string& RootPath() const { return sRootPath; }
 

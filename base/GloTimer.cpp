@@ -19,7 +19,9 @@ std::atomic<uint32_t> gTestCount{0};
 
 } // namespace
 
-void TGloTimer::initialize() { gStartMs.store(MonotonicMs(), std::memory_order_release); }
+void TGloTimer::initialize() {
+    gStartMs.store(MonotonicMs(), std::memory_order_release);
+}
 
 uint32_t GetGlobeCount() {
     if (gUseTestClock.load(std::memory_order_acquire)) {
@@ -34,12 +36,20 @@ TTestClock::TTestClock(uint32_t start) {
     gUseTestClock.store(true, std::memory_order_release);
 }
 
-TTestClock::~TTestClock() { gUseTestClock.store(false, std::memory_order_release); }
+TTestClock::~TTestClock() {
+    gUseTestClock.store(false, std::memory_order_release);
+}
 
-void TTestClock::Set(uint32_t count) { gTestCount.store(count, std::memory_order_release); }
+void TTestClock::Set(uint32_t count) {
+    gTestCount.store(count, std::memory_order_release);
+}
 
-void TTestClock::Advance(uint32_t ms) { gTestCount.fetch_add(ms, std::memory_order_acq_rel); }
+void TTestClock::Advance(uint32_t ms) {
+    gTestCount.fetch_add(ms, std::memory_order_acq_rel);
+}
 
-uint32_t TTestClock::Now() const { return gTestCount.load(std::memory_order_acquire); }
+uint32_t TTestClock::Now() const {
+    return gTestCount.load(std::memory_order_acquire);
+}
 
 } // namespace tavrin

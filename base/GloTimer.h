@@ -19,7 +19,9 @@ public:
 uint32_t GetGlobeCount();
 
 // Milliseconds from start to now, correct across the wrap.
-inline uint32_t GlobeElapsed(uint32_t start) { return GetGlobeCount() - start; }
+inline uint32_t GlobeElapsed(uint32_t start) {
+    return GetGlobeCount() - start;
+}
 
 // While one lives, GetGlobeCount returns the value set here instead of the
 // monotonic clock, so pacing rules can be tested exactly. One at a time.

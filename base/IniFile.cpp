@@ -159,8 +159,7 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
     return value;
 }
 
-int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key,
-                              int32_t def) const {
+int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) const {
     std::string text;
     int32_t value = def;
     if (!FindValue(LoadLines(), section, key, text) || !ParseInt32(text, value)) {
@@ -174,8 +173,7 @@ bool TIniFile::KeyExists(std::string_view section, std::string_view key) const {
     return FindValue(LoadLines(), section, key, value);
 }
 
-bool TIniFile::WriteString(std::string_view section, std::string_view key,
-                           std::string_view value) {
+bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     std::vector<std::string> lines = LoadLines();
     std::string entry = std::string(key) + "=" + std::string(value);
 

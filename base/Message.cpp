@@ -1,10 +1,10 @@
 #include "base/Message.h"
 
+#include "base/Trace.h"
+
 #include <cstdio>
 #include <mutex>
 #include <unistd.h>
-
-#include "base/Trace.h"
 
 namespace tavrin {
 
@@ -29,8 +29,8 @@ const char* IconName(TMsgIcon icon) {
 }
 
 TMsgAnswer PrintMessage(const std::string& text, TMsgIcon icon, TMsgButtons buttons) {
-    std::fprintf(stderr, "%.*s [%s]: %s\n", int(kAppTitle.size()), kAppTitle.data(),
-                 IconName(icon), text.c_str());
+    std::fprintf(stderr, "%.*s [%s]: %s\n", int(kAppTitle.size()), kAppTitle.data(), IconName(icon),
+                 text.c_str());
     return CautiousAnswer(buttons);
 }
 
@@ -89,7 +89,6 @@ EndProcessHandler SetEndProcessHandler(EndProcessHandler handler) {
     gEndProcessHandler = std::move(handler);
     return previous;
 }
-
 
 struct TMessageRecorder::Store {
     mutable std::mutex lock;

@@ -42,7 +42,6 @@ void EndProcess();
 using EndProcessHandler = std::function<void()>;
 EndProcessHandler SetEndProcessHandler(EndProcessHandler handler);
 
-
 // Records every message while it lives and answers with the queued answers
 // (then with the cautious answer); EndProcess calls are counted instead of
 // ending the process. Used by tests.

@@ -1,12 +1,12 @@
 #include "base/ProgramDir.h"
 
+#include "base/Version.h"
+
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
-
-#include "base/Version.h"
 
 namespace tavrin {
 
@@ -21,7 +21,9 @@ std::string ProgramDir() {
     return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
-std::string ProgramFile(const std::string& name) { return ProgramDir() + "/" + name; }
+std::string ProgramFile(const std::string& name) {
+    return ProgramDir() + "/" + name;
+}
 
 namespace {
 
@@ -53,6 +55,8 @@ std::string UserFile(const std::string& name) {
     return path;
 }
 
-const char* ProgramVersion() { return kTavrinVersion; }
+const char* ProgramVersion() {
+    return kTavrinVersion;
+}
 
 } // namespace tavrin

@@ -17,7 +17,9 @@ std::string ProgramFile(const std::string& name);
 // first time.
 std::string UserFile(const std::string& name);
 // The settings file vo.ini.
-inline std::string SettingsFile() { return UserFile("vo.ini"); }
+inline std::string SettingsFile() {
+    return UserFile("vo.ini");
+}
 
 // The build's version as "major.minor.release.build".
 const char* ProgramVersion();

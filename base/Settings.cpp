@@ -1,10 +1,10 @@
 #include "base/Settings.h"
 
-#include <atomic>
-
 #include "base/IniFile.h"
 #include "base/Message.h"
 #include "base/Trace.h"
+
+#include <atomic>
 
 namespace tavrin {
 
@@ -82,12 +82,10 @@ void LoadSettings(const std::string& iniPath, uint32_t screenWidth, uint32_t scr
     set.clientCount = (count == 3 || count == 5) ? uint32_t(count) : 3;
 
     // Stored sizes compare unsigned: -1 is huge and ends up as the screen size.
-    settings.cWidth =
-        ClampUnsigned(uint32_t(ReadOrDefault(ini, "WindowSize", "width", 0, 1150)), 1150,
-                      screenWidth);
-    settings.cHeight =
-        ClampUnsigned(uint32_t(ReadOrDefault(ini, "WindowSize", "height", 0, 815)), 815,
-                      screenHeight);
+    settings.cWidth = ClampUnsigned(uint32_t(ReadOrDefault(ini, "WindowSize", "width", 0, 1150)),
+                                    1150, screenWidth);
+    settings.cHeight = ClampUnsigned(uint32_t(ReadOrDefault(ini, "WindowSize", "height", 0, 815)),
+                                     815, screenHeight);
     set.windowWidth = settings.cWidth;
 
     set.nAudioDelay = ReadOrDefault(ini, "AudioDelay", "Delay", kMissingDelay, 11);
@@ -95,9 +93,8 @@ void LoadSettings(const std::string& iniPath, uint32_t screenWidth, uint32_t scr
         set.nAudioDelay = 11;
     }
 
-    set.videobitrate =
-        ClampUnsigned(uint32_t(ReadOrDefault(ini, "VideoBitRate", "BitRate", 0, 22528)), 800,
-                      22528);
+    set.videobitrate = ClampUnsigned(
+        uint32_t(ReadOrDefault(ini, "VideoBitRate", "BitRate", 0, 22528)), 800, 22528);
 
     int32_t threads = ReadOrDefault(ini, "DecodeThread", "ThreadCount", 0, 3);
     if (threads < 3) {
@@ -138,9 +135,13 @@ bool SaveUser(const std::string& iniPath, int32_t userID) {
     return TIniFile(iniPath).WriteInteger("User", "UserName", userID);
 }
 
-int ClientCount() { return gClientCount.load(std::memory_order_acquire); }
+int ClientCount() {
+    return gClientCount.load(std::memory_order_acquire);
+}
 
-int DecoderThreadCount() { return gDecoderThreadCount.load(std::memory_order_acquire); }
+int DecoderThreadCount() {
+    return gDecoderThreadCount.load(std::memory_order_acquire);
+}
 
 void SetProcessCounts(int clientCount, int decoderThreadCount) {
     gClientCount.store(clientCount, std::memory_order_release);

@@ -2,10 +2,10 @@
 // the storage root rules, and the process-wide counts read by every channel.
 #pragma once
 
+#include "base/StorageDrive.h"
+
 #include <cstdint>
 #include <string>
-
-#include "base/StorageDrive.h"
 
 namespace tavrin {
 

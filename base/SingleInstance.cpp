@@ -1,11 +1,11 @@
 #include "base/SingleInstance.h"
 
+#include "base/Trace.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include "base/Trace.h"
 
 namespace tavrin {
 

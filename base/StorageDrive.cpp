@@ -63,8 +63,8 @@ bool FindMount(dev_t dev, MountEntry& found) {
 
 bool IsNetworkOrFuse(const std::string& fsType) {
     static const std::array<const char*, 14> kRemote = {
-        "nfs",  "nfs4", "cifs",      "smb3",   "smbfs", "sshfs", "9p",
-        "afs",  "ceph", "glusterfs", "davfs",  "ncpfs", "coda",  "lustre"};
+        "nfs", "nfs4", "cifs",      "smb3",  "smbfs", "sshfs", "9p",
+        "afs", "ceph", "glusterfs", "davfs", "ncpfs", "coda",  "lustre"};
     if (fsType.rfind("fuse", 0) == 0) {
         return true;
     }

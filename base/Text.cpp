@@ -6,7 +6,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Decodes one code point at text[pos]; advances pos past it.
 char32_t DecodeOne(std::string_view text, size_t& pos) {
@@ -105,6 +107,8 @@ size_t CodePointCount(std::string_view text) {
     return count;
 }
 
-std::string IntToStr(long long value) { return std::to_string(value); }
+std::string IntToStr(long long value) {
+    return std::to_string(value);
+}
 
 } // namespace tavrin

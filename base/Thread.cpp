@@ -1,10 +1,10 @@
 #include "base/Thread.h"
 
+#include "base/Trace.h"
+
 #include <chrono>
 #include <exception>
 #include <string>
-
-#include "base/Trace.h"
 
 namespace tavrin {
 
@@ -44,6 +44,8 @@ void TThread::Run() {
     running_.store(false, std::memory_order_release);
 }
 
-void SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(unsigned ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 } // namespace tavrin

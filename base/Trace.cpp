@@ -64,7 +64,9 @@ TTraceCapture::TTraceCapture() : store_(std::make_shared<Store>()) {
     });
 }
 
-TTraceCapture::~TTraceCapture() { SetTraceSink(std::move(previous_)); }
+TTraceCapture::~TTraceCapture() {
+    SetTraceSink(std::move(previous_));
+}
 
 std::vector<std::string> TTraceCapture::Lines() const {
     std::lock_guard<std::mutex> lock(store_->lock);

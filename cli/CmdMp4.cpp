@@ -123,9 +123,8 @@ int RunMp4(const TCliArgs& args) {
     convert.nBitbrate = uint32_t(bitrateK) * 1000u;
     if (mode != 2 && args.Has("size") &&
         size != std::to_string(convert.nW) + "x" + std::to_string(convert.nH)) {
-        return Fail("--size " + size + " needs --mode 2 (mode " + std::to_string(mode) +
-                    " makes " + std::to_string(convert.nW) + "x" + std::to_string(convert.nH) +
-                    ")");
+        return Fail("--size " + size + " needs --mode 2 (mode " + std::to_string(mode) + " makes " +
+                    std::to_string(convert.nW) + "x" + std::to_string(convert.nH) + ")");
     }
     TMp4Thread builder(paths);
     std::string sFile;

@@ -56,7 +56,7 @@ public:
         // recording's (cards of another size would change the picture size
         // inside the MP4).
         kSizeNotRecorded = -30,
-        kStopped = -21,      // terminated by its owner; no MP4 is left
+        kStopped = -21, // terminated by its owner; no MP4 is left
     };
 
     explicit TMp4Thread(const TGetLessionInfo& paths);

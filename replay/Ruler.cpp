@@ -190,8 +190,7 @@ void TReplayRuler::_DrawRuler() {
             continue;
         }
         if (mb.deleted > 0) {
-            const int bar =
-                RoundToInt(double(ML) * mb.deleted / (mb.last - mb.first + 1)) + 3;
+            const int bar = RoundToInt(double(ML) * mb.deleted / (mb.last - mb.first + 1)) + 3;
             p.fillRect(QRect(rx + left - 1, ry + 20, bar, 10), Rgb(kDeleted));
         }
         if (mb.errors > 0) {

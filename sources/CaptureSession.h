@@ -44,11 +44,11 @@ struct TCaptureSessionConfig {
     int nYUVWidth = 1280;
     int nYUVHeight = 720;
     int64_t nBitrate = int64_t{2048} * 1024; // programme video, bit/s
-    int nAudioDelay = 0;             // the sender's initial audio delay, in AAC frames
-    std::string rtmpURL;             // empty: the sender waits, paused, for SetRtmpUrl
-    int nChannels = 3;               // channel slots 1..nChannels
-    TCapturePane programme;          // pane 0
-    std::vector<TCapturePane> panes; // channels 1..nChannels; missing ones offscreen
+    int nAudioDelay = 0;                     // the sender's initial audio delay, in AAC frames
+    std::string rtmpURL;                     // empty: the sender waits, paused, for SetRtmpUrl
+    int nChannels = 3;                       // channel slots 1..nChannels
+    TCapturePane programme;                  // pane 0
+    std::vector<TCapturePane> panes;         // channels 1..nChannels; missing ones offscreen
     // Automatic focus of phone channels, by channel number (entry 0 unused);
     // channels without an entry keep it on.
     std::vector<bool> autoAdjust;

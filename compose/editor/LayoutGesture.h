@@ -33,8 +33,8 @@ constexpr int kMinRectSide = 200;
 
 // The editor window's drag state, from mouse-down to mouse-up.
 struct TChooseItem {
-    bool bChoose = false;  // a drag may run
-    bool bSubItem = false; // a text inside a scene is selected
+    bool bChoose = false;       // a drag may run
+    bool bSubItem = false;      // a text inside a scene is selected
     int nType = 0;              // kItemRectangle, kItemFontStyle or kItemText
     int nRectAdjustOrScale = 0; // 1 move, 2 resize
     int32_t mainID = -1;        // item id, or the scene id for a text

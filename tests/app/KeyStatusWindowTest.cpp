@@ -274,10 +274,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     int seconds = 0;
     int mbytes = 0;
     ASSERT_TRUE(WaitUntil(
-        [&] {
-            return win_->Capture()->Session().RecordTotals(seconds, mbytes) &&
-                   seconds >= 2;
-        },
+        [&] { return win_->Capture()->Session().RecordTotals(seconds, mbytes) && seconds >= 2; },
         20000));
     ASSERT_TRUE(xdo_.Key("3"));
     ASSERT_TRUE(WaitUntil([&] { return TextAt(800, below) == "已在录像中设定标记：3  "; }));

@@ -95,7 +95,6 @@ TEST(StatusLines, LiveLineAndErrorNotice) {
     EXPECT_EQ(ErrorMarkNotice(2, 3, 700)->x, 800);
     EXPECT_EQ(ErrorMarkNotice(1, 3, 700)->text, std::string(47, ' '));
     EXPECT_FALSE(ErrorMarkNotice(0, 3, 700).has_value());
-
 }
 
 TEST(CaptureKeys, CutMovesBySteppedPixelsAndShortcutsMapToActions) {

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "base/GloTimer.h"
 #include "base/Thread.h"
+
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {

@@ -58,7 +58,8 @@ TEST_F(GuiHandOverTest, AWorkerThatGivesUpDropsTheQueuedWork) {
     bool ran = false;
     bool result = true;
     std::thread worker([&] {
-        result = RunOnThreadOf(&gui, [&] { ran = true; }, [&] { return stop.load(); });
+        result = RunOnThreadOf(
+            &gui, [&] { ran = true; }, [&] { return stop.load(); });
     });
     stop = true;
     worker.join();

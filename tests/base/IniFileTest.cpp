@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "base/IniFile.h"
+
 #include "tests/base/TempDir.h"
+
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "base/GetLessionInfo.h"
 #include "base/Text.h"
+
+#include <gtest/gtest.h>
 
 namespace tavrin {
 namespace {
@@ -100,8 +100,8 @@ TLessionInfo CardLesson() {
 }
 
 std::string TitleLine(int size, const std::string& text, int y, const char* end) {
-    return "drawtext=fontfile=sy.otf:fontcolor=white:fontsize=" + std::to_string(size) +
-           ":text='" + text + "':x=160:y=" + std::to_string(y) + end;
+    return "drawtext=fontfile=sy.otf:fontcolor=white:fontsize=" + std::to_string(size) + ":text='" +
+           text + "':x=160:y=" + std::to_string(y) + end;
 }
 
 TEST_F(LessionPathsTest, TitleCardLinesAndPositions) {
@@ -162,10 +162,10 @@ TEST_F(LessionPathsTest, TailCardForBothResolutions) {
 }
 
 TEST(Utf8, MalformedBytesBecomeReplacementCharacters) {
-    EXPECT_EQ(Utf8ToCodePoints("a\xE4\xB8"), U"a\uFFFD\uFFFD");        // truncated
-    EXPECT_EQ(Utf8ToCodePoints("\xC0\xAF/"), U"\uFFFD/");            // overlong '/'
-    EXPECT_EQ(Utf8ToCodePoints("\xED\xA0\x80"), U"\uFFFD");            // surrogate
-    EXPECT_EQ(Utf8ToCodePoints("\xF0\x9F\x93\x9A"), U"\U0001F4DA");    // 4-byte form
+    EXPECT_EQ(Utf8ToCodePoints("a\xE4\xB8"), U"a\uFFFD\uFFFD");     // truncated
+    EXPECT_EQ(Utf8ToCodePoints("\xC0\xAF/"), U"\uFFFD/");           // overlong '/'
+    EXPECT_EQ(Utf8ToCodePoints("\xED\xA0\x80"), U"\uFFFD");         // surrogate
+    EXPECT_EQ(Utf8ToCodePoints("\xF0\x9F\x93\x9A"), U"\U0001F4DA"); // 4-byte form
     EXPECT_EQ(CodePointsToUtf8(U"\U0001F4DA分"), "\xF0\x9F\x93\x9A分");
     EXPECT_EQ(CodePointsToUtf8(std::u32string(1, char32_t(0x110000))), "\xEF\xBF\xBD");
     // A sign after a broken sequence is still found and replaced.

@@ -1,7 +1,7 @@
+#include "base/MediaFrame.h"
+
 #include <gtest/gtest.h>
 #include <vector>
-
-#include "base/MediaFrame.h"
 
 namespace tavrin {
 namespace {
@@ -12,7 +12,8 @@ TEST(MediaFrame, HeadIsThirteenLittleEndianBytes) {
     ASSERT_TRUE(WriteMediaFrameHead(head, bytes));
     const uint8_t expected[13] = {10,   0x04, 0x03, 0x02, 0x01, 0x88, 0x77,
                                   0x66, 0x55, 0x44, 0x33, 0x22, 0x11};
-    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 13), std::vector<uint8_t>(expected, expected + 13));
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 13),
+              std::vector<uint8_t>(expected, expected + 13));
 
     TZeroMediaFrameHead back{};
     ASSERT_TRUE(ReadMediaFrameHead(bytes, back));

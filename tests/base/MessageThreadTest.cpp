@@ -1,10 +1,10 @@
-#include <atomic>
-#include <gtest/gtest.h>
-#include <stdexcept>
-
 #include "base/Message.h"
 #include "base/Thread.h"
 #include "base/Trace.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace tavrin {
 namespace {

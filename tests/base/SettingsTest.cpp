@@ -1,11 +1,12 @@
-#include <cstdlib>
-#include <gtest/gtest.h>
-#include <map>
+#include "base/Settings.h"
 
 #include "base/IniFile.h"
 #include "base/Message.h"
-#include "base/Settings.h"
 #include "tests/base/TempDir.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <map>
 
 namespace tavrin {
 namespace {
@@ -151,9 +152,9 @@ TEST_F(SettingsTest, ValueBoundaries) {
         {"0x400", "abc", "-3", "4", 1024, 11, 3, 4},
     };
     for (const Case& c : cases) {
-        WriteFile(ini_, "[VideoBitRate]\nBitRate=" + c.bitrate + "\n[AudioDelay]\nDelay=" + c.delay +
-                            "\n[ClientCount]\nCount=" + c.count + "\n[DecodeThread]\nThreadCount=" +
-                            c.threads + "\n");
+        WriteFile(ini_, "[VideoBitRate]\nBitRate=" + c.bitrate + "\n[AudioDelay]\nDelay=" +
+                            c.delay + "\n[ClientCount]\nCount=" + c.count +
+                            "\n[DecodeThread]\nThreadCount=" + c.threads + "\n");
         const TMainSettings s = Load();
         EXPECT_EQ(s.another.videobitrate, c.wantBitrate) << c.bitrate;
         EXPECT_EQ(s.another.nAudioDelay, c.wantDelay) << c.delay;
@@ -221,10 +222,11 @@ TEST_F(SettingsTest, SaveWritesTheDialogValuesInOrder) {
     s.another.nDecoderThreadCount = 5;
     WriteFile(ini_, "[User]\nUserName=7\n");
     ASSERT_TRUE(SaveSettings(ini_, s.another));
-    EXPECT_EQ(ReadFile(ini_), "[User]\nUserName=7\n[StorePath]\nRootPath=/srv/vo\n"
-                              "[ClientCount]\nCount=3\n[WindowSize]\nwidth=1150\n"
-                              "[VideoBitRate]\nBitRate=4096\n[AudioDelay]\nDelay=0\n"
-                              "[CompressResolution]\nResolution=1\n[DecodeThread]\nThreadCount=5\n");
+    EXPECT_EQ(ReadFile(ini_),
+              "[User]\nUserName=7\n[StorePath]\nRootPath=/srv/vo\n"
+              "[ClientCount]\nCount=3\n[WindowSize]\nwidth=1150\n"
+              "[VideoBitRate]\nBitRate=4096\n[AudioDelay]\nDelay=0\n"
+              "[CompressResolution]\nResolution=1\n[DecodeThread]\nThreadCount=5\n");
 
     ASSERT_TRUE(SaveWindowSize(ini_, 1300, 900));
     const TIniFile ini(ini_);

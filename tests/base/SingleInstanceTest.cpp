@@ -1,11 +1,12 @@
+#include "base/SingleInstance.h"
+
+#include "tests/base/TempDir.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include "base/SingleInstance.h"
-#include "tests/base/TempDir.h"
 
 namespace tavrin {
 namespace {

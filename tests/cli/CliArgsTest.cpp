@@ -1,5 +1,6 @@
 // Options as each command declares them.
 #include "cli/CliArgs.h"
+
 #include "cli/Commands.h"
 
 #include <gtest/gtest.h>

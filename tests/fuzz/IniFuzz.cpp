@@ -1,10 +1,10 @@
 // vo.ini is edited by hand on classroom PCs: any bytes must parse safely.
+#include "base/IniFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "base/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -13,7 +13,9 @@ extern "C" {
 
 namespace tavrin::test {
 
-inline AvFramePtr MakePicture(int w, int h) { return AllocPicture(w, h); }
+inline AvFramePtr MakePicture(int w, int h) {
+    return AllocPicture(w, h);
+}
 
 // A smooth moving scene (gradients and a travelling block) that compresses
 // well, so decoded pictures come close to their source.
