@@ -14,6 +14,7 @@
 #include "output/SaveAV.h"
 #include "sources/ClientThread.h"
 #include "sources/ui/F_CHConfig.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
 #include "tests/support/NginxRtmp.h"
@@ -38,33 +39,15 @@
 namespace tavrin {
 namespace {
 
+using test::Output;
 using test::Pump;
 using test::SaveScreen;
 using test::TempDir;
+using test::TRoomyDrives;
 using test::TXdo;
 using test::WaitUntil;
 
-class TRoomyDrives : public TDriveClassifier {
-public:
-    bool IsFixed(const std::string&) const override { return true; }
-    bool SameDrive(const std::string&, const std::string&) const override { return false; }
-    uint64_t FreeBytes(const std::string&) const override { return uint64_t(1) << 40; }
-};
-
 constexpr int32_t kLesson = 101;
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* f = ::popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n = 0;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-            out.append(buf, n);
-        }
-        ::pclose(f);
-    }
-    return out;
-}
 
 class MainWindowTest : public ::testing::Test {
 protected:

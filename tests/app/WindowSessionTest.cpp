@@ -7,6 +7,7 @@
 #include "app/FMain.h"
 #include "base/Message.h"
 #include "base/ui/ImageButton.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/support/TestMedia.h"
 #include "tests/support/ui/GuiTestEnv.h"
@@ -19,15 +20,9 @@ namespace {
 
 using test::Pump;
 using test::TempDir;
+using test::TRoomyDrives;
 using test::TXdo;
 using test::WaitUntil;
-
-class TRoomyDrives : public TDriveClassifier {
-public:
-    bool IsFixed(const std::string&) const override { return true; }
-    bool SameDrive(const std::string&, const std::string&) const override { return false; }
-    uint64_t FreeBytes(const std::string&) const override { return uint64_t(1) << 40; }
-};
 
 constexpr int32_t kLesson = 103;
 
