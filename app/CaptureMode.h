@@ -5,6 +5,7 @@
 // fixed order.
 #pragma once
 
+#include "base/ui/F_progress.h"
 #include "sources/CManager.h"
 #include "sources/CaptureSession.h"
 #include "sources/Director.h"
@@ -20,7 +21,13 @@ public:
     TCaptureMode& operator=(const TCaptureMode&) = delete;
 
     // Enters capture for cfg.lesson: 0 or the session's negative result.
-    int Open(const TCaptureSessionConfig& cfg) { return session.Start(cfg); }
+    // A new store whose zeros have to be written shows the progress window.
+    int Open(TCaptureSessionConfig cfg) {
+        if (!cfg.prepareProgress) {
+            cfg.prepareProgress = storeProgress.Callback();
+        }
+        return session.Start(cfg);
+    }
     // The message for a failed Open: the store's three cases, whose texts
     // name the lesson's capture folder (dir); nothing for the others.
     static void ShowOpenFailure(int result, const std::string& dir);
@@ -32,6 +39,7 @@ public:
     TDirector Director() { return TDirector(*session.Manager(), session.Layout()); }
 
 private:
+    TStorePrepareProgress storeProgress;
     TCaptureSession session;
 };
 

@@ -74,6 +74,7 @@ TF_CHConfig::TF_CHConfig(TChannelAccessor access, QWidget* parent)
     kindRow->addWidget(Comb_type, 1);
     kindRow->addWidget(Bt_CH);
     auto* sourceLayout = new QVBoxLayout(source);
+    sourceLayout->setContentsMargins(0, 6, 0, 0);
     sourceLayout->addWidget(new QLabel(QStringLiteral("本通道视音频源"), source));
     sourceLayout->addLayout(kindRow);
     sourceLayout->addWidget(lab_CH, 1);
@@ -98,6 +99,8 @@ TF_CHConfig::TF_CHConfig(TChannelAccessor access, QWidget* parent)
     pushRow->addStretch();
     pushRow->addWidget(Bt_RTMPApp);
     auto* pushLayout = new QVBoxLayout(push);
+    // The dialog's own margin is enough; the memo keeps its two lines whole.
+    pushLayout->setContentsMargins(0, 6, 0, 0);
     pushLayout->addLayout(pushRow);
     pushLayout->addWidget(ME_RTMP, 1);
     PageControl1->addWidget(push);

@@ -9,6 +9,7 @@
 #include "base/Message.h"
 #include "base/Settings.h"
 #include "base/ui/FConfig.h"
+#include "base/ui/F_progress.h"
 #include "base/ui/ImageButton.h"
 #include "output/ReadAV.h"
 #include "output/SaveAV.h"
@@ -23,6 +24,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -395,6 +397,19 @@ TEST_F(MainWindowTest, ClosingWhileRecordingAsksAndNoKeepsRecording) {
     messages.QueueAnswer(TMsgAnswer::Yes);
     EXPECT_TRUE(win_->close());
     EXPECT_EQ(win_->CurrentWorkMode(), kModeNone);
+}
+
+TEST_F(MainWindowTest, ANewLessonStoreReportsItsPreparationToTheProgressWindow) {
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    // The store was allocated at once: the window came and went unseen.
+    const TPrepareProgress& report = win_->Capture()->Session().Config().prepareProgress;
+    ASSERT_TRUE(report);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        EXPECT_EQ(qobject_cast<TF_progress*>(w), nullptr);
+    }
+    EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST_F(MainWindowTest, NoLessonChosenAtTheFirstTickEndsTheProcess) {

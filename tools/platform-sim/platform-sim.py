@@ -5,7 +5,7 @@ uses it: the sign-in with the lesson schedule and the installer download.
 Accounts, passwords and schedules come from a JSON file (see
 demo-accounts.json). Texts are written there in plain UTF-8; the simulator
 sends them Base64-encoded as the platform does. A lesson's "day" (days from
-today) and "time" give its start; "LessionTime" given as text is sent as it
+today, the real one or the one --today fixes) and "time" give its start; "LessionTime" given as text is sent as it
 is, and the members of a lesson's "raw" object are sent verbatim (to play
 odd answers). An account may override "version", force a "resultCode", or
 switch on "delay" (seconds), "broken" (truncated JSON) or "drop" (close the
@@ -64,6 +64,12 @@ class Platform:
         self.requests = 0
         self.lock = threading.Lock()
 
+    def now(self):
+        """The platform's clock: the fixed moment of --today, else the real one."""
+        if self.args.today:
+            return datetime.datetime.strptime(self.args.today, "%Y-%m-%d %H:%M:%S")
+        return datetime.datetime.now()
+
     def installer_url(self, host, port):
         return self.url or "https://%s:%d%ssetupVO.exe" % (host, port, DOWNLOAD_PREFIX)
 
@@ -74,7 +80,7 @@ class Platform:
         else:
             day = today + datetime.timedelta(days=int(entry.get("day", 0)))
             out["LessionTime"] = "%s %s" % (day.strftime("%Y-%m-%d"), entry.get("time", "08:00:00"))
-        out["CreateTime"] = entry.get("CreateTime", now_text(datetime.datetime.now()))
+        out["CreateTime"] = entry.get("CreateTime", now_text(self.now()))
         for key in ("ID", "LessionNO", "continueMinutes", "allowLive", "allowUpload", "liveToken"):
             if key in entry:
                 out[key] = entry[key]
@@ -114,7 +120,7 @@ class Platform:
             return behaviour, {"resultCode": "400", "resultMsg": "没有相匹配的服务器"}
         if state == "noPermission":
             return behaviour, {"resultCode": "500", "resultMsg": "本账号无此权限"}
-        moment = datetime.datetime.now()
+        moment = self.now()
         today = moment.date()
         answer = {
             "resultCode": "200",
@@ -224,6 +230,8 @@ def main():
     parser.add_argument("--url", default="", help="installer address announced")
     parser.add_argument("--installer", default="", help="file served as the installer")
     parser.add_argument("--installer-size", type=int, default=262144)
+    parser.add_argument("--today", default="",
+                        help='the platform\'s current moment, "YYYY-MM-DD HH:MM:SS"')
     parser.add_argument("--delay", type=float, default=0.0, help="seconds before every answer")
     parser.add_argument("--broken-json", action="store_true", help="send truncated JSON")
     parser.add_argument("--drop", action="store_true", help="close connections unanswered")

@@ -1,5 +1,6 @@
-// The lesson chooser over a schedule with a fixed platform date, with
-// lesson folders on disk, clicked through the X server.
+// The lesson chooser over the schedule the platform simulator sends for a
+// fixed platform date, with lesson folders on disk, clicked through the X
+// server.
 #include "base/GetLessionInfo.h"
 #include "base/Message.h"
 #include "base/ui/ImageButton.h"
@@ -7,6 +8,7 @@
 #include "platform/ui/LessonTable.h"
 #include "platform/voServer.h"
 #include "tests/base/TempDir.h"
+#include "tests/platform/SimProcess.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
 #include <QApplication>
@@ -16,8 +18,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 namespace tavrin {
 namespace {
@@ -28,51 +32,63 @@ using test::TempDir;
 using test::TXdo;
 using test::WaitUntil;
 
-std::string B64(const std::string& s) {
-    return QByteArray::fromStdString(s).toBase64().toStdString();
-}
-
-json Lesson(int id, const std::string& when, const std::string& teacher, int no) {
+json Lesson(int id, int day, const std::string& time, const std::string& teacher, int no) {
     return {{"ID", id},
-            {"LessionTime", when},
+            {"day", day},
+            {"time", time},
             {"LessionNO", no},
-            {"Subject", B64("数学")},
-            {"Volume", B64("上册")},
-            {"TeacherName", B64(teacher)},
-            {"LessionName", B64("课" + std::to_string(id))},
-            {"Grade", B64("九年级")},
-            {"Version", B64("人教版")},
-            {"SchoolName", B64("示范区第一中学")},
+            {"Subject", "数学"},
+            {"Volume", "上册"},
+            {"TeacherName", teacher},
+            {"LessionName", "课" + std::to_string(id)},
+            {"Grade", "九年级"},
+            {"Version", "人教版"},
+            {"SchoolName", "示范区第一中学"},
             {"allowLive", id % 2},
             {"allowUpload", 1}};
 }
 
-// The platform's date is Wednesday 2026-03-04.
-std::string Answer() {
-    const json data = json::array({
-        Lesson(801, "2026-02-22 08:00:00", "赵敏", 1),   // 10 days ago
-        Lesson(802, "2026-03-01 08:30:00", "钱进", 2),   // Sunday, 3 days ago
-        Lesson(803, "2026-03-03 09:00:00", "孙丽", 3),   // yesterday
-        Lesson(804, "2026-03-04 09:40:00", "李建国", 2), // today
-        Lesson(805, "2026-03-05 10:30:00", "张伟", 3),   // tomorrow
-        Lesson(806, "2026-03-09 14:00:00", "周琳", 5),   // in 5 days
-        Lesson(808, "2026-03-11 08:00:00", "吴磊", 1),   // in 7 days
-        Lesson(807, "2026-03-12 15:10:00", "陈静", 6),   // in 8 days
+// The platform's date is Wednesday 2026-03-04; lessons lie days away from it.
+std::string Accounts() {
+    const json lessons = json::array({
+        Lesson(801, -10, "08:00:00", "赵敏", 1), // 2026-02-22
+        Lesson(802, -3, "08:30:00", "钱进", 2),  // Sunday 2026-03-01
+        Lesson(803, -1, "09:00:00", "孙丽", 3),  // yesterday
+        Lesson(804, 0, "09:40:00", "李建国", 2), // today
+        Lesson(805, 1, "10:30:00", "张伟", 3),   // tomorrow
+        Lesson(806, 5, "14:00:00", "周琳", 5),   // in 5 days
+        Lesson(808, 7, "08:00:00", "吴磊", 1),   // in 7 days
+        Lesson(807, 8, "15:10:00", "陈静", 6),   // in 8 days
     });
-    return json{{"resultCode", "200"},   {"currentDate", "2026-03-04 10:15:00"},
-                {"version", "0.1.0.1"},  {"url", ""},
-                {"name", B64("王晓梅")}, {"areaName", B64("示范区教育局")},
-                {"data", data}}
-        .dump();
+    const json account = {{"userID", 1001},
+                          {"password", "demo1001"},
+                          {"name", "王晓梅"},
+                          {"areaName", "示范区教育局"},
+                          {"lessons", lessons}};
+    return json{{"version", "0.1.0.1"}, {"accounts", json::array({account})}}.dump();
 }
 
 class ChooserTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        simDir_ = std::make_unique<TempDir>();
+        test::WriteFile(simDir_->File("accounts.json"), Accounts());
+        sim_ = std::make_unique<test::TPlatformSim>(
+            simDir_->File("accounts.json"),
+            std::vector<std::string>{"--today", "2026-03-04 10:15:00"});
+    }
+    static void TearDownTestSuite() {
+        sim_.reset();
+        simDir_.reset();
+    }
     void SetUp() override {
+        ASSERT_GT(sim_->Port(), 0) << "platform-sim did not start";
         TvoServerSetup setup;
+        setup.https.Port = sim_->Port();
+        setup.https.CAFile = test::PlatformSimDir() + "/platform-cert.pem";
         setup.sOwnVersion = "0.1.0.1";
         server = std::make_unique<TvoServer>(setup);
-        ASSERT_EQ(server->ReadLoginAnswer(Answer()), 200);
+        ASSERT_EQ(server->Login(1001, "demo1001"), 200);
         paths.initialize(root.Path(), "1001");
         paths.Get_UserDir(userDir);
         for (const char* folder : {"802", "804", "805", "12ab"}) {
@@ -110,7 +126,12 @@ protected:
     std::string userDir;
     std::unique_ptr<TvoServer> server;
     std::unique_ptr<TF_ChooseLession> chooser;
+    static std::unique_ptr<TempDir> simDir_;
+    static std::unique_ptr<test::TPlatformSim> sim_;
 };
+
+std::unique_ptr<TempDir> ChooserTest::simDir_;
+std::unique_ptr<test::TPlatformSim> ChooserTest::sim_;
 
 TEST_F(ChooserTest, ColumnsShowTheLessonAgainstThePlatformDate) {
     Show(-1);
@@ -303,6 +324,48 @@ TEST(LessonFolderDeletion, LinksAreRemovedWithoutFollowingThem) {
     EXPECT_FALSE(fs::exists(lesson));
     EXPECT_TRUE(fs::exists(outside + "/keep.txt"));
     EXPECT_TRUE(recorder.Messages().empty());
+}
+
+// Makes a file undeletable (immutable, or else its folder read-only, which
+// holds for a user without the right to ignore that); false when this
+// machine allows neither.
+bool Pin(const std::string& file, bool pin) {
+    const std::string folder = fs::path(file).parent_path().string();
+    if (std::system(
+            ("chattr " + std::string(pin ? "+i" : "-i") + " '" + file + "' 2>/dev/null").c_str()) ==
+        0) {
+        return true;
+    }
+    fs::permissions(folder,
+                    pin ? fs::perms::owner_read | fs::perms::owner_exec : fs::perms::owner_all);
+    return pin ? ::access(folder.c_str(), W_OK) != 0 : true;
+}
+
+TEST(LessonFolderDeletion, AFileThatCannotGoIsReportedAndTheRestIsDeleted) {
+    TempDir dir;
+    const std::string lesson = dir.File("900") + "/";
+    fs::create_directories(lesson + "temp");
+    fs::create_directories(lesson + "keep");
+    test::WriteFile(lesson + "av.dat", "a");
+    test::WriteFile(lesson + "temp/1.aac", "x");
+    const std::string stuck = lesson + "keep/index.dat";
+    test::WriteFile(stuck, "i");
+    if (!Pin(stuck, true)) {
+        Pin(stuck, false);
+        GTEST_SKIP() << "no way to make a file undeletable here";
+    }
+    TMessageRecorder recorder;
+    DeleteLessonFolder(lesson);
+    Pin(stuck, false);
+
+    const auto shown = recorder.Messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "无法删除此文件：" + lesson + "keep/index.dat" +
+                                 "\n\r可能需要您手工删除，或者重启本软件或电脑，再试！");
+    EXPECT_EQ(shown[0].icon, TMsgIcon::Warning);
+    EXPECT_TRUE(fs::exists(stuck));
+    EXPECT_FALSE(fs::exists(lesson + "av.dat"));
+    EXPECT_FALSE(fs::exists(lesson + "temp"));
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // music, the virtual camera and microphone, simulated phones and a real RTMP
 // server.
 #include "base/ui/ImageButton.h"
+#include "sources/NativeDevice.h"
+#include "sources/VideoClient.h"
 #include "sources/ui/F_CHConfig.h"
 #include "sources/ui/F_ChooseIP.h"
 #include "sources/ui/F_Native.h"
@@ -239,6 +241,45 @@ TEST_F(CHConfig, UnplayableFileAndUnreachableAddressShowOnTheirChannelsOnly) {
     Choose(3);
     EXPECT_EQ(manager.SourceResult(3), 0);
     EXPECT_EQ(Label(), QString::fromStdString("MP4：" + m.mp4));
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
+TEST_F(CHConfig, ACameraThatCannotOpenLeavesItsChannelDarkAndTheRestWorking) {
+    // The one camera listed is gone by the time it is opened.
+    TNativeDevice& devices = TNativeDevice::Instance();
+    TNativeDeviceInfo_Video broken = VirtualCameras()[1];
+    broken.sName = "Broken Camera";
+    broken.path = "no_such_source";
+    devices.SetLists({broken}, {});
+    struct TRestore {
+        ~TRestore() { TNativeDevice::Instance().initialize(); }
+    } restore;
+
+    Open(2);
+    bool tried = false;
+    WhenModalShown("tavrin::TF_Native", [&](QWidget* w) {
+        auto* native = static_cast<TF_Native*>(w);
+        EXPECT_EQ(native->CB_camera->currentText(), "Broken Camera");
+        EXPECT_EQ(native->CB_Mic->count(), 0);
+        native->BtTest->click();
+        ASSERT_NE(native->VideoTest(), nullptr);
+        tried = !native->VideoTest()->IniOK();
+        native->BtOK->click();
+    });
+    Choose(2);
+    EXPECT_TRUE(tried) << "the broken camera opened";
+    EXPECT_EQ(Info(2).DeviceType, kDeviceCamera);
+    EXPECT_EQ(Info(2).IP, "Broken Camera");
+    EXPECT_EQ(Label(), "视频设备：Broken Camera\n音频设备：");
+    test::Pump(1500);
+    int w = 0, h = 0;
+    EXPECT_FALSE(manager.Worker(2)->GetWH(w, h)) << "pictures from a camera that cannot open";
+
+    dialog->initialize(3);
+    AnswerFileDialog("选择MP4视频", "All (*.mp4 *.mkv)", DialogMedia().mp4);
+    Choose(3);
+    EXPECT_EQ(manager.SourceResult(3), 0);
+    EXPECT_TRUE(WaitUntil([&] { return manager.Worker(3)->GetWH(w, h); }, 20000));
     EXPECT_TRUE(messages.Messages().empty());
 }
 
