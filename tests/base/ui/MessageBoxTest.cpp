@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 namespace tavrin {
@@ -110,6 +111,18 @@ TEST(ShellOpen, GoesThroughTheInstalledHookUntilItIsRemoved) {
         EXPECT_FALSE(ShellOpen("x"));
         EXPECT_EQ(shell.Opened().size(), 2u);
     }
+}
+
+TEST(EndProcessHook, TheWindowedConsoleEndsAtOnceWithSuccess) {
+    // A forked copy ends, not this test program with its X server.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            InstallMessageBoxHandler();
+            EndProcess();
+            std::abort(); // not reached when the hook ended the process
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
