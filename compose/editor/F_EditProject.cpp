@@ -175,6 +175,17 @@ void TF_EditProject::BuildPages() {
     connect(panel, &TPicturePanel::released, this, [this](QPoint) { mouse_.MouseUp(); });
     connect(panel, &TPicturePanel::doubleClicked, this, &TF_EditProject::PictureDoubleClicked);
     connect(panel, &TPicturePanel::resized, this, &TF_EditProject::PictureResized);
+    // SDL does not hear of exposures: without this, a dialog that closed
+    // over the picture stays printed on it until the next change.
+    connect(panel, &TPicturePanel::exposed, this, [this] {
+        if (!bExposeRedrawPending) {
+            bExposeRedrawPending = true;
+            QTimer::singleShot(0, this, [this] {
+                bExposeRedrawPending = false;
+                Redraw();
+            });
+        }
+    });
     connect(panel, &QWidget::customContextMenuRequested, this,
             [this, panel](const QPoint& at) { ShowPictureMenu(panel->mapToGlobal(at)); });
 }

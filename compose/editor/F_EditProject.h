@@ -106,6 +106,7 @@ private:
     QString sFileName;
     bool bHasSave = false;
     bool bShownOnce = false;
+    bool bExposeRedrawPending = false; // one redraw for a burst of exposures
 
     QTabWidget* tabs = nullptr;
     QTabWidget* resTabs = nullptr;

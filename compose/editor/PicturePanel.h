@@ -19,9 +19,11 @@ signals:
     void released(QPoint at);
     void doubleClicked(QPoint at);
     void resized(QSize size);
+    // The window system lost what SDL drew (a window over it went away).
+    void exposed();
 
 protected:
-    void paintEvent(QPaintEvent*) override {}
+    void paintEvent(QPaintEvent*) override { emit exposed(); }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

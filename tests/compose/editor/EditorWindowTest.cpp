@@ -23,11 +23,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -423,6 +425,17 @@ TEST_F(EditorWindow, FailuresOfTheListsAreReported) {
     });
     editor->DoNew(kItemLayout);
     EXPECT_EQ(editor->List(kItemLayout)->count(), 0);
+    // Where the refused dialog stood, the picture shows itself again (the
+    // red background behind the rectangle), not what the dialog left there.
+    QWidget* picture = editor->Picture();
+    ASSERT_TRUE(test::WaitUntil([&] {
+        const QPoint at = picture->mapToGlobal(QPoint(picture->width() / 4, picture->height() / 2));
+        const QColor c = QGuiApplication::primaryScreen()
+                             ->grabWindow(0, at.x(), at.y(), 1, 1)
+                             .toImage()
+                             .pixelColor(0, 0);
+        return c.red() > 150 && c.green() < 80 && c.blue() < 80;
+    }));
     // 4:3 on a rectangle low on the canvas would leave it.
     editor->View().Project();
     SelectRow(editor->List(kItemRectangle), 0);
