@@ -11,6 +11,12 @@
 #include "base/ui/FConfig.h"
 #include "base/ui/F_progress.h"
 #include "base/ui/ImageButton.h"
+#include "compose/LayoutProject.h"
+#include "compose/ScreenLayout.h"
+#include "compose/editor/EditorHost.h"
+#include "compose/editor/F_EditProject.h"
+#include "compose/editor/FilePickers.h"
+#include "compose/editor/PlanEditorLauncher.h"
 #include "output/ReadAV.h"
 #include "output/SaveAV.h"
 #include "sources/ClientThread.h"
@@ -26,14 +32,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -605,6 +616,164 @@ TEST_F(MainWindowTest, ThePushAddressFromTheChannelWindowReachesARealServer) {
     EXPECT_EQ(width, 1280);
     EXPECT_EQ(height, 720);
     EXPECT_GE(packets, 50);
+    for (const auto& m : messages.Messages()) {
+        ADD_FAILURE() << "unexpected message: " << m.text;
+    }
+}
+
+// A solid 1920 x 1080 JPEG, as a plan's background.
+void WriteBackground(const std::string& path, const char* colour) {
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i color=c=" +
+                           std::string(colour) + ":s=1920x1080 -frames:v 1 '" + path + "'")
+                              .c_str()),
+              0);
+}
+
+// The colour X shows at a point of a widget.
+QColor ShownAt(QWidget* w, double fx, double fy) {
+    const QPoint at = w->mapToGlobal(QPoint(int(w->width() * fx), int(w->height() * fy)));
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, at.x(), at.y(), 1, 1)
+        .toImage()
+        .pixelColor(0, 0);
+}
+
+bool Greenish(const QColor& c) {
+    return c.green() > 130 && c.red() < 90 && c.blue() < 90;
+}
+bool Reddish(const QColor& c) {
+    return c.red() > 150 && c.green() < 90 && c.blue() < 90;
+}
+
+TEST_F(MainWindowTest, ThePlanEditorPutsItsScenesAndItsAddressOnTheLiveProgramme) {
+    ASSERT_EQ(::mkdir(dir_.File("rtmp").c_str(), 0777), 0);
+    test::NginxRtmp rtmp(dir_.File("rtmp"));
+    ASSERT_TRUE(rtmp.Listening());
+    TMessageRecorder messages;
+    // A plan with a red and a green scene and the server's address.
+    const std::string planDir = dir_.File("plan");
+    std::filesystem::create_directories(planDir);
+    const std::string planFile = planDir + "/直播.kvx";
+    const std::string url = rtmp.Url("plan");
+    {
+        WriteBackground(planDir + "/red.jpg", "0xc81e1e");
+        WriteBackground(planDir + "/green.jpg", "0x1eb41e");
+        TLayoutProject plan;
+        ASSERT_EQ(plan.newProject(1001, "直播", planFile), 0);
+        for (const char* name : {"red", "green"}) {
+            rImage image;
+            image.name = name;
+            image.filename = planDir + "/" + name + ".jpg";
+            ASSERT_GT(plan.newItem(kItemImage, &image), 0);
+        }
+        for (int32_t image : {1, 2}) {
+            rLayout scene;
+            scene.name = image == 1 ? "红" : "绿";
+            scene.image = image;
+            ASSERT_GT(plan.newItem(kItemLayout, &scene), 0);
+        }
+        plan.setHeadInfo("直播", url);
+        ASSERT_EQ(plan.saveProject(), 0);
+    }
+
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    Manager().ConnectThis("Virtual Camera|Virtual Microphone", 1, kDeviceCamera);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsVideo(1); }, 20000));
+
+    // The main menu's entry, then "打开已有活动方案文件" in the chooser.
+    struct TPickerAnswer {
+        TOpenFilePicker previous;
+        ~TPickerAnswer() { SetOpenFilePicker(previous); }
+    } answer{SetOpenFilePicker([&](QWidget*, const QString&, const QString&) {
+        return QString::fromStdString(planFile);
+    })};
+    test::WhenModalShown("tavrin::TF_NewProject", [this](QWidget* chooser) {
+        ASSERT_TRUE(xdo_.Click(chooser->findChild<QPushButton*>("btnOpenFile")));
+    });
+    ClickMenuItem(QStringLiteral("活动方案"));
+    ASSERT_TRUE(WaitUntil([&] {
+        return win_->PlanEditor() != nullptr && win_->PlanEditor()->Editor() != nullptr &&
+               win_->PlanEditor()->Editor()->isVisible();
+    }));
+    TF_EditProject* editor = win_->PlanEditor()->Editor();
+    // Moved below the programme so that both stay in sight.
+    QWidget* programme = win_->Pane(0);
+    editor->move(0, programme->mapToGlobal(QPoint(0, programme->height())).y() + 20);
+    Pump(200);
+
+    // A double click on 绿 puts the green background on the programme.
+    QListWidget* scenes = editor->List(kItemLayout);
+    const auto doubleClick = [&](int row) {
+        const QRect entry = scenes->visualItemRect(scenes->item(row));
+        ASSERT_TRUE(xdo_.MoveTo(scenes->viewport()->mapToGlobal(entry.center())));
+        ASSERT_TRUE(xdo_.Run({"click", "--repeat", "2", "--delay", "60", "1"}));
+    };
+    doubleClick(1);
+    ASSERT_TRUE(WaitUntil([&] { return Greenish(ShownAt(programme, 0.5, 0.6)); }, 10000))
+        << ShownAt(programme, 0.5, 0.6).name().toStdString();
+    const TScreenLayout::rProjectHead* head = nullptr;
+    // Through the interface the editor is given.
+    static_cast<IEditorHost&>(*win_).SceneRuntime()->GetInfo(head);
+    EXPECT_EQ(head->filename, planFile);
+    Shot("r02-editor-scene-live");
+
+    // "使用此地址直播" gives the sender the plan's address and starts the push.
+    editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(2);
+    Pump(100);
+    ASSERT_TRUE(xdo_.Click(editor->findChild<QPushButton*>("btnUseAddress")));
+    TClientSendInfo send;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return win_->Capture()->Session().SenderInfo(send) && send.rtmpURL == url &&
+                   !send.bPause && send.bConnectOK && send.nHasSendFrames > 100;
+        },
+        20000));
+
+    // Swapped in the editor, the scenes change places while their ids stay:
+    // using the second entry (now 红) saves the plan and has the console
+    // read it anew, so the programme turns red.
+    editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(0);
+    Pump(100);
+    scenes->setCurrentRow(1);
+    editor->DoSwap(kItemLayout);
+    ASSERT_EQ(scenes->item(1)->text(), QStringLiteral("红"));
+    doubleClick(1);
+    ASSERT_TRUE(WaitUntil([&] { return Reddish(ShownAt(programme, 0.5, 0.6)); }, 10000))
+        << ShownAt(programme, 0.5, 0.6).name().toStdString();
+    const uint32_t sentBefore = send.nHasSendFrames;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return win_->Capture()->Session().SenderInfo(send) &&
+                   send.nHasSendFrames > sentBefore + 100;
+        },
+        20000));
+    Shot("r03-editor-swapped-scene-live");
+
+    // The pushed stream began green and ended red.
+    ASSERT_TRUE(win_->close());
+    win_.reset();
+    ASSERT_TRUE(rtmp.WaitRecordingClosed("plan", 10000));
+    const auto colourAt = [&](const std::string& seek) {
+        const std::string raw = dir_.File("pixel.rgb");
+        std::remove(raw.c_str());
+        const std::string cmd =
+            "ffmpeg -nostdin -v error -y " + seek + " -i '" + rtmp.Recording("plan") +
+            "' -frames:v 1 -vf scale=16:9 -f rawvideo -pix_fmt rgb24 '" + raw + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        std::FILE* f = std::fopen(raw.c_str(), "rb");
+        unsigned char rgb[16 * 9 * 3] = {};
+        if (f != nullptr) {
+            EXPECT_EQ(std::fread(rgb, 1, sizeof rgb, f), sizeof rgb);
+            std::fclose(f);
+        }
+        const unsigned char* p = rgb + (5 * 16 + 8) * 3;
+        return QColor(p[0], p[1], p[2]);
+    };
+    const QColor first = colourAt("");
+    const QColor last = colourAt("-sseof -1");
+    EXPECT_TRUE(Greenish(first)) << first.name().toStdString();
+    EXPECT_TRUE(Reddish(last)) << last.name().toStdString();
     for (const auto& m : messages.Messages()) {
         ADD_FAILURE() << "unexpected message: " << m.text;
     }
