@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -593,6 +594,187 @@ TEST_F(EditorWindow, LauncherKeepsOneEditorWhereTheLastWasClosed) {
     test::Pump(50);
     EXPECT_FALSE(second);
     EXPECT_EQ(launcher.Editor(), third.data());
+}
+
+// Right-clicks at a point and, once the menu is up (it runs its own loop),
+// clicks its entry with the caption given, or leaves it with Escape when
+// there is none. The menu's captions, in order.
+std::vector<QString> ChooseFromMenu(test::TXdo& xdo, QPoint at, const QString& caption) {
+    std::vector<QString> captions;
+    bool answered = false;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+            if (waited.elapsed() > 20000) {
+                poll.stop();
+            }
+            return;
+        }
+        poll.stop();
+        const QAction* target = nullptr;
+        for (const QAction* a : menu->actions()) {
+            captions.push_back(a->text());
+            target = a->text() == caption ? a : target;
+        }
+        answered = target != nullptr
+                       ? xdo.MoveTo(menu->mapToGlobal(
+                             menu->actionGeometry(const_cast<QAction*>(target)).center())) &&
+                             xdo.Run({"click", "1"})
+                       : xdo.Key("Escape");
+    });
+    poll.start(20);
+    EXPECT_TRUE(xdo.MoveTo(at));
+    EXPECT_TRUE(xdo.Run({"click", "3"}));
+    EXPECT_TRUE(test::WaitUntil([&] { return answered; }, 30000)) << caption.toStdString();
+    test::WaitUntil([] { return QApplication::activePopupWidget() == nullptr; });
+    return captions;
+}
+
+QPoint EntryAt(QListWidget* list, int row) {
+    return list->viewport()->mapToGlobal(list->visualItemRect(list->item(row)).center());
+}
+
+TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
+    auto editor = Open(kPlanNew, QString::fromStdString(plans.File("m.kvx")), "m");
+    ASSERT_TRUE(test::WriteSolidJpeg(images.File("green.jpg"), 1920, 1080, {30, 180, 30}));
+    AddImage(*editor, "底图", QString::fromStdString(images.File("bg.jpg")));
+    AddRect(*editor, "框一");
+    AddRect(*editor, "框二");
+    WhenModalShown("tavrin::TF_Fontstyle", [](QWidget* d) { Click(d, "btnOK"); });
+    editor->DoNew(kItemFontStyle);
+    WhenModalShown("tavrin::TF_Layout", [](QWidget* d) {
+        Child<QListWidget>(d, "lvRect")->item(0)->setCheckState(Qt::Checked);
+        Click(d, "btnAddText");
+        Click(d, "btnAddText");
+        Click(d, "btnOK");
+    });
+    editor->DoNew(kItemLayout);
+    const size_t shownBefore = messages.Messages().size();
+
+    // The image: prefilled; a new file from elsewhere is copied and decoded.
+    SelectRow(editor->List(kItemImage), 0);
+    pickers.files.push_back(QString::fromStdString(images.File("green.jpg")));
+    WhenModalShown("tavrin::TF_Image", [this](QWidget* d) {
+        EXPECT_EQ(Child<QLineEdit>(d, "edName")->text(), QStringLiteral("底图"));
+        // The picked file, as long as the editor runs.
+        EXPECT_EQ(Child<QLineEdit>(d, "edFile")->text().toStdString(), images.File("bg.jpg"));
+        Child<QLineEdit>(d, "edName")->setText(QStringLiteral("绿底"));
+        Click(d, "btnPick");
+        Click(d, "btnOK");
+    });
+    editor->DoModify(kItemImage);
+    const rImage& image = Item<rImage>(editor->View(), kItemImage, 1);
+    EXPECT_EQ(image.name, "绿底");
+    EXPECT_EQ(image.filename, images.File("green.jpg"));
+    EXPECT_TRUE(fs::exists(plans.File("green.jpg"))) << "copied beside the plan";
+    ASSERT_TRUE(image.pImage);
+    EXPECT_GT(image.pImage->at(50 * 1920 + 50), 100) << "the green picture's light luma";
+    EXPECT_EQ(Names(editor->List(kItemImage)), std::vector<QString>{"绿底"});
+
+    // The second rectangle renamed; an empty name is refused.
+    SelectRow(editor->List(kItemRectangle), 1);
+    for (const char* name : {"", "框三"}) {
+        WhenModalShown("tavrin::TF_Name", [name](QWidget* d) {
+            EXPECT_EQ(Child<QLineEdit>(d, "edName")->text(), QStringLiteral("框二"));
+            Child<QLineEdit>(d, "edName")->setText(QString::fromUtf8(name));
+            Click(d, "btnOK");
+        });
+        editor->DoModify(kItemRectangle);
+    }
+    EXPECT_EQ(Texts().at(shownBefore), "需要输入视频框名");
+    EXPECT_EQ(Names(editor->List(kItemRectangle)), (std::vector<QString>{"框一", "框三"}));
+
+    // The style: text, size and colour replaced, its place kept.
+    void* p = nullptr;
+    ASSERT_EQ(editor->View().getItem(kItemFontStyle, 1, p), 1);
+    auto* style = static_cast<rFontStyle*>(p);
+    style->x = 500;
+    style->y = 600;
+    style->font = "other";
+    SelectRow(editor->List(kItemFontStyle), 0);
+    WhenModalShown("tavrin::TF_Fontstyle", [](QWidget* d) {
+        EXPECT_EQ(Child<QLineEdit>(d, "edText")->text(), QStringLiteral("未命名文本"));
+        auto* size = Child<QComboBox>(d, "cbSize");
+        EXPECT_EQ(size->currentText(), "48");
+        Child<QLineEdit>(d, "edText")->setText(QStringLiteral("标题样式"));
+        size->setCurrentIndex(size->findData(72));
+        Click(d, "swatch6");
+        Click(d, "btnOK");
+    });
+    editor->DoModify(kItemFontStyle);
+    EXPECT_EQ(style->name, "标题样式");
+    EXPECT_EQ(style->size, 72);
+    EXPECT_EQ(style->color, RgbToColorRef(0x008080));
+    EXPECT_EQ(style->font, "思源宋体 CN SemiBold");
+    EXPECT_EQ(style->x, 500);
+    EXPECT_EQ(style->y, 600);
+
+    // The scene: its members checked, its texts listed; text 1 unchecked,
+    // text 2 renamed, a third added at the style's place, 框三 joined.
+    SelectRow(editor->List(kItemLayout), 0);
+    WhenModalShown("tavrin::TF_Layout", [](QWidget* d) {
+        auto* rects = Child<QListWidget>(d, "lvRect");
+        EXPECT_EQ(rects->item(0)->checkState(), Qt::Checked);
+        EXPECT_EQ(rects->item(1)->checkState(), Qt::Unchecked);
+        rects->item(1)->setCheckState(Qt::Checked);
+        auto* texts = Child<QListWidget>(d, "lvText");
+        ASSERT_EQ(Ids(texts), (std::vector<int>{1, 2}));
+        EXPECT_EQ(texts->item(0)->checkState(), Qt::Checked);
+        texts->item(0)->setCheckState(Qt::Unchecked);
+        texts->setCurrentRow(1);
+        WhenModalShown("tavrin::TF_Name", [](QWidget* n) {
+            Child<QLineEdit>(n, "edName")->setText(QStringLiteral("第二行"));
+            Click(n, "btnOK");
+        });
+        Click(d, "btnRenameText");
+        Click(d, "btnAddText");
+        EXPECT_EQ(Ids(texts), (std::vector<int>{1, 2, 3}));
+        Click(d, "btnOK");
+    });
+    editor->DoModify(kItemLayout);
+    const rLayout scene = Item<rLayout>(editor->View(), kItemLayout, 1);
+    EXPECT_EQ(scene.rectangle, (std::vector<int32_t>{1, 2}));
+    ASSERT_EQ(scene.text.size(), 2u);
+    EXPECT_EQ(scene.text[0].id, 2);
+    EXPECT_EQ(scene.text[0].name, "第二行");
+    EXPECT_EQ(scene.text[0].x, 300) << "a kept text keeps its place";
+    EXPECT_EQ(scene.text[1].id, 3);
+    EXPECT_EQ(scene.text[1].name, "标题样式");
+    EXPECT_EQ(scene.text[1].x, 500);
+    EXPECT_EQ(scene.text[1].y, 600);
+    EXPECT_TRUE(editor->View().getIfNeedSave());
+
+    // The list menus, through the X server: the scene list's has the two
+    // scene entries, and "复制场景" appends a selected copy.
+    test::TXdo xdo;
+    QListWidget* scenes = editor->List(kItemLayout);
+    const std::vector<QString> sceneMenu =
+        ChooseFromMenu(xdo, EntryAt(scenes, 0), QStringLiteral("复制场景"));
+    EXPECT_EQ(sceneMenu, (std::vector<QString>{"新建", "修改", "删除", "上下交换", "保存更改",
+                                               "复制场景", "使用此场景"}));
+    ASSERT_TRUE(test::WaitUntil([&] { return scenes->count() == 2; }));
+    EXPECT_EQ(Ids(scenes), (std::vector<int>{1, 2}));
+    EXPECT_EQ(editor->SelectedId(kItemLayout), 2);
+    const rLayout copy = Item<rLayout>(editor->View(), kItemLayout, 2);
+    EXPECT_EQ(copy.rectangle, scene.rectangle);
+    EXPECT_EQ(copy.text.size(), 2u);
+    EXPECT_EQ(editor->View().CurrentItem().id, 2) << "the copy is shown";
+
+    // The rectangle list's menu acts on the rectangle list.
+    editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(1);
+    editor->findChild<QTabWidget*>("resTabs")->setCurrentIndex(1);
+    test::Pump(100);
+    QListWidget* rects = editor->List(kItemRectangle);
+    const std::vector<QString> rectMenu =
+        ChooseFromMenu(xdo, EntryAt(rects, 0), QStringLiteral("删除"));
+    EXPECT_EQ(rectMenu, (std::vector<QString>{"新建", "修改", "删除", "上下交换", "保存更改"}));
+    ASSERT_TRUE(test::WaitUntil([&] { return rects->count() == 1; }));
+    EXPECT_EQ(Ids(rects), std::vector<int>{2});
+    EXPECT_EQ(scenes->count(), 2);
+    test::SaveScreen("editor-modified");
 }
 
 // The console in capture mode: a headless output pipeline behind the scene
