@@ -156,6 +156,15 @@ TEST_F(EditorView, RectanglesAreMovedAndResizedWithTheMouse) {
     EXPECT_FALSE(mouse.MouseDown(20, 340, list));
     EXPECT_FALSE(view.Chosen());
     EXPECT_EQ(view.CurrentItem().id, rectA);
+
+    // B's body (display 400..480 x 200..300) counts only while B is checked
+    // or selected in the list: a hidden rectangle cannot be grabbed.
+    EXPECT_FALSE(mouse.MouseDown(420, 280, {rectA, {}}));
+    EXPECT_EQ(view.CurrentItem().id, rectA);
+    EXPECT_FALSE(mouse.MouseMove(300, 280));
+    EXPECT_EQ(Item<rRectangle>(kItemRectangle, rectB).rect.left, 1200);
+    mouse.MouseUp();
+    EXPECT_EQ(mouse.MouseDown(420, 280, {rectA, {rectB}}), rectB);
 }
 
 TEST_F(EditorView, SceneTextsAndStylesAreDragged) {
