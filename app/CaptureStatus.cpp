@@ -7,6 +7,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 namespace tavrin {
 
@@ -43,6 +44,18 @@ void TCaptureStatus::Tick() {
     TCManager& m = win.Capture()->Manager();
     const int programmeBottom = win.Grid().DispOne.Bottom();
     const int selected = int(win.CurrentPort());
+    const int nChannels = m.ChannelCount();
+    // A window too narrow for the counters at their usual pitch draws them
+    // closer together rather than past its right edge.
+    const QFontMetrics fm(font);
+    const int counterWidth = std::max(fm.horizontalAdvance(QStringLiteral("  00:00")),
+                                      fm.horizontalAdvance(QStringLiteral(">00:00")));
+    const int pitch = CounterPitch(win.width(), nChannels, counterWidth);
+    if (programmeBottom != layoutBottom || pitch != layoutPitch) {
+        DropTexts();
+        layoutBottom = programmeBottom;
+        layoutPitch = pitch;
+    }
     // Messages wait for the end of the tick: the timer keeps running while a
     // message box is up, and a tick inside it must find this one complete.
     std::vector<std::pair<const char*, TMsgIcon>> messages;
@@ -75,10 +88,10 @@ void TCaptureStatus::Tick() {
             ProgrammeCounter(r, c.nVideo, c.nAudio, selected == 0, c.bVideoOK, c.bAudioOK)) {
         Put(*t);
     }
-    const int nChannels = m.ChannelCount();
     for (int ch = 1; ch <= nChannels; ++ch) {
         r = session.Counters(ch, c);
-        Put(ChannelCounter(ch, r, c.nVideo, c.nAudio, selected == ch, c.bVideoOK, c.bAudioOK));
+        Put(ChannelCounter(ch, r, c.nVideo, c.nAudio, selected == ch, c.bVideoOK, c.bAudioOK,
+                           pitch));
     }
 
     if (TClientSendInfo info; session.SenderInfo(info)) {
@@ -146,12 +159,17 @@ void TCaptureStatus::SetFrame(int nChannel, TLostFrame look) {
     win.update(QRegion(r).subtracted(QRegion(r.adjusted(1, 1, -1, -1))));
 }
 
-void TCaptureStatus::Clear() {
-    nDecCount = 0; // a notice of the lesson left does not come back with the next one
+void TCaptureStatus::DropTexts() {
     for (const auto& [place, placed] : texts) {
         win.update(placed.rect);
     }
     texts.clear();
+}
+
+void TCaptureStatus::Clear() {
+    nDecCount = 0; // a notice of the lesson left does not come back with the next one
+    DropTexts();
+    layoutBottom = layoutPitch = -1;
     for (size_t ch = 0; ch < frames.size(); ++ch) {
         SetFrame(int(ch), TLostFrame::None);
     }
@@ -187,6 +205,18 @@ std::optional<TStatusText> TCaptureStatus::TextAt(int x, int y) const {
         return std::nullopt;
     }
     return it->second.text;
+}
+
+std::vector<TStatusText> TCaptureStatus::Row(int y) const {
+    std::vector<TStatusText> row;
+    for (const auto& [place, placed] : texts) {
+        if (place.second == y) {
+            row.push_back(placed.text);
+        }
+    }
+    std::sort(row.begin(), row.end(),
+              [](const TStatusText& a, const TStatusText& b) { return a.x < b.x; });
+    return row;
 }
 
 TLostFrame TCaptureStatus::FrameOf(int nChannel) const {

@@ -38,6 +38,8 @@ public:
 
     // For tests: the text at a place, and a channel's frame look.
     std::optional<TStatusText> TextAt(int x, int y) const;
+    // For tests: the texts of a row, from left to right.
+    std::vector<TStatusText> Row(int y) const;
     TLostFrame FrameOf(int nChannel) const;
     const TRecordingLimits& Limits() const { return limits; }
 
@@ -48,6 +50,9 @@ private:
     };
 
     void Put(const TStatusText& t);
+    // A text left at a place the layout no longer uses would stay on the
+    // window; after a resize every text is placed anew.
+    void DropTexts();
     void SetFrame(int nChannel, TLostFrame look);
     QRect FrameRectOf(int nChannel) const;
     void Clear();
@@ -59,6 +64,8 @@ private:
     int nErrorCode = 0;
     std::map<std::pair<int, int>, TPlaced> texts; // by (x, y)
     std::vector<TLostFrame> frames;               // by channel number
+    int layoutBottom = -1;                        // the programme's bottom and the counters' pitch
+    int layoutPitch = -1;                         // the texts were placed for
 };
 
 } // namespace tavrin

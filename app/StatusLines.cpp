@@ -1,5 +1,6 @@
 #include "app/StatusLines.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tavrin {
@@ -40,12 +41,22 @@ TStatusText FrameCounterLabel() {
     return {550, kStatusTop, "  各通道视频帧:音频帧", kNormalColour};
 }
 
+int CounterPitch(int clientWidth, int nChannels, int counterWidth) {
+    if (nChannels <= 0) {
+        return kCounterPitch;
+    }
+    const int room = clientWidth - kCounterRightMargin - kProgrammeCounterX - counterWidth;
+    // Floor division, also for a window too narrow to hold even the first.
+    const int pitch = room >= 0 ? room / nChannels : -((-room + nChannels - 1) / nChannels);
+    return std::clamp(pitch, std::min(counterWidth, kCounterPitch), kCounterPitch);
+}
+
 std::optional<TStatusText> ProgrammeCounter(int result, uint32_t video, uint32_t audio,
                                             bool selected, bool videoOk, bool audioOk) {
     if (result != 0 && result != -1 && result != -2) {
         return std::nullopt;
     }
-    TStatusText t{770, kStatusTop,
+    TStatusText t{kProgrammeCounterX, kStatusTop,
                   SelectionMark(selected) + std::to_string(video) + ":" + std::to_string(audio) +
                       "   ",
                   result == -2 ? kAlertColour : CounterColour(videoOk, audioOk)};
@@ -53,8 +64,9 @@ std::optional<TStatusText> ProgrammeCounter(int result, uint32_t video, uint32_t
 }
 
 TStatusText ChannelCounter(int nChannel, int result, uint32_t video, uint32_t audio, bool selected,
-                           bool videoOk, bool audioOk) {
-    TStatusText t{890 + (nChannel - 1) * 120, kStatusTop, {}, CounterColour(videoOk, audioOk)};
+                           bool videoOk, bool audioOk, int pitch) {
+    TStatusText t{
+        kProgrammeCounterX + nChannel * pitch, kStatusTop, {}, CounterColour(videoOk, audioOk)};
     t.text = SelectionMark(selected) +
              (result != 0 ? TwoDigits(video) + ":" + TwoDigits(audio) + "   " : "        ");
     return t;

@@ -41,6 +41,19 @@ TStatusText RecordingLine(bool bPreventCapture, bool bRecording, int T, int L,
 // The caption in front of the frame counters.
 TStatusText FrameCounterLabel();
 
+// The frame counters form a row: the programme's at 770, channel i's one
+// pitch further per channel.
+inline constexpr int kProgrammeCounterX = 770;
+inline constexpr int kCounterPitch = 120;
+// Room kept between the last counter and the window's right edge.
+inline constexpr int kCounterRightMargin = 8;
+
+// The pitch of the counter row in a window clientWidth wide: 120 where the
+// last of nChannels counters fits, else as much as lets it end inside the
+// window, but never less than counterWidth (the drawn width of one counter)
+// so neighbours do not run into each other.
+int CounterPitch(int clientWidth, int nChannels, int counterWidth);
+
 // Programme counters (channel 0); result is the channel manager's answer.
 // Nothing is drawn for results other than 0, -1 and -2.
 std::optional<TStatusText> ProgrammeCounter(int result, uint32_t video, uint32_t audio,
@@ -49,7 +62,7 @@ std::optional<TStatusText> ProgrammeCounter(int result, uint32_t video, uint32_t
 // Counters of channel 1 ... N: the last two digits of each count, or blanks
 // when the channel has nothing to count.
 TStatusText ChannelCounter(int nChannel, int result, uint32_t video, uint32_t audio, bool selected,
-                           bool videoOk, bool audioOk);
+                           bool videoOk, bool audioOk, int pitch = kCounterPitch);
 
 // The live-push line; nothing without a push address.
 std::optional<TStatusText> LiveLine(const TClientSendInfo& info, int programmeBottom);

@@ -5,6 +5,7 @@
 #include "app/DispPanel.h"
 #include "app/FMain.h"
 #include "base/Message.h"
+#include "output/LessonStoreFormat.h"
 #include "output/SaveAV.h"
 #include "sources/ClientThread.h"
 #include "tests/app/WindowTestSupport.h"
@@ -17,6 +18,8 @@
 #include <QImage>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
 #include <unistd.h>
@@ -88,9 +91,7 @@ protected:
     void SetUp() override {
         ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
-                                                 "/store\n[ClientCount]\nCount=3\n"
-                                                 "[WindowSize]\nwidth=1400\nheight=900\n");
+        WriteIni(3, 1400, 900);
         hooks_.iniPath = dir_.File("vo.ini");
         hooks_.drives = &drives_;
         hooks_.SignIn = [](int32_t& user) {
@@ -103,6 +104,14 @@ protected:
             chosen.LI.LessionName = "小数的加法";
             return mode_;
         };
+    }
+
+    void WriteIni(int channels, int width, int height) {
+        test::WriteFile(dir_.File("vo.ini"),
+                        "[StorePath]\nRootPath=" + dir_.Path() +
+                            "/store\n[ClientCount]\nCount=" + std::to_string(channels) +
+                            "\n[WindowSize]\nwidth=" + std::to_string(width) +
+                            "\nheight=" + std::to_string(height) + "\n");
     }
 
     TCManager& Manager() { return win_->Capture()->Manager(); }
@@ -324,6 +333,155 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
         Output(std::string(bin) + "/tavrin-cli info --lesson " + std::to_string(kLesson) +
                " --root '" + dir_.Path() + "/store' --user 1001 --json");
     EXPECT_NE(info.find("\"error\": 3,"), std::string::npos) << info;
+}
+
+// The channel counters of five channels in the smallest window the console
+// opens: all of them readable inside it, at their usual places again once the
+// window is wide enough, with nothing left behind where they were.
+TEST_F(KeyStatusWindowTest, FiveChannelCountersFitTheSmallestWindow) {
+    WriteIni(5, 1150, 815);
+    const std::string movie = dir_.File("small.mp4");
+    ASSERT_TRUE(test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=320x180:rate=25 "
+                          "-f lavfi -i sine=frequency=440:sample_rate=48000 -t 4 -c:v libx264 "
+                          "-g 25 -pix_fmt yuv420p -c:a aac -ac 2 -y " +
+                          movie));
+    TMessageRecorder messages;
+    win_ = std::make_unique<TFMain>(hooks_);
+    ASSERT_TRUE(win_->Started());
+    win_->show();
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 8000));
+    ASSERT_EQ(win_->width(), 1150);
+    for (int ch : {1, 4, 5}) {
+        // One file feeds one channel only: each gets its own copy.
+        const std::string copy = dir_.File("small" + std::to_string(ch) + ".mp4");
+        ASSERT_TRUE(test::Run("cp " + movie + " " + copy));
+        Manager().ConnectThis(copy, ch, kDeviceMp4);
+        Manager().SetCycle(ch, true);
+    }
+    // The row: recording line, label, programme and five channel counters.
+    auto counters = [&] {
+        std::vector<TStatusText> row = Status().Row(kStatusTop);
+        return row.size() == 8 ? std::vector<TStatusText>(row.begin() + 3, row.end())
+                               : std::vector<TStatusText>{};
+    };
+    auto live = [&](int ch) {
+        const std::vector<TStatusText> c = counters();
+        return c.size() == 5 && c[size_t(ch - 1)].colour == kNormalColour;
+    };
+    auto describe = [&] {
+        std::string d;
+        for (const TStatusText& t : Status().Row(kStatusTop)) {
+            d += std::to_string(t.x) + "'" + t.text + "' ";
+        }
+        return d;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return live(1) && live(4) && live(5); }, 20000)) << describe();
+    const QPoint origin = win_->mapToGlobal(QPoint(0, 0));
+    const QImage narrow = Shot("k08-five-counters-1150");
+    const std::vector<TStatusText> placed = counters();
+    ASSERT_EQ(placed.size(), 5u);
+    const int pitch = placed[1].x - placed[0].x;
+    for (int ch : {1, 4, 5}) {
+        const TStatusText& t = placed[size_t(ch - 1)];
+        EXPECT_GT(CountNear(narrow, origin, QRect(t.x, kStatusTop, std::min(pitch, 1150 - t.x), 22),
+                            QColor(10, 90, 10), 30),
+                  20)
+            << ch << " at " << t.x;
+    }
+    // The last counter's digits end before the window's edge, not at it.
+    const QRect edge(1150 - 3, kStatusTop, 3, 22);
+    EXPECT_EQ(CountNear(narrow, origin, edge, QColor(10, 90, 10), 30), 0);
+    EXPECT_EQ(CountNear(narrow, origin, edge, QColor(176, 176, 0), 30), 0);
+    // The status rows lie outside every pane, so the panes never paint over
+    // them.
+    const int below = win_->Grid().DispOne.Bottom() + 15;
+    for (int i = 0; i <= 5; ++i) {
+        EXPECT_FALSE(PaneRect(i).intersects(QRect(0, kStatusTop, 1150, 22))) << i;
+        EXPECT_FALSE(PaneRect(i).intersects(QRect(0, below, 1150, 22))) << i;
+    }
+
+    // Wide enough again: the usual places, and no counter left at the old
+    // ones.
+    win_->resize(1500, 815);
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<TStatusText> c = counters();
+        return c.size() == 5 && c[0].x == 890 && c[4].x == 1370;
+    }));
+    EXPECT_EQ(Status().Row(kStatusTop).size(), 8u);
+    const QImage wide = Shot("k09-five-counters-1500");
+    EXPECT_GT(CountNear(wide, origin, QRect(1370, kStatusTop, 100, 22), QColor(10, 90, 10), 30),
+              20);
+    ASSERT_TRUE(win_->close());
+    win_.reset();
+    for (const auto& m : messages.Messages()) {
+        ADD_FAILURE() << "unexpected message: " << m.text;
+    }
+}
+
+// A lesson whose store is nearly full: the first tick in capture mode stops
+// recording for it, says so once, and the record button cannot start it again.
+TEST_F(KeyStatusWindowTest, LessonOutOfSpaceStopsRecordingOnce) {
+    // A first run opens the lesson's store.
+    win_ = std::make_unique<TFMain>(hooks_);
+    ASSERT_TRUE(win_->Started());
+    win_->show();
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 8000));
+    ASSERT_TRUE(win_->close());
+    win_.reset();
+
+    // Its one closed block ends 1851 MiB into the data file.
+    std::string index;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir_.Path() + "/store")) {
+        if (e.path().filename() == "index.dat") {
+            index = e.path().string();
+        }
+    }
+    ASSERT_FALSE(index.empty());
+    {
+        std::fstream f(index, std::ios::in | std::ios::out | std::ios::binary);
+        TIndex_Count count{};
+        f.seekg(std::streamoff(kIndexCountOffset));
+        f.read(reinterpret_cast<char*>(&count), sizeof count);
+        count.IBlockCount = 1;
+        const TIndex_IBlock block{0, 0, 1851u * 1048576u, 0, 0, 0};
+        f.seekp(std::streamoff(kIndexCountOffset));
+        f.write(reinterpret_cast<const char*>(&count), sizeof count);
+        f.seekp(std::streamoff(IBlockEntryOffset(0)));
+        f.write(reinterpret_cast<const char*>(&block), sizeof block);
+        ASSERT_TRUE(f.good());
+    }
+
+    TMessageRecorder messages;
+    win_ = std::make_unique<TFMain>(hooks_);
+    ASSERT_TRUE(win_->Started());
+    win_->show();
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 8000));
+    const std::string stopped = "因录像大小或时长超标，录像已停止     ";
+    ASSERT_TRUE(WaitUntil([&] { return TextAt(11, kStatusTop) == stopped; }, 8000))
+        << TextAt(11, kStatusTop);
+    EXPECT_EQ(Status().TextAt(11, kStatusTop)->colour, kIdleColour);
+    EXPECT_TRUE(win_->RecordingPrevented());
+    EXPECT_FALSE(win_->CaptureState());
+    win_->DoAction(TMainAction::Record);
+    EXPECT_FALSE(win_->CaptureState());
+    // Later ticks keep the line and say nothing more.
+    Pump(2500);
+    EXPECT_EQ(TextAt(11, kStatusTop), stopped);
+    const QImage shot = Shot("k10-limit-stopped");
+    EXPECT_GT(CountNear(shot, win_->mapToGlobal(QPoint(0, 0)), QRect(11, kStatusTop, 150, 22),
+                        QColor(176, 176, 0), 30),
+              40);
+    ASSERT_TRUE(win_->close());
+    win_.reset();
+    int exhausted = 0;
+    for (const auto& m : messages.Messages()) {
+        if (m.text == kRecordingExhaustedMessage) {
+            ++exhausted;
+        } else {
+            ADD_FAILURE() << "unexpected message: " << m.text;
+        }
+    }
+    EXPECT_EQ(exhausted, 1);
 }
 
 } // namespace

@@ -70,6 +70,24 @@ TEST(StatusLines, CountersShowLastTwoDigitsSelectionAndColour) {
     EXPECT_EQ(FrameCounterLabel().text, "  各通道视频帧:音频帧");
 }
 
+TEST(StatusLines, CounterRowNarrowsToStayInsideTheWindow) {
+    // Wide enough: the usual places, 890, 1010, ... for channel 1, 2, ...
+    EXPECT_EQ(CounterPitch(1400, 3, 55), 120);
+    EXPECT_EQ(ChannelCounter(3, 1, 1, 1, false, true, true, CounterPitch(1400, 3, 55)).x, 1130);
+    // The default 1150-pixel window: every counter ends inside it.
+    for (int n : {3, 5}) {
+        const int pitch = CounterPitch(1150, n, 55);
+        EXPECT_LT(pitch, 120) << n;
+        EXPECT_GE(pitch, 55) << n;
+        const int last = ChannelCounter(n, 1, 1, 1, false, true, true, pitch).x;
+        EXPECT_LE(last + 55, 1150 - kCounterRightMargin) << n;
+        EXPECT_GT(last + 55 + n, 1150 - kCounterRightMargin) << n; // and no closer than needed
+    }
+    // Narrower still: neighbours keep apart, the last ones are cut off.
+    EXPECT_EQ(CounterPitch(900, 5, 55), 55);
+    EXPECT_EQ(CounterPitch(1150, 0, 55), 120);
+}
+
 TEST(StatusLines, LiveLineAndErrorNotice) {
     TClientSendInfo info;
     EXPECT_FALSE(LiveLine(info, 700).has_value());
