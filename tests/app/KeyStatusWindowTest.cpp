@@ -354,7 +354,7 @@ TEST_F(KeyStatusWindowTest, FiveChannelCountersFitTheSmallestWindow) {
     for (int ch : {1, 4, 5}) {
         // One file feeds one channel only: each gets its own copy.
         const std::string copy = dir_.File("small" + std::to_string(ch) + ".mp4");
-        ASSERT_TRUE(test::Run("cp " + movie + " " + copy));
+        ASSERT_TRUE(std::filesystem::copy_file(movie, copy));
         Manager().ConnectThis(copy, ch, kDeviceMp4);
         Manager().SetCycle(ch, true);
     }
