@@ -46,6 +46,8 @@ public:
     int refreshURL(const std::string& l_rtmpURL);
     int SetPause(bool pause);
     int SetAudioDelay(int AudioDelay);
+    // The audio delay in effect, in milliseconds.
+    int AudioDelayMs() const { return nAudiooffSet; }
     int GetClientInfo(TClientSendInfo& info);
     // Stops the thread, closes the output and empties the queue.
     void Destroy();

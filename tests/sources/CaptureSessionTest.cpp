@@ -6,6 +6,7 @@
 #include "base/GloTimer.h"
 #include "base/Trace.h"
 #include "output/ReadAV.h"
+#include "output/RtmpSend.h"
 #include "sources/CManager.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
@@ -76,11 +77,17 @@ TEST_F(CaptureSessionTest, RecordsPhonesAndReportsAReconnectOnlyOnceThePhoneDesc
     test::TPhoneSim simB("127.0.0.22", {"--id", "pad-B"});
     ASSERT_TRUE(simA.Ready());
     ASSERT_TRUE(simB.Ready());
+    cfg.nAudioDelay = 11;
     ASSERT_EQ(TCaptureSession::kStartOK, session.Start(cfg));
     ASSERT_TRUE(session.Running());
     TCManager& manager = *session.Manager();
     EXPECT_EQ(3, manager.ChannelCount());
     EXPECT_EQ(1, manager.MainAudioChannel());
+    // The live picture's sound waits 12 AAC frames only when a phone
+    // carries it.
+    std::vector<TChannelEvent> early;
+    session.Tick(early);
+    EXPECT_EQ(0, session.Sender()->AudioDelayMs());
     manager.ConnectThis("127.0.0.21", 1, kDevicePhone);
     manager.ConnectThis("127.0.0.22", 2, kDevicePhone);
     EXPECT_EQ(2, manager.SetCombinePorts({1, 2}, false));
@@ -106,6 +113,7 @@ TEST_F(CaptureSessionTest, RecordsPhonesAndReportsAReconnectOnlyOnceThePhoneDesc
     // The first tick ends both "connection made" notices.
     std::vector<TChannelEvent> events;
     session.Tick(events);
+    EXPECT_EQ(12 * 21, session.Sender()->AudioDelayMs());
     ASSERT_EQ(2u, events.size());
     EXPECT_EQ(TChannelEvent::kBack, events[0].kind);
     EXPECT_EQ(TChannelEvent::kBack, events[1].kind);
