@@ -408,7 +408,15 @@ TEST_F(KeyStatusWindowTest, FiveChannelCountersFitTheSmallestWindow) {
         return c.size() == 5 && c[0].x == 890 && c[4].x == 1370;
     }));
     EXPECT_EQ(Status().Row(kStatusTop).size(), 8u);
+    // A push address nobody answers at: the live line below the programme
+    // says so, in the idle colour.
+    ASSERT_EQ(win_->Capture()->Session().SetRtmpUrl("rtmp://127.0.0.1:9/live/none"), 0);
+    const int liveRow = win_->Grid().DispOne.Bottom() + 15;
+    ASSERT_TRUE(WaitUntil([&] { return !TextAt(11, liveRow).empty(); }, 5000));
+    EXPECT_EQ(TextAt(11, liveRow).rfind("直播连通: 否 连接: ", 0), 0u) << TextAt(11, liveRow);
+    EXPECT_EQ(Status().TextAt(11, liveRow)->colour, kIdleColour);
     const QImage wide = Shot("k09-five-counters-1500");
+    EXPECT_GT(CountNear(wide, origin, QRect(11, liveRow, 200, 22), QColor(176, 176, 0), 30), 40);
     EXPECT_GT(CountNear(wide, origin, QRect(1370, kStatusTop, 100, 22), QColor(10, 90, 10), 30),
               20);
     ASSERT_TRUE(win_->close());
