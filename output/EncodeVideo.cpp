@@ -67,12 +67,14 @@ int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) 
 
     AvPacketPtr pkt(av_packet_alloc());
     AvFramePtr frame = AllocPicture(W, H);
-    if (!pkt || !frame) {
+    AvFramePtr lent(av_frame_alloc());
+    if (!pkt || !frame || !lent) {
         return -2;
     }
     pH264CodecCtx = std::move(ctx);
     packet = std::move(pkt);
     pInputFrame = std::move(frame);
+    pLentFrame = std::move(lent);
     nNextPts = 0;
     bDraining = false;
     return 0;
@@ -87,15 +89,23 @@ int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POut
         return -1;
     }
     av_packet_unref(packet.get());
-    // The encoder has released the previous picture, so this does not
-    // allocate; it only would if libx264 still held a reference.
-    if (av_frame_make_writable(pInputFrame.get()) < 0 ||
-        av_frame_copy(pInputFrame.get(), pInFrame) < 0) {
+    AVFrame* input = pInputFrame.get();
+    if (pInFrame->buf[0] != nullptr) {
+        if (av_frame_ref(pLentFrame.get(), pInFrame) < 0) {
+            return -1;
+        }
+        input = pLentFrame.get();
+    } else if (av_frame_make_writable(pInputFrame.get()) < 0 ||
+               av_frame_copy(pInputFrame.get(), pInFrame) < 0) {
+        // The encoder has released the previous picture, so making it
+        // writable does not allocate; it only would if libx264 still held it.
         return -1;
     }
-    pInputFrame->pts = nNextPts++;
-    pInputFrame->pict_type = AV_PICTURE_TYPE_NONE;
-    if (avcodec_send_frame(pH264CodecCtx.get(), pInputFrame.get()) < 0) {
+    input->pts = nNextPts++;
+    input->pict_type = AV_PICTURE_TYPE_NONE;
+    const int sent = avcodec_send_frame(pH264CodecCtx.get(), input);
+    av_frame_unref(pLentFrame.get());
+    if (sent < 0) {
         return -1;
     }
     if (avcodec_receive_packet(pH264CodecCtx.get(), packet.get()) < 0 || packet->size <= 0) {
@@ -133,6 +143,7 @@ int TEncodeVideo::GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPac
 
 void TEncodeVideo::Destroy() {
     pInputFrame.reset();
+    pLentFrame.reset();
     packet.reset();
     pH264CodecCtx.reset();
     pH264Codec = nullptr;

@@ -47,6 +47,9 @@ private:
     // caller's picture is not reference counted and libavcodec would
     // otherwise allocate a copy for every call.
     AvFramePtr pInputFrame;
+    // A counted picture (the caption filter's) is lent by reference
+    // instead: x264 copies it into its own frame as it takes it.
+    AvFramePtr pLentFrame;
     int64_t nNextPts = 0;
     bool bDraining = false;
     int nWidth = 0;
