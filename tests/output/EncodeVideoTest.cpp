@@ -126,6 +126,32 @@ TEST(EncodeVideo, RoundTripKeepsThePicturesInOrder) {
     }
 }
 
+// A counted picture is lent to the encoder, not copied: the caller may
+// repaint it as soon as the call returns and keeps the only reference.
+TEST(EncodeVideo, ALentPictureIsEncodedAsItWasWhenHandedOver) {
+    TEncodeVideo enc;
+    ASSERT_EQ(enc.initialize(320, 240, 2048 * 1024, false), 0);
+    AvFramePtr pic = MakePicture(320, 240);
+    ASSERT_NE(pic->buf[0], nullptr);
+    std::vector<TUnit> units;
+    std::vector<uint8_t> out;
+    for (int i = 0; i < 30; ++i) {
+        FillScene(pic.get(), i);
+        int type = 0;
+        if (enc.GetPackage(pic.get(), out, type) > 0) {
+            units.push_back({out, type});
+        }
+        EXPECT_EQ(av_buffer_get_ref_count(pic->buf[0]), 1) << "picture " << i;
+    }
+    const std::vector<AvFramePtr> decoded = DecodeUnits(units);
+    ASSERT_EQ(decoded.size(), units.size());
+    AvFramePtr expected = MakePicture(320, 240);
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        FillScene(expected.get(), int(i));
+        EXPECT_GT(test::LumaPsnr(expected.get(), decoded[i].get()), 35.0) << "picture " << i;
+    }
+}
+
 TEST(EncodeVideo, ProfileAndHdColourTags) {
     TEncodeVideo mainEnc;
     ASSERT_EQ(mainEnc.initialize(1280, 720, 3145728, true), 0);
