@@ -7,13 +7,18 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QPainter>
 #include <QPalette>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 
 namespace tavrin {
 
 namespace {
+
+const QColor kIndicatorEdge(150, 150, 156);
+const QColor kDisabledIndicatorEdge(90, 90, 94);
 
 class TCarbonStyle final : public QProxyStyle {
 public:
@@ -28,6 +33,29 @@ public:
             return '#';
         }
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+    // Fusion outlines check boxes and radio buttons a shade darker than the
+    // window, which vanishes on this dark palette: an unchecked box in a
+    // list could not be found. A light edge keeps every indicator visible.
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_IndicatorCheckBox && element != PE_IndicatorRadioButton) {
+            return;
+        }
+        const bool enabled = (option->state & State_Enabled) != 0;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->setPen(QPen(enabled ? kIndicatorEdge : kDisabledIndicatorEdge, 1.0));
+        painter->setBrush(Qt::NoBrush);
+        const QRectF edge = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (element == PE_IndicatorRadioButton) {
+            painter->drawEllipse(edge);
+        } else {
+            painter->drawRoundedRect(edge, 1.5, 1.5);
+        }
+        painter->restore();
     }
 
     QPalette standardPalette() const override {

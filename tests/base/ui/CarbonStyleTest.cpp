@@ -5,10 +5,15 @@
 #include "tests/support/ui/GuiTestEnv.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFontInfo>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
+#include <QRadioButton>
 #include <QRawFont>
 #include <QStyle>
+#include <algorithm>
 
 namespace tavrin {
 namespace {
@@ -42,6 +47,30 @@ TEST(CarbonStyle, ChineseTextsHaveGlyphsInTheApplicationFont) {
     }
     label.show();
     EXPECT_FALSE(test::SaveScreenshot(&label, "carbon-label").empty());
+}
+
+// Unchecked boxes and radio buttons stand out from the dark window: the
+// lightest pixel of the indicator is well above the window's own shade.
+TEST(CarbonStyle, UncheckedIndicatorsAreVisibleOnTheDarkWindow) {
+    QCheckBox box(QStringLiteral("框三"));
+    QRadioButton radio(QStringLiteral("720P"));
+    const int window = QApplication::palette().color(QPalette::Window).lightness();
+    for (QAbstractButton* button :
+         {static_cast<QAbstractButton*>(&box), static_cast<QAbstractButton*>(&radio)}) {
+        button->setChecked(false);
+        button->resize(button->sizeHint());
+        QImage image(button->size(), QImage::Format_RGB32);
+        button->render(&image);
+        const int indicator =
+            QApplication::style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, button);
+        int lightest = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < std::min(indicator + 2, image.width()); ++x) {
+                lightest = std::max(lightest, QColor(image.pixel(x, y)).lightness());
+            }
+        }
+        EXPECT_GT(lightest, window + 60) << button->text().toStdString();
+    }
 }
 
 } // namespace
