@@ -311,18 +311,13 @@ int TDecodeVideo::GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*
         lnYUVWidth = pic->width;
         lnYUVHeight = pic->height;
     }
-    AVFrame* out = pFrameYUV.get();
-    int outW = kPreviewW;
-    int outH = kPreviewH;
-    if (nOutPix != 0) {
-        out = pFrameYUV_Clip.get();
-        outW = kMaxClipW;
-        outH = kMaxClipH;
-        DescribePacked(out, clipBuf.data(), outW, outH);
-    } else {
-        DescribePacked(out, previewBuf.data(), outW, outH);
+    if (nOutPix == 0) {
+        POutFrame = ScalePreview(pic);
+        return POutFrame != nullptr ? 1 : 0;
     }
-    if (!pSwsCxt_Client.Prepare(pic->width, pic->height, pic->format, outW, outH) ||
+    AVFrame* out = pFrameYUV_Clip.get();
+    DescribePacked(out, clipBuf.data(), kMaxClipW, kMaxClipH);
+    if (!pSwsCxt_Client.Prepare(pic->width, pic->height, pic->format, kMaxClipW, kMaxClipH) ||
         !pSwsCxt_Client.Scale(pic->data, pic->linesize, out->data, out->linesize)) {
         return 0;
     }

@@ -50,7 +50,9 @@ public:
     // Preview only (the channel is not on the programme).
     int GetFrame(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType);
     int GetFrame(const AVFrame* pDecoded, AVFrame*& POutFrame);
-    // Replay: 1920 x 1080 pictures when nOutPix is non-zero, else 1280 x 720.
+    // Replay: 1920 x 1080 pictures when nOutPix is non-zero, else pictures
+    // of the preview size (see SetPreviewSize), the decoded picture itself
+    // when that is its own size.
     int GetFrame_Replay(const uint8_t* pInPackage, int nSize, AVFrame*& POutFrame, int nType,
                         int nOutPix);
 

@@ -239,6 +239,7 @@ void TDisplay::DrawPicture(const TYuvPicture& picture) {
         libyuv::I420Scale(y, yPitch, u, uPitch, v, vPitch, picture.w, picture.h, sy, w, su, cw, sv,
                           cw, w, h, kPortFilter);
         y = sy, u = su, v = sv, yPitch = w, uPitch = vPitch = cw;
+        nScaled.fetch_add(1, std::memory_order_relaxed);
     }
     SDL_UpdateYUVTexture(sdlTexture.get(), nullptr, y, yPitch, u, uPitch, v, vPitch);
 }

@@ -92,6 +92,9 @@ public:
     // drawn yet.
     bool Redraw();
     TNativeWindow Window() const { return DispHandle; }
+    // Pictures that were not of the panel's size and had to be scaled here,
+    // for diagnosis: a worker that knows the panel's size makes none.
+    int64_t ScaledPictures() const { return nScaled.load(std::memory_order_relaxed); }
 
     void ResizeTo(const SDL_Rect& xr);
     void modifyDispRect(const SDL_Rect& xr);
@@ -145,6 +148,7 @@ private:
     bool bIni = false;
     bool bHasPicture = false; // the texture holds a picture
     std::atomic<bool> bPause{false};
+    std::atomic<int64_t> nScaled{0};
     int32_t lnYUVWidth = 0;
     int32_t lnYUVHeight = 0;
     TNativeWindow DispHandle = 0;

@@ -180,11 +180,16 @@ void TReplayClientThread::PlayOldestAudio() {
 
 void TReplayClientThread::ShowOldestVideo() {
     const std::vector<uint8_t>& packet = videoBufList.front();
+    // The picture is scaled once, straight to the size the port shows; a
+    // resize meanwhile only costs the port one scaling of its own.
+    SDL_Rect portRect{};
+    dispManager.GetRect(nDispPort, portRect);
+    DecodeVideo.SetPreviewSize(portRect.w, portRect.h);
     AVFrame* picture = nullptr;
     if (packet.size() > kMediaFrameHeadSize &&
         DecodeVideo.GetFrame_Replay(packet.data() + kMediaFrameHeadSize,
                                     int(packet.size() - kMediaFrameHeadSize), picture, packet[0],
-                                    1) &&
+                                    0) &&
         picture != nullptr) {
         if (!bFirstFrameDone) {
             int w = 0;
@@ -194,8 +199,14 @@ void TReplayClientThread::ShowOldestVideo() {
             VideoHeight_FirstFrame = h;
             bFirstFrameDone = true;
         }
-        dispManager.pushFrame(nDispPort, picture->data[0], picture->linesize[0], nullptr, nullptr,
-                              nullptr, nullptr);
+        TYuvPicture planes;
+        for (int i = 0; i < 3; ++i) {
+            planes.planes[i] = picture->data[i];
+            planes.pitches[i] = picture->linesize[i];
+        }
+        planes.w = picture->width;
+        planes.h = picture->height;
+        dispManager.pushPicture(nDispPort, planes, nullptr, nullptr, nullptr, nullptr);
         ++nPicturesShown;
     }
     Recycle(videoBufList);

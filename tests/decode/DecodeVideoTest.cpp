@@ -5,7 +5,9 @@
 #include "output/EncodeVideo.h"
 #include "tests/support/Pictures.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -408,6 +410,53 @@ TEST_F(DecodeVideoTest, PreviewIsMadeOnceAtItsPortsSize) {
     EXPECT_EQ(preview->width, TDecodeVideo::kPreviewW);
     EXPECT_EQ(preview->height, TDecodeVideo::kPreviewH);
     EXPECT_NE(preview, clip);
+}
+
+TEST_F(DecodeVideoTest, ReplayPicturesAreScaledOnceToThePortsSize) {
+    // The decoded pictures, unchanged: a 1080p replay at 1920 x 1080.
+    TDecodeVideo full;
+    ASSERT_EQ(full.initialize(), 0);
+    std::vector<AvFramePtr> decoded;
+    for (const auto& u : k1080->units) {
+        AVFrame* out = nullptr;
+        if (full.GetFrame_Replay(u.data(), int(u.size()), out, 0, 1)) {
+            AvFramePtr copy = MakePicture(out->width, out->height);
+            av_frame_copy(copy.get(), out);
+            decoded.push_back(std::move(copy));
+        }
+    }
+    ASSERT_GE(decoded.size(), 8u);
+
+    // The same units at a port's size, which changes as the window does:
+    // the replay pane of a 1920 x 1040 window (odd height), a small and
+    // odd pane, the picture's own size, then no size known. Both decoders
+    // hold back the same pictures, so the n-th pictures match.
+    TDecodeVideo dec;
+    ASSERT_EQ(dec.initialize(), 0);
+    const std::pair<int, int> ports[] = {{1544, 869}, {425, 239}, {1920, 1080}, {0, 0}};
+    size_t shown = 0;
+    for (const auto& u : k1080->units) {
+        const auto [w, h] = ports[std::min(shown / 2, std::size(ports) - 1)];
+        dec.SetPreviewSize(w, h);
+        AVFrame* out = nullptr;
+        if (!dec.GetFrame_Replay(u.data(), int(u.size()), out, 0, 0)) {
+            continue;
+        }
+        ASSERT_LT(shown, decoded.size());
+        const AVFrame* source = decoded[shown++].get();
+        const int wantW = w > 0 ? w : TDecodeVideo::kPreviewW;
+        const int wantH = h > 0 ? h : TDecodeVideo::kPreviewH;
+        ASSERT_EQ(out->width, wantW);
+        ASSERT_EQ(out->height, wantH);
+        const AvFramePtr want = BicubicPreview(source, wantW, wantH);
+        EXPECT_GT(LumaPsnr(want.get(), out), 40.0) << wantW << "x" << wantH;
+        EXPECT_GT(ChromaPsnr(want.get(), out, 1), 40.0) << wantW << "x" << wantH;
+        EXPECT_GT(ChromaPsnr(want.get(), out, 2), 40.0) << wantW << "x" << wantH;
+        if (wantW == 1920) {
+            EXPECT_EQ(LumaPsnr(source, out), 100.0); // the decoded picture itself
+        }
+    }
+    EXPECT_EQ(shown, decoded.size());
 }
 
 TEST(DecodeVideo, DecodedPicturesAreTakenAsTheyAre) {

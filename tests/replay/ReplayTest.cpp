@@ -99,6 +99,25 @@ TEST_F(ReplayTest, EachStepPlaysOneAudioFrameAndThePicturesAroundIt) {
     EXPECT_EQ(h, 360);
 }
 
+TEST_F(ReplayTest, PicturesReachThePortAtItsSizeAlsoAfterAResize) {
+    Open(2);
+    const std::shared_ptr<TDisplay> port = engine->DispManager().Port(0);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(Steps(10), 10);
+    const int64_t before = engine->PicturesShown();
+    EXPECT_GT(before, 0);
+    // An odd size (chroma rounds up), then larger than the recording.
+    for (const SDL_Rect r : {SDL_Rect{0, 0, 425, 239}, SDL_Rect{0, 0, 1280, 720}}) {
+        engine->Resize_disp(r);
+        const int64_t shown = engine->PicturesShown();
+        EXPECT_EQ(Steps(10), 10);
+        EXPECT_GT(engine->PicturesShown(), shown) << r.w;
+    }
+    // The engine scaled each picture to what the port shows: the port
+    // never had to scale one again.
+    EXPECT_EQ(port->ScaledPictures(), 0);
+}
+
 TEST_F(ReplayTest, AudioOffStillAdvancesPicturesAtTheAudioPace) {
     Open(2);
     engine->DisablePlayAudio();
