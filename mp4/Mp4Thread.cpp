@@ -7,8 +7,10 @@
 #include "compose/AVFilter.h"
 #include "mp4/CardImage.h"
 #include "mp4/ReencodeVideo.h"
+#include "mp4/StreamUnitReader.h"
 #include "output/EncodeVideo.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +24,10 @@ constexpr uint8_t kSilentAAC[13] = {0xFF, 0xF1, 0x4C, 0x80, 0x01, 0xBF, 0xFC,
                                     0x21, 0x00, 0x03, 0x40, 0x68, 0x1C};
 constexpr size_t kCardBufBytes = 1920 * 1080 * 3 / 2;
 constexpr int kCardAudioPerSecond = 43;
+// Pictures from one key picture to the next in the encoder's output.
+constexpr int kCardGroup = 25;
+// Stream files are written and read in large pieces, not unit by unit.
+constexpr size_t kStreamFileBuffer = size_t(1) << 20;
 
 // Describes a packed w x h YUV 4:2:0 buffer as a picture (owns nothing).
 void DescribePicture(AVFrame* frame, uint8_t* base, int w, int h) {
@@ -64,13 +70,20 @@ int OpenElementary(const std::string& file, const char* format, AVMediaType type
     return nStream < 0 ? 2 : 0;
 }
 
-// Next packet of stream nStream; false at the end.
-bool ReadStreamPacket(AVFormatContext* ctx, int nStream, AVPacket* pkt) {
-    while (av_read_frame(ctx, pkt) >= 0) {
-        if (pkt->stream_index == nStream) {
-            return true;
+// Whether the first picture of an access unit is an IDR picture, which is
+// where a player may start. Only the short units before the first slice
+// are looked through.
+bool StartsWithIdrPicture(const uint8_t* p, size_t size) {
+    for (size_t i = 0; i + 3 < size; ++i) {
+        if (p[i + 2] > 1) {
+            i += 2;
+        } else if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1) {
+            const int type = p[i + 3] & 0x1F;
+            if (type >= 1 && type <= 5) {
+                return type == 5;
+            }
+            i += 2;
         }
-        av_packet_unref(pkt);
     }
     return false;
 }
@@ -109,6 +122,7 @@ int TMp4Thread::initialize(int nType, const TLessionInfo& lesson, const TMakerIn
     nAudiooffSet = AudiooffSet;
     ConvertMode = rConvertMode;
     aAVLinkBuf.clear();
+    aUnitSizes.clear();
     bTaskEndOK = false;
     YUVBUF.assign(kCardBufBytes, 0);
 
@@ -181,6 +195,7 @@ bool TMp4Thread::WriteFrame(FILE* f, uint8_t nType, const uint8_t* data, size_t 
         return false;
     }
     aAVLinkBuf.push_back(nType);
+    aUnitSizes.push_back(uint32_t(size));
     ++nMp4TotalFrame;
     return true;
 }
@@ -258,9 +273,10 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
         if (int64_t(nVideo) * 40000 >= int64_t(n) * 21333) {
             continue;
         }
+        const std::vector<uint8_t>* out = &unit;
         if (bRepeat) {
             const size_t i = size_t(nVideo) % group.size();
-            unit = group[i];
+            out = &group[i];
             nUnitType = groupTypes[i];
         } else {
             if (encoder.GetPackage(picture.get(), unit, nUnitType) <= 0) {
@@ -274,7 +290,7 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
                 // The next group starts here: the first one is complete.
                 bRepeat = nVideo == int(group.size());
                 if (bRepeat) {
-                    unit = group[0];
+                    out = &group[0];
                     nUnitType = groupTypes[0];
                 }
             } else if (!bRepeat && group.size() == size_t(nVideo)) {
@@ -282,10 +298,13 @@ bool TMp4Thread::WriteCard(bool bTail, int nSeconds, int cardW, int cardH, int n
                 groupTypes.push_back(nUnitType);
             }
         }
-        if (!WriteFrame(hH264File, uint8_t(nUnitType), unit.data(), unit.size())) {
+        if (!WriteFrame(hH264File, uint8_t(nUnitType), out->data(), out->size())) {
             return false;
         }
         ++nVideo;
+        // A group is one second; the encoder starts the next one with a
+        // key picture, so from here on the first group repeats.
+        bRepeat = bRepeat || (nVideo == kCardGroup && group.size() == size_t(kCardGroup));
         nProgressOut = nProgressBase + 10 * nVideo / (25 * nSeconds);
         nCurrentPos_DivideFrame = nProgressOut;
     }
@@ -306,6 +325,10 @@ int TMp4Thread::DivideFrames() {
             return kDividePass;
         }
     }
+    aacFileBuffer = std::make_unique<char[]>(kStreamFileBuffer);
+    h264FileBuffer = std::make_unique<char[]>(kStreamFileBuffer);
+    std::setvbuf(hAACFile, aacFileBuffer.get(), _IOFBF, kStreamFileBuffer);
+    std::setvbuf(hH264File, h264FileBuffer.get(), _IOFBF, kStreamFileBuffer);
     int64_t nTotal = 0;
     const TIndex_Head* head = nullptr;
     const TIndex_Count* count = nullptr;
@@ -335,7 +358,8 @@ int TMp4Thread::DivideFrames() {
     const auto writeUnit = [this](const std::vector<uint8_t>& unit, int nUnitType) {
         return WriteFrame(hH264File, uint8_t(nUnitType), unit.data(), unit.size());
     };
-    std::vector<uint8_t> payload;
+    // Payloads are written from the reader's block buffer, not copied out.
+    const uint8_t* payload = nullptr;
     int nSize = 0;
     int nType = 0;
     int nIPos = 0;
@@ -343,15 +367,16 @@ int TMp4Thread::DivideFrames() {
     int nBodyProgress = nHeadProgress;
     ReadAV.MoveToIPos(0, false);
     // The owner may end the builder at any frame (the dialog was closed).
-    while (ok && !Terminated() && ReadAV.GetFrame(payload, nSize, nType, nIPos, false) >= 0) {
+    while (ok && !Terminated() &&
+           (nSize = ReadAV.GetFrameInPlace(payload, nType, nIPos, false)) >= 0) {
         ++nHandled;
         if (IsAudioFrameType(nType)) {
-            ok = WriteFrame(hAACFile, kFrameAAC, payload.data(), size_t(nSize));
+            ok = WriteFrame(hAACFile, kFrameAAC, payload, size_t(nSize));
         } else if (bReencode) {
-            ok = reencoder.Push(payload.data(), nSize, writeUnit);
+            ok = reencoder.Push(payload, nSize, writeUnit);
             nBodyProgress = nHeadProgress + int(75 * nHandled / nTotal);
         } else {
-            ok = WriteFrame(hH264File, uint8_t(nType), payload.data(), size_t(nSize));
+            ok = WriteFrame(hH264File, uint8_t(nType), payload, size_t(nSize));
         }
         if (!bReencode) {
             nBodyProgress = nHeadProgress + int(30 * nHandled / nTotal);
@@ -392,6 +417,18 @@ int TMp4Thread::MakeMp4() {
     }
     if (const int r = OpenElementary(sAACFile, "aac", AVMEDIA_TYPE_AUDIO, audioIn, nAudioIn)) {
         return r == 1 ? kOpenAAC : kAACInfo;
+    }
+    // The demuxers gave the stream parameters; the units themselves are
+    // read back by the sizes pass 1 noted.
+    const size_t nMaxUnit =
+        aUnitSizes.empty() ? 0 : *std::max_element(aUnitSizes.begin(), aUnitSizes.end());
+    TStreamUnitReader videoUnits;
+    TStreamUnitReader audioUnits;
+    if (!videoUnits.Open(sH264File, nMaxUnit)) {
+        return kOpenH264;
+    }
+    if (!audioUnits.Open(sAACFile, nMaxUnit)) {
+        return kOpenAAC;
     }
     // The MP4 grows under a temporary name and takes its own name only when
     // complete, so a failed or interrupted run never leaves a broken file
@@ -457,7 +494,8 @@ int TMp4Thread::MakeMp4() {
             break;
         }
         if (IsAudioFrameType(aAVLinkBuf[i])) {
-            if (ReadStreamPacket(audioIn.get(), nAudioIn, packet.get())) {
+            if (audioUnits.Read(aUnitSizes[i], packet.get())) {
+                packet->flags = AV_PKT_FLAG_KEY;
                 audioTime += audioStep;
                 packet->pts = packet->dts = audioTime + audioShift;
                 packet->duration = audioStep;
@@ -467,7 +505,9 @@ int TMp4Thread::MakeMp4() {
                     result = kWritePacket;
                 }
             }
-        } else if (ReadStreamPacket(videoIn.get(), nVideoIn, packet.get())) {
+        } else if (videoUnits.Read(aUnitSizes[i], packet.get())) {
+            packet->flags =
+                StartsWithIdrPicture(packet->data, size_t(packet->size)) ? AV_PKT_FLAG_KEY : 0;
             videoTime += videoStep;
             int64_t duration = videoStep;
             const double a = double(audioTime) * A.num / A.den;
@@ -516,6 +556,10 @@ void TMp4Thread::CleanUp() {
     std::remove(sH264File.c_str());
     aAVLinkBuf.clear();
     aAVLinkBuf.shrink_to_fit();
+    aUnitSizes.clear();
+    aUnitSizes.shrink_to_fit();
+    aacFileBuffer.reset();
+    h264FileBuffer.reset();
     YUVBUF.clear();
     YUVBUF.shrink_to_fit();
     pImageHead = TheadInfo{};

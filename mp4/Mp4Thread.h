@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,12 @@ private:
     FILE* hAACFile = nullptr;
     FILE* hH264File = nullptr;
     std::vector<uint8_t> aAVLinkBuf;
+    // Byte size of each unit in aAVLinkBuf: pass 2 reads the stream files
+    // back unit by unit without parsing them.
+    std::vector<uint32_t> aUnitSizes;
+    // Pass 1 writes its stream files through these large buffers.
+    std::unique_ptr<char[]> aacFileBuffer;
+    std::unique_ptr<char[]> h264FileBuffer;
     std::atomic<int> nCurrentPos_DivideFrame{0};
     std::atomic<int> nCurrentPos_MakeMP4{0};
     std::atomic<int> nMp4TotalFrame{0};

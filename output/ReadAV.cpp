@@ -156,6 +156,16 @@ void TReadAV::LoadBlock(int32_t nIndex) {
 
 int TReadAV::GetFrame(std::vector<uint8_t>& PData, int& nSize, int& nType, int& nIPos,
                       bool bIncludeDelete) {
+    const uint8_t* data = nullptr;
+    nSize = GetFrameInPlace(data, nType, nIPos, bIncludeDelete);
+    if (nSize < 0) {
+        return -1;
+    }
+    PData.assign(data, data + nSize);
+    return nSize;
+}
+
+int TReadAV::GetFrameInPlace(const uint8_t*& PData, int& nType, int& nIPos, bool bIncludeDelete) {
     // A block whose bytes hold no frame is passed over, not taken for the end.
     while (frameNext >= Frame.size()) {
         if (LessionID < 0 || nCurrentIBlockIndexPos >= BlockCount() - 1) {
@@ -164,12 +174,11 @@ int TReadAV::GetFrame(std::vector<uint8_t>& PData, int& nSize, int& nType, int& 
         LoadNextBlock(bIncludeDelete);
     }
     const TQueuedFrame& f = Frame[frameNext++];
-    PData.assign(blockBytes.data() + f.offset, blockBytes.data() + f.offset + f.size);
-    nSize = int(f.size);
+    PData = blockBytes.data() + f.offset;
     nType = f.type;
     nIPos = nCurrentIBlockIndexPos;
     nLastPTS = f.PTS;
-    return nSize;
+    return int(f.size);
 }
 
 int TReadAV::MoveToIPos(int nPos, bool bIncludeDelete) {

@@ -38,6 +38,9 @@ public:
     // reused) and returns its size; -1 when the lesson is exhausted.
     int GetFrame(std::vector<uint8_t>& PData, int& nSize, int& nType, int& nIPos,
                  bool bIncludeDelete);
+    // As GetFrame, but PData points at the payload inside the reader's
+    // block buffer instead of receiving a copy; valid until the next call.
+    int GetFrameInPlace(const uint8_t*& PData, int& nType, int& nIPos, bool bIncludeDelete);
     // Stamp of the frame GetFrame handed out last.
     int64_t LastFramePTS() const { return nLastPTS; }
 
