@@ -65,6 +65,18 @@ bool TReencodeVideo::Drain(const TUnitSink& sink) {
 
 bool TReencodeVideo::Receive(const TUnitSink& sink) {
     while (avcodec_receive_frame(decoder.get(), decoded.get()) == 0) {
+        // A picture already of the wanted size and format goes to the
+        // encoder as it is; scaling it would only copy it.
+        if (decoded->width == nWidth && decoded->height == nHeight &&
+            decoded->format == AV_PIX_FMT_YUV420P) {
+            int nType = 0;
+            const bool encoded = encoder.GetPackage(decoded.get(), unit, nType) > 0;
+            av_frame_unref(decoded.get());
+            if (encoded && !sink(unit, nType)) {
+                return false;
+            }
+            continue;
+        }
         scaler.reset(sws_getCachedContext(
             scaler.release(), decoded->width, decoded->height, AVPixelFormat(decoded->format),
             nWidth, nHeight, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));

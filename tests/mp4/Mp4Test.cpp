@@ -88,9 +88,14 @@ TEST_F(Mp4Test, WithoutMarksEveryRecordedPictureArrivesUnchanged) {
     ASSERT_EQ(Make(2, 5, 5), 0);
     EXPECT_EQ(mp4, dir.Path() + "/1001/output/王老师-第1课：It‘s-812.mp4");
     ExpectCleanFastStart();
-    EXPECT_EQ(int(ProbePackets(mp4, "v").size()), lesson.VideoCount());
+    const auto video = ProbePackets(mp4, "v");
+    EXPECT_EQ(int(video.size()), lesson.VideoCount());
     EXPECT_EQ(int(ProbePackets(mp4, "a").size()), lesson.AudioCount());
     EXPECT_EQ(frames, lesson.VideoCount() + lesson.AudioCount());
+    // Each block's key picture, and only that, is a place to start playing.
+    for (size_t i = 0; i < video.size(); ++i) {
+        EXPECT_EQ(video[i].find(",K") != std::string::npos, i % 25 == 0) << "picture " << i;
+    }
     test::TempDir raw;
     std::ofstream(raw.File("v.h264"), std::ios::binary) << lesson.VideoStream();
     const auto expected = FrameHashes(raw.File("v.h264"), "h264");
