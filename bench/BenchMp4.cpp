@@ -212,7 +212,7 @@ int main() {
             return Reference(
                 "ffmpeg -nostdin -y -v error -f h264 -r 25 -i " + dir.File("short.h264") + " -i " +
                 dir.File("short.aac") +
-                " -c:v libx264 -preset superfast -tune zerolatency -profile:v main -b:v 2000k "
+                " -c:v libx264 -preset superfast -tune zerolatency -profile:v high -b:v 2000k "
                 "-g 25 -keyint_min 25 -x264-params scenecut=0 -threads 3 -c:a copy "
                 "-movflags +faststart " +
                 dir.File("ref2.mp4"));
