@@ -58,17 +58,6 @@ TCost Measure(int pictures, double startCpu) {
     return TCost{(bench::CpuSeconds() - startCpu) * 1000 / std::max(pictures, 1), pictures};
 }
 
-TYuvPicture PlanesOf(const AVFrame* f) {
-    TYuvPicture p;
-    for (int i = 0; i < 3; ++i) {
-        p.planes[i] = f->data[i];
-        p.pitches[i] = f->linesize[i];
-    }
-    p.w = f->width;
-    p.h = f->height;
-    return p;
-}
-
 // The replay worker's way: the port's size asked before each picture.
 TCost Once(const TUnits& units) {
     TDispManager ports;
@@ -85,7 +74,7 @@ TCost Once(const TUnits& units) {
         if (dec.GetFrame_Replay(units.data[i].data(), int(units.data[i].size()), out,
                                 units.types[i], 0) &&
             out != nullptr) {
-            ports.pushPicture(port, PlanesOf(out), nullptr, nullptr, nullptr, nullptr);
+            ports.pushPicture(port, YuvPictureOf(out), nullptr, nullptr, nullptr, nullptr);
             ++shown;
         }
     }

@@ -9,6 +9,10 @@
 #include <cstdlib>
 #include <libyuv/scale.h>
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
 namespace tavrin {
 
 namespace {
@@ -26,6 +30,17 @@ void SetColor(SDL_Renderer* r, SDL_Color c) {
 }
 
 } // namespace
+
+TYuvPicture YuvPictureOf(const AVFrame* frame) {
+    TYuvPicture picture;
+    for (int i = 0; i < 3; ++i) {
+        picture.planes[i] = frame->data[i];
+        picture.pitches[i] = frame->linesize[i];
+    }
+    picture.w = frame->width;
+    picture.h = frame->height;
+    return picture;
+}
 
 void ComputeHandles(const SDL_Rect& r, SDL_Rect (&handles)[8]) {
     const SDL_Point points[8] = {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+struct AVFrame;
+
 namespace tavrin {
 
 // A native window id (an X11 window on xcb). 0 means no window: the port then
@@ -58,6 +60,9 @@ struct TYuvPicture {
     int w = 0;
     int h = 0;
 };
+
+// The planes of a decoded YUV 4:2:0 frame, borrowed, not copied.
+TYuvPicture YuvPictureOf(const AVFrame* frame);
 
 // The eight 12 x 12 handles centred on the corners and edge midpoints of r.
 void ComputeHandles(const SDL_Rect& r, SDL_Rect (&handles)[8]);

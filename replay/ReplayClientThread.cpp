@@ -199,14 +199,8 @@ void TReplayClientThread::ShowOldestVideo() {
             VideoHeight_FirstFrame = h;
             bFirstFrameDone = true;
         }
-        TYuvPicture planes;
-        for (int i = 0; i < 3; ++i) {
-            planes.planes[i] = picture->data[i];
-            planes.pitches[i] = picture->linesize[i];
-        }
-        planes.w = picture->width;
-        planes.h = picture->height;
-        dispManager.pushPicture(nDispPort, planes, nullptr, nullptr, nullptr, nullptr);
+        dispManager.pushPicture(nDispPort, YuvPictureOf(picture), nullptr, nullptr, nullptr,
+                                nullptr);
         ++nPicturesShown;
     }
     Recycle(videoBufList);

@@ -21,15 +21,8 @@ public:
         if (manager_ == nullptr || picture == nullptr) {
             return -1;
         }
-        TYuvPicture view;
-        for (int i = 0; i < 3; ++i) {
-            view.planes[i] = picture->data[i];
-            view.pitches[i] = picture->linesize[i];
-        }
-        view.w = picture->width;
-        view.h = picture->height;
-        return manager_->pushPicture(nPort, view, CutArea, TestCutArea, TestCutArea_Adjust,
-                                     pAudioVolume);
+        return manager_->pushPicture(nPort, YuvPictureOf(picture), CutArea, TestCutArea,
+                                     TestCutArea_Adjust, pAudioVolume);
     }
 
 private:
