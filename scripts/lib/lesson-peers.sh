@@ -21,25 +21,36 @@ stop_peers() {
 # network namespace (discovery's multicast must stay inside it) and exits with
 # its status. Returns when that is impossible, with TAVRIN_NO_DISCOVERY=1 set
 # so the console does not probe the real network. Inside, loopback is up and
-# routes multicast.
+# routes multicast, and the X servers' socket folder is private too.
 enter_private_netns() {
     if [ "${TAVRIN_IN_NETNS:-}" = 1 ]; then
         ip link set lo up
         ip link set lo multicast on
         ip route add 239.0.0.0/8 dev lo 2>/dev/null || true
+        private_x_sockets
         return 0
     fi
     local ns=""
-    if unshare -n true 2>/dev/null; then
-        ns="unshare -n"
-    elif unshare -rn true 2>/dev/null; then
-        ns="unshare -rn"
+    if unshare -nm true 2>/dev/null; then
+        ns="unshare -nm"
+    elif unshare -rnm true 2>/dev/null; then
+        ns="unshare -rnm"
     fi
     if [ -n "$ns" ]; then
         TAVRIN_IN_NETNS=1 exec $ns bash "$@"
     fi
     echo "note: no private network namespace here; device discovery is off" >&2
     export TAVRIN_NO_DISCOVERY=1
+}
+
+# private_x_sockets: inside a private mount namespace, an empty folder of X
+# sockets of its own. Xvfb here keeps no lock files, and the socket files in
+# /tmp/.X11-unix are shared by every namespace: two runs side by side both
+# took display 0 and one of the consoles could not reach its server. An X
+# server started after this cannot meet another's socket.
+private_x_sockets() {
+    mount -t tmpfs -o mode=1777 tavrin-x11 /tmp/.X11-unix 2>/dev/null ||
+        echo "note: the X socket folder is shared with other runs" >&2
 }
 
 # wait_for_line FILE TEXT: waits up to 30 s for TEXT in FILE.

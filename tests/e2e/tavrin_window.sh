@@ -15,12 +15,8 @@ if [ "$(id -u)" != 0 ] || ! command -v unshare >/dev/null; then
     echo "needs root for a private network namespace" >&2
     exit 77
 fi
-if [ -z "${TAVRIN_IN_NETNS:-}" ]; then
-    exec unshare -n env TAVRIN_IN_NETNS=1 bash "$0" "$@"
-fi
-ip link set lo up
-ip link set lo multicast on
-ip route add 239.0.0.0/8 dev lo
+source "$(dirname "$0")/../../scripts/lib/lesson-peers.sh"
+enter_private_netns "$0" "$@"
 
 WORK=$(mktemp -d)
 PIDS=()
