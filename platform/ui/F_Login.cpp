@@ -205,12 +205,16 @@ int TF_Login::Download(const std::string& url, const std::string& file) {
     QTimer poll;
     poll.setInterval(20);
     connect(&poll, &QTimer::timeout, &loop, [&] {
+        // The end is read before the counts: once the transfer is seen
+        // finished, the counts read after it are its last ones, so the bar
+        // shows the whole file before the window goes on.
+        const bool done = finished.load();
         const int64_t announced = total.load();
         if (announced > 0) {
             bar_->setMaximum(int(std::min<int64_t>(announced, INT32_MAX)));
             bar_->setValue(int(std::min<int64_t>(received.load(), INT32_MAX)));
         }
-        if (finished) {
+        if (done) {
             loop.quit();
         }
     });
