@@ -77,6 +77,12 @@ int TParseMp4::initizlize(const std::string& pFileName, const std::string& sIP, 
     }
     bsf_ctx.reset(ctx);
     bFilterReady = false;
+    // An avcC header (version 1) says the packets are length-prefixed, and
+    // how long each prefix is.
+    const AVCodecParameters* video = pAVFormatCtx->streams[videoStreamIndex]->codecpar;
+    nNalLengthSize = video->extradata_size >= 7 && video->extradata[0] == 1
+                         ? (video->extradata[4] & 0x03) + 1
+                         : 0;
     PAVPackets.reset(av_packet_alloc());
     nCurrentFrames = 0;
     bHasDone = false;
@@ -113,6 +119,19 @@ int TParseMp4::GetTotalMp4Frames() {
         return 0;
     }
     return nCurrentFrames - transfer->GetRemainFrameCount();
+}
+
+int TParseMp4::FirstNalTypeInFile(const AVPacket* pkt) const {
+    const size_t size = size_t(std::max(pkt->size, 0));
+    if (nNalLengthSize == 0) {
+        return FirstNalType({pkt->data, size});
+    }
+    // Reading start codes here would take a length such as 00 00 01 87 for
+    // a start code followed by a parameter set.
+    if (size <= size_t(nNalLengthSize)) {
+        return -1;
+    }
+    return pkt->data[nNalLengthSize] & 0x1F;
 }
 
 bool TParseMp4::ConvertVideo(AVPacket* pkt) {
@@ -172,8 +191,7 @@ int TParseMp4::ReadFrames() {
             }
         } else {
             // A unit opening with a sequence parameter set starts a key frame.
-            const bool startsWithSps =
-                FirstNalType({pkt->data, size_t(std::max(pkt->size, 0))}) == kNalSps;
+            const bool startsWithSps = FirstNalTypeInFile(pkt) == kNalSps;
             const bool key = (pkt->flags & AV_PKT_FLAG_KEY) != 0;
             if (!ConvertVideo(pkt)) {
                 av_packet_unref(pkt);

@@ -67,6 +67,9 @@ private:
     // of the file, else the number of packets handled.
     int ReadFrames();
     bool ConvertVideo(AVPacket* pkt);
+    // Type of the first NAL unit of a picture as the file stores it: after
+    // the length prefix in an MP4, after the start code in an Annex B file.
+    int FirstNalTypeInFile(const AVPacket* pkt) const;
 
     AvInputFormatContextPtr pAVFormatCtx;
     AvPacketPtr PAVPackets;
@@ -78,6 +81,7 @@ private:
     const AVBitStreamFilter* filter = nullptr;
     AvBSFContextPtr bsf_ctx;
     bool bFilterReady = false;
+    int nNalLengthSize = 0; // bytes of each NAL unit's length prefix; 0 for start codes
     uint8_t ADTSHEAD[kAdtsHeaderSize] = {};
     bool bAddAdts = false;
     int nSampleRate = 48000;

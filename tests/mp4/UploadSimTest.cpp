@@ -10,6 +10,10 @@
 #include "tests/mp4/MediaServerSim.h"
 #include "tests/support/TestMedia.h"
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -86,6 +90,52 @@ bool MakePlainMp4(const std::string& path, double seconds, int rate = 48000,
     return test::Run(cmd + " '" + path + "'");
 }
 
+// Our own encoder's units (parameter sets in front of every key frame) and a
+// 3-s ADTS tone, put into an MP4 by the ffmpeg command line.
+bool MuxUnits(const std::vector<std::vector<uint8_t>>& units, const TempDir& dir,
+              const std::string& mp4) {
+    {
+        std::ofstream out(dir.File("v.h264"), std::ios::binary);
+        for (const auto& u : units) {
+            out.write(reinterpret_cast<const char*>(u.data() + kMediaFrameHeadSize),
+                      std::streamsize(u.size() - kMediaFrameHeadSize));
+        }
+    }
+    return test::MakeTestAdts(dir.File("a.aac"), 3) &&
+           test::Run("ffmpeg -nostdin -v error -y -framerate 25 -f h264 -i '" + dir.File("v.h264") +
+                     "' -i '" + dir.File("a.aac") + "' -map 0:v -map 1:a -c copy '" + mp4 + "'");
+}
+
+// Puts an SEI unit of exactly nalSize bytes in front of a picture, so that
+// in an MP4 the picture opens with that length as its 4-byte prefix.
+void PrependSei(std::vector<uint8_t>& unit, size_t nalSize) {
+    // NAL header, payload type 5 (user data), size 255 + n, trailing bits.
+    const size_t payload = nalSize - 5;
+    std::vector<uint8_t> sei = {0, 0, 0, 1, 0x06, 0x05, 0xFF, uint8_t(payload - 255)};
+    sei.insert(sei.end(), payload, 0x55);
+    sei.push_back(0x80);
+    unit.insert(unit.begin() + kMediaFrameHeadSize, sei.begin(), sei.end());
+}
+
+// The key flags the MP4 itself gives its pictures, in file order.
+std::vector<bool> Mp4KeyFlags(const std::string& mp4) {
+    std::vector<bool> keys;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, mp4.c_str(), nullptr, nullptr) != 0) {
+        return keys;
+    }
+    AVPacket* pkt = av_packet_alloc();
+    while (av_read_frame(fmt, pkt) == 0) {
+        if (fmt->streams[pkt->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            keys.push_back((pkt->flags & AV_PKT_FLAG_KEY) != 0);
+        }
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&fmt);
+    return keys;
+}
+
 class UploadSim : public ::testing::Test {
 protected:
     void Start(const std::vector<std::string>& simArgs = {}) {
@@ -102,18 +152,8 @@ TEST_F(UploadSim, EveryFrameOfTheFileArrivesUnchanged) {
     // and an ADTS tone, put into an MP4 by the ffmpeg command line.
     const auto units = test::EncodeTestVideo(320, 180, 75);
     ASSERT_EQ(units.size(), 75u);
-    {
-        std::ofstream out(dir.File("v.h264"), std::ios::binary);
-        for (const auto& u : units) {
-            out.write(reinterpret_cast<const char*>(u.data() + kMediaFrameHeadSize),
-                      std::streamsize(u.size() - kMediaFrameHeadSize));
-        }
-    }
-    ASSERT_TRUE(test::MakeTestAdts(dir.File("a.aac"), 3));
     const std::string mp4 = dir.File("lesson.mp4");
-    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -framerate 25 -f h264 -i '" +
-                          dir.File("v.h264") + "' -i '" + dir.File("a.aac") +
-                          "' -map 0:v -map 1:a -c copy '" + mp4 + "'"));
+    ASSERT_TRUE(MuxUnits(units, dir, mp4));
     const auto adts = test::ReadMediaFrames(dir.File("a.aac"));
     ASSERT_GT(adts.size(), 100u);
 
@@ -147,6 +187,38 @@ TEST_F(UploadSim, EveryFrameOfTheFileArrivesUnchanged) {
             EXPECT_TRUE(step == 21333 || step == 21334) << i << ": " << step;
         }
     }
+}
+
+TEST_F(UploadSim, PicturesWhoseLengthReadsLikeAStartCodeKeepTheirType) {
+    // A length of 0x187 is stored as 00 00 01 87: a start code followed by
+    // the type of a sequence parameter set, when read the wrong way.
+    auto units = test::EncodeTestVideo(320, 180, 75);
+    ASSERT_EQ(units.size(), 75u);
+    const size_t lookAlikes[] = {0x187, 0x107, 0x1E7, 0x1A5};
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (i % 25 != 0 && i % 7 < 4) {
+            PrependSei(units[i], lookAlikes[i % 7]);
+            ASSERT_EQ(units[i][0], kFrameH264);
+        }
+    }
+    const std::string mp4 = dir.File("lookalike.mp4");
+    ASSERT_TRUE(MuxUnits(units, dir, mp4));
+    const std::vector<bool> keys = Mp4KeyFlags(mp4);
+    ASSERT_EQ(keys.size(), units.size());
+
+    Start();
+    TParseMp4 up;
+    ASSERT_EQ(Upload(mp4, sim->Port(), up), -1);
+    std::vector<std::vector<uint8_t>> video, audio;
+    SplitByType(sim->Frames(), video, audio);
+    ASSERT_EQ(video.size(), keys.size());
+    size_t keyCount = 0;
+    for (size_t i = 0; i < video.size(); ++i) {
+        EXPECT_EQ(video[i][0], keys[i] ? kFrameH264Key : kFrameH264) << "picture " << i;
+        EXPECT_EQ(FrameNals(video[i]), FrameNals(units[i])) << "payload of picture " << i;
+        keyCount += keys[i] ? 1 : 0;
+    }
+    EXPECT_EQ(keyCount, 3u);
 }
 
 TEST_F(UploadSim, KeyFramesOfAPlainMp4AreTypedKeyAndAudioGetsAdts) {
