@@ -176,6 +176,13 @@ for _ in $(seq 100); do grep -q '^UserName=1001$' "$USER_INI" && break; sleep 0.
 grep -q '^UserName=1001$' "$USER_INI" || fail "no sign-in at the platform named in /etc/tavrin/vo.ini"
 stop_peers
 
+# Even root keeps its settings in its own config folder, and nothing was
+# written into the program folder by anyone.
+out=$(HOME="$WORK/roothome" XDG_CONFIG_HOME= /usr/bin/tavrin-cli settings)
+grep -q "^settings file  *$WORK/roothome/.config/tavrin/vo.ini$" <<<"$out" || fail "root's settings: $out"
+find /opt/tavrin | sort >"$WORK/opt.now"
+grep '^/opt/tavrin' "$WORK/files" | sort | diff - "$WORK/opt.now" >&2 || fail "files appeared under /opt/tavrin"
+
 echo "[${SECONDS}s] == purge"
 rm /etc/tavrin/platform-ca.pem # the school's own file, not the package's
 apt-get purge -y -q tavrin >"$WORK/apt.out" 2>&1 || fail "apt-get purge: $(cat "$WORK/apt.out")"
