@@ -83,7 +83,7 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     connect(&Timer1, &QTimer::timeout, this, [this] { OnTimer(); });
 
     TStartupEnv env;
-    env.iniPath = hooks.iniPath.empty() ? ProgramFile("vo.ini") : hooks.iniPath;
+    env.iniPath = hooks.iniPath.empty() ? SettingsFile() : hooks.iniPath;
     hooks.iniPath = env.iniPath;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         env.screenWidth = uint32_t(screen->size().width());

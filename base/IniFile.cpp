@@ -140,8 +140,8 @@ bool TIniFile::FindValue(const std::vector<std::string>& lines, std::string_view
     return false;
 }
 
-std::vector<std::string> TIniFile::LoadLines() const {
-    std::ifstream in(path_, std::ios::binary);
+std::vector<std::string> TIniFile::LoadLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
         return {};
     }
@@ -150,10 +150,26 @@ std::vector<std::string> TIniFile::LoadLines() const {
     return SplitLines(text.str());
 }
 
+bool TIniFile::Lookup(std::string_view section, std::string_view key, std::string& value) const {
+    return FindValue(LoadLines(path_), section, key, value) ||
+           (!fallbackPath_.empty() && FindValue(LoadLines(fallbackPath_), section, key, value));
+}
+
+std::string TIniFile::SourceOf(std::string_view section, std::string_view key) const {
+    std::string value;
+    if (FindValue(LoadLines(path_), section, key, value)) {
+        return path_;
+    }
+    if (!fallbackPath_.empty() && FindValue(LoadLines(fallbackPath_), section, key, value)) {
+        return fallbackPath_;
+    }
+    return {};
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view def) const {
     std::string value;
-    if (!FindValue(LoadLines(), section, key, value)) {
+    if (!Lookup(section, key, value)) {
         return std::string(def);
     }
     return value;
@@ -162,19 +178,18 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
 int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) const {
     std::string text;
     int32_t value = def;
-    if (!FindValue(LoadLines(), section, key, text) || !ParseInt32(text, value)) {
+    if (!Lookup(section, key, text) || !ParseInt32(text, value)) {
         return def;
     }
     return value;
 }
 
 bool TIniFile::KeyExists(std::string_view section, std::string_view key) const {
-    std::string value;
-    return FindValue(LoadLines(), section, key, value);
+    return !SourceOf(section, key).empty();
 }
 
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    std::vector<std::string> lines = LoadLines();
+    std::vector<std::string> lines = LoadLines(path_);
     std::string entry = std::string(key) + "=" + std::string(value);
 
     bool inSection = false;

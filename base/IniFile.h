@@ -3,6 +3,10 @@
 // opens, reads or rewrites, and closes the file, as the console's settings
 // code expects. A rewrite goes to a temporary file that replaces the old one,
 // so a crash never leaves half a settings file.
+//
+// A file may fall back to another one: a key it lacks is read from the
+// fallback, while every write goes to the file itself. That is how a user's
+// own settings take the school's system-wide values they have not changed.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +18,14 @@ namespace tavrin {
 
 class TIniFile {
 public:
-    explicit TIniFile(std::string path) : path_(std::move(path)) {}
+    explicit TIniFile(std::string path, std::string fallbackPath = {})
+        : path_(std::move(path)), fallbackPath_(std::move(fallbackPath)) {}
 
     const std::string& Path() const { return path_; }
+
+    // The file the key's value comes from: Path(), the fallback, or empty
+    // when neither has the key.
+    std::string SourceOf(std::string_view section, std::string_view key) const;
 
     // The value, or def when the file, the section or the key is missing.
     std::string ReadString(std::string_view section, std::string_view key,
@@ -38,9 +47,12 @@ public:
                           std::string_view key, std::string& value);
 
 private:
-    std::vector<std::string> LoadLines() const;
+    static std::vector<std::string> LoadLines(const std::string& path);
+    // The value from the file, else from the fallback; false when neither has it.
+    bool Lookup(std::string_view section, std::string_view key, std::string& value) const;
 
     std::string path_;
+    std::string fallbackPath_;
 };
 
 // Parses decimal or 0x-hexadecimal text as a signed 32-bit number.

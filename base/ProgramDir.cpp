@@ -36,11 +36,20 @@ std::string UserConfigDir() {
     return std::string(home != nullptr ? home : "/tmp") + "/.config/tavrin";
 }
 
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// Installed program folders are static: nothing is written there.
+bool IsInstalledFolder(const std::string& dir) {
+    return StartsWith(dir, "/opt/") || StartsWith(dir, "/usr/");
+}
+
 } // namespace
 
 std::string UserFile(const std::string& name) {
     const std::string dir = ProgramDir();
-    if (::access(dir.c_str(), W_OK) == 0) {
+    if (!IsInstalledFolder(dir) && ::access(dir.c_str(), W_OK) == 0) {
         return dir + "/" + name;
     }
     namespace fs = std::filesystem;
@@ -53,6 +62,10 @@ std::string UserFile(const std::string& name) {
         fs::copy_file(installed, path, ec);
     }
     return path;
+}
+
+std::string SettingsFallback(const std::string& iniPath) {
+    return iniPath == UserConfigDir() + "/vo.ini" ? kSystemSettingsFile : std::string();
 }
 
 const char* ProgramVersion() {

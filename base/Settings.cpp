@@ -2,6 +2,7 @@
 
 #include "base/IniFile.h"
 #include "base/Message.h"
+#include "base/ProgramDir.h"
 #include "base/Trace.h"
 
 #include <atomic>
@@ -67,7 +68,7 @@ uint32_t ClampUnsigned(uint32_t value, uint32_t low, uint32_t high) {
 
 void LoadSettings(const std::string& iniPath, uint32_t screenWidth, uint32_t screenHeight,
                   const TDriveClassifier& drives, TMainSettings& settings) {
-    TIniFile ini(iniPath);
+    TIniFile ini(iniPath, SettingsFallback(iniPath));
     INIAnotherSet& set = settings.another;
 
     settings.rootPath = SettleStoreRoot(ini, drives);

@@ -16,7 +16,7 @@ namespace {
 const TCliCommand kCommands[] = {
     {"settings",
      "ini= screen-width= screen-height=", "[--ini FILE] [--screen-width W] [--screen-height H]",
-     "read vo.ini (default: next to the program), write missing defaults, print the settings",
+     "read vo.ini (default: the one the console uses), write missing defaults, print the settings",
      RunSettings},
     {"paths", "lesson= root= user= teacher= name= subject= grade= version= school=",
      "--lesson ID [--root DIR] [--user ID] [--teacher NAME] [--name LESSON] [--subject ..] "

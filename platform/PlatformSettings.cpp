@@ -1,12 +1,13 @@
 #include "platform/PlatformSettings.h"
 
 #include "base/IniFile.h"
+#include "base/ProgramDir.h"
 #include "base/Trace.h"
 
 namespace tavrin {
 
 THttpsSettings LoadPlatformSettings(const std::string& iniPath) {
-    TIniFile ini(iniPath);
+    TIniFile ini(iniPath, SettingsFallback(iniPath));
     const auto ensure = [&ini](const char* key, const std::string& def) {
         if (!ini.KeyExists(kPlatformSection, key) && !ini.WriteString(kPlatformSection, key, def)) {
             Trace("vo.ini cannot be written: " + ini.Path());
@@ -27,8 +28,11 @@ THttpsSettings LoadPlatformSettings(const std::string& iniPath) {
     }
     settings.CAFile = ini.ReadString(kPlatformSection, "CAFile", "");
     if (!settings.CAFile.empty() && settings.CAFile.front() != '/') {
-        const size_t slash = iniPath.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : iniPath.substr(0, slash);
+        // Relative to the file that names it: the school's CA sits beside
+        // the system-wide vo.ini.
+        const std::string source = ini.SourceOf(kPlatformSection, "CAFile");
+        const size_t slash = source.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : source.substr(0, slash);
         settings.CAFile = folder + "/" + settings.CAFile;
     }
     return settings;

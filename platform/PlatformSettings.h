@@ -12,8 +12,9 @@ inline constexpr char kDefaultPlatformHost[] = "127.0.0.1";
 inline constexpr int kDefaultPlatformPort = 8201;
 
 // Reads Host, Port and CAFile (a relative CAFile is taken from the folder of
-// the settings file); missing keys are written back with their defaults so
-// that the operator finds them. An empty CAFile means the system's CAs.
+// the file that names it, the system-wide one included); keys missing from
+// every file are written back with their defaults so that the operator finds
+// them. An empty CAFile means the system's CAs.
 THttpsSettings LoadPlatformSettings(const std::string& iniPath);
 
 } // namespace tavrin

@@ -42,6 +42,40 @@ TEST(IniFile, UnwritableFileReportsFailure) {
     EXPECT_FALSE(ini.WriteString("A", "b", "c"));
 }
 
+// A user's own file over the school's: keys the user has (even empty ones)
+// win, the rest come from the fallback, and writes never reach it.
+TEST(IniFile, FallbackFillsMissingKeysAndNeverTakesWrites) {
+    TempDir dir;
+    const std::string own = dir.File("own.ini");
+    const std::string school = dir.File("school.ini");
+    const std::string schoolText =
+        "[Platform]\nHost=platform.school\nPort=9000\n[StorePath]\nRootPath=/srv/vo\n";
+    WriteFile(school, schoolText);
+
+    TIniFile fresh(dir.File("absent.ini"), school);
+    EXPECT_EQ(fresh.ReadInteger("Platform", "Port", 0), 9000);
+    EXPECT_EQ(fresh.SourceOf("platform", "port"), school);
+
+    WriteFile(own, "[Platform]\nPort=8201\nHost=\n");
+    TIniFile ini(own, school);
+    EXPECT_EQ(ini.ReadString("Platform", "Host", "x"), "");
+    EXPECT_EQ(ini.ReadInteger("Platform", "Port", 0), 8201);
+    EXPECT_EQ(ini.ReadString("StorePath", "RootPath", ""), "/srv/vo");
+    EXPECT_EQ(ini.SourceOf("Platform", "Port"), own);
+    EXPECT_EQ(ini.SourceOf("StorePath", "RootPath"), school);
+    EXPECT_EQ(ini.SourceOf("Platform", "CAFile"), "");
+    EXPECT_TRUE(ini.KeyExists("StorePath", "RootPath"));
+    EXPECT_FALSE(ini.KeyExists("Platform", "CAFile"));
+
+    ASSERT_TRUE(ini.WriteString("StorePath", "RootPath", "/home/u/voData"));
+    EXPECT_EQ(ini.ReadString("StorePath", "RootPath", ""), "/home/u/voData");
+    EXPECT_EQ(ReadFile(school), schoolText);
+    EXPECT_EQ(ReadFile(own),
+              "[Platform]\nPort=8201\nHost=\n[StorePath]\nRootPath=/home/u/voData\n");
+    // Without a fallback a missing key is missing.
+    EXPECT_EQ(TIniFile(own).ReadInteger("Missing", "Port", -1), -1);
+}
+
 TEST(IniFile, IntegerParsing) {
     int32_t v = 0;
     EXPECT_TRUE(ParseInt32(" -17 ", v));

@@ -2,6 +2,7 @@
 
 #include "base/IniFile.h"
 #include "base/Message.h"
+#include "base/ProgramDir.h"
 #include "tests/base/TempDir.h"
 
 #include <cstdlib>
@@ -243,6 +244,25 @@ TEST(SystemDrives, MemoryAndProcessFilesystemsAreNotFixed) {
     EXPECT_TRUE(drives.SameDrive("/proc/self/status", "/proc/does/not/exist"));
     EXPECT_FALSE(drives.SameDrive("/proc", "/dev/shm"));
     EXPECT_EQ(NearestExistingAncestor("/proc/no/such/folder"), "/proc");
+}
+
+// Only the user's own vo.ini in the config folder takes the school's
+// system-wide values; a vo.ini beside the program or named on a command line
+// stands alone.
+TEST(SettingsFile, OnlyTheUsersOwnFileFallsBackToTheSystemOne) {
+    TempDir dir;
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    EXPECT_EQ(SettingsFallback(dir.File("tavrin/vo.ini")), "/etc/tavrin/vo.ini");
+    EXPECT_EQ(SettingsFallback(dir.File("vo.ini")), "");
+    EXPECT_EQ(SettingsFallback(ProgramFile("vo.ini")), "");
+    EXPECT_EQ(SettingsFallback(dir.File("tavrin/other.ini")), "");
+    if (saved != nullptr) {
+        setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 } // namespace
