@@ -9,10 +9,15 @@
 // stays within a picture of the pictures.
 //
 // Pictures are counted from the start of a recording run. A frame that
-// arrives while picture n is the last one composed belongs to picture n + 1
-// or later, even though picture n reaches the recorder only a few ticks
-// later (the encoder's delay): the sound is held back by as much as the
-// pictures are.
+// arrives while picture n is the last one composed belongs to picture n
+// (which lasts until picture n + 1 is composed), even though picture n
+// reaches the recorder only a few ticks later (the encoder's delay): the
+// sound is held back by as much as the pictures are.
+//
+// Before the sound channel has delivered any frame its format is unknown
+// and nothing can be released; the output pipeline does not record until
+// then. Switching the sound channel needs nothing: the new channel's frames
+// queue behind the old one's, and a new format starts a new count.
 #pragma once
 
 #include "output/SilentAac.h"

@@ -63,13 +63,17 @@ def clicks(mp4):
     pcm = subprocess.run(
         ["ffmpeg", "-nostdin", "-v", "error", "-i", mp4, "-map", "0:a", "-ac", "1", "-ar", "48000",
          "-f", "s16le", "-"], check=True, capture_output=True).stdout
+    # The decoded samples begin at the sound's first time stamp.
+    start = float(subprocess.run(
+        ["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=start_time",
+         "-of", "csv=p=0", mp4], check=True, capture_output=True, text=True).stdout.split()[0])
     samples = array.array("h")
     samples.frombytes(pcm[:len(pcm) // 2 * 2])
     onsets, last = [], -48000
     for i, s in enumerate(samples):
         if abs(s) > 13000:
             if i - last > 24000:
-                onsets.append(i / 48000)
+                onsets.append(start + i / 48000)
             last = i
     return onsets
 
@@ -81,9 +85,9 @@ def check_sync(mp4):
         near = min(f, key=lambda tf: abs(tf - tc), default=None)
         if near is not None and abs(near - tc) < 0.3:
             pairs.append((near, tc))
-    offsets = [round((tc - tf) * 25) for tf, tc in pairs]
-    print(f"{len(f)} white pictures, {len(c)} clicks, offsets in pictures: {offsets}")
-    return offsets
+    print(f"{len(f)} white pictures, {len(c)} clicks, click - picture in ms: "
+          f"{[round((tc - tf) * 1000) for tf, tc in pairs]}")
+    return [round((tc - tf) * 25) for tf, tc in pairs]
 
 
 def main():
