@@ -103,7 +103,14 @@ void DescribeEvents(const std::vector<TChannelEvent>& events, std::vector<std::s
     }
 }
 
-std::string RatesLine(TCaptureSession& session, int second) {
+// What reached the store, against what was produced: the recorder's counts
+// since the previous line.
+struct TRecordedCounts {
+    int nPictures = 0;
+    int nAudio = 0;
+};
+
+std::string RatesLine(TCaptureSession& session, int second, TRecordedCounts& last) {
     std::string line = "t=" + std::to_string(second) + "s";
     TChannelCounters c;
     for (int ch = 1; ch <= kMaxChannels; ++ch) {
@@ -114,8 +121,13 @@ std::string RatesLine(TCaptureSession& session, int second) {
                 std::to_string(c.nAudio);
     }
     session.Counters(0, c);
-    return line + "  programme video " + std::to_string(c.nVideo) + " audio " +
-           std::to_string(c.nAudio);
+    TRecordedCounts now;
+    session.RecordedFrames(now.nPictures, now.nAudio);
+    line += "  programme video " + std::to_string(c.nVideo) + " audio " + std::to_string(c.nAudio) +
+            "  recorded video " + std::to_string(now.nPictures - last.nPictures) + " audio " +
+            std::to_string(now.nAudio - last.nAudio);
+    last = now;
+    return line;
 }
 
 void Print(const std::vector<std::string>& lines) {
@@ -328,6 +340,9 @@ int RunRecord(const TCliArgs& args) {
     const uint32_t start = GetGlobeCount();
     int second = 0;
     uint32_t lastProbe = 0;
+    TRecordedCounts recordedBefore;
+    session.RecordedFrames(recordedBefore.nPictures, recordedBefore.nAudio);
+    TRecordedCounts recordedLast = recordedBefore;
     std::vector<TChannelEvent> events;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -342,7 +357,7 @@ int RunRecord(const TCliArgs& args) {
         }
         if (elapsed >= uint32_t(second + 1) * 1000) {
             ++second;
-            lines.push_back(RatesLine(session, second));
+            lines.push_back(RatesLine(session, second, recordedLast));
             events.clear();
             session.Tick(events);
             DescribeEvents(events, lines);
@@ -368,10 +383,14 @@ int RunRecord(const TCliArgs& args) {
     int recorded = 0;
     int mbytes = 0;
     session.RecordTotals(recorded, mbytes);
+    TRecordedCounts recordedAfter;
+    session.RecordedFrames(recordedAfter.nPictures, recordedAfter.nAudio);
     session.Stop();
     std::printf("lesson %d recorded in %s: %d s in the store, %d MiB of av.dat in use, "
-                "%lld queued pictures dropped\n",
-                lesson, dir.c_str(), recorded, mbytes, static_cast<long long>(droppedVideo));
+                "%lld queued pictures dropped, %d pictures and %d audio frames recorded\n",
+                lesson, dir.c_str(), recorded, mbytes, static_cast<long long>(droppedVideo),
+                recordedAfter.nPictures - recordedBefore.nPictures,
+                recordedAfter.nAudio - recordedBefore.nAudio);
     return 0;
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 constexpr uint32_t kTickMs = 40;
 constexpr uint32_t kResyncMs = 100;    // more than 60 ms late: drop the missed ticks
-constexpr uint32_t kAudioGateMs = 200; // recording needs main-channel sound this recent
+constexpr int64_t kRecordedGroup = 25; // pictures of a recorded block, from a forced IDR
 constexpr int kLayoutHoldTicks = 2;    // ticks the old picture stays after a layout change
 
 } // namespace
@@ -117,7 +117,7 @@ void TCombineOut::GetTickStats(TTickStats& stats) {
     }
 }
 
-void TCombineOut::Tick(uint32_t now) {
+void TCombineOut::Tick(uint32_t /*now*/) {
     if (!pFrame) {
         return;
     }
@@ -150,7 +150,18 @@ void TCombineOut::Tick(uint32_t now) {
     }
     ++nVideoCounter;
 
-    const bool record = bCapture && int32_t(now - nLastAudioIn) < int32_t(kAudioGateMs);
+    // While recording every picture goes to the recorder, once the sound
+    // channel's format is known (its silence must match it).
+    const bool capture = bCapture;
+    const bool record = capture && Pacer.FormatKnown();
+    if (record) {
+        if (const uint32_t run = nCaptureRun; run != nTickRun) {
+            nTickRun = run;
+            nRunFrom = EncodeVideo.NextPictureIndex();
+        }
+    } else if (!capture) {
+        nTickRun = 0;
+    }
     TRtmpSend* sender = Sender;
     if (sender == nullptr && !record) {
         return; // nobody takes the picture: nothing is encoded
@@ -162,6 +173,15 @@ void TCombineOut::Tick(uint32_t now) {
     AVFrame* captioned = nullptr;
     if (Filter && Filter->PushFrame(pFrame.get(), captioned) == 0 && captioned != nullptr) {
         picture = captioned;
+    }
+    if (record) {
+        // Key pictures are counted from the run's first picture, not left to
+        // the encoder's rhythm, which the live push set going earlier.
+        const int64_t k = EncodeVideo.NextPictureIndex() - nRunFrom;
+        if (k % kRecordedGroup == 0) {
+            EncodeVideo.ForceKeyPicture();
+        }
+        Pacer.Composed(uint32_t(k + 1));
     }
     int type = 0;
     const int size = EncodeVideo.GetPackage(picture, unit, type);
@@ -175,8 +195,12 @@ void TCombineOut::Tick(uint32_t now) {
         const TZeroMediaFrameHead head{uint8_t(type), uint32_t(size), LocalWallClockMicros()};
         sender->addPackage_IncludeHead(head, unit.data());
     }
-    if (record && Recorder != nullptr) {
+    // Units come out a few pictures late; those from before the run are
+    // not part of the recording.
+    if (const int64_t k = EncodeVideo.LastUnitPicture() - nRunFrom;
+        record && k >= 0 && Recorder != nullptr) {
         Recorder->PushH264(unit.data(), size, type);
+        Pacer.Release(uint32_t(k));
     }
 }
 
@@ -240,9 +264,9 @@ int TCombineOut::PushAAC(const uint8_t* PData, int nSize, int nPort,
     }
     if (bCapture) {
         nLastAudioIn = GetGlobeCount();
-        if (Recorder != nullptr) {
-            Recorder->PushAAC(PData, nSize);
-        }
+        Pacer.Push(PData, nSize); // recorded with the pictures it belongs to
+    } else {
+        Pacer.NoteFormat(PData, nSize);
     }
     if (pAudioVolume != nullptr) {
         std::lock_guard<std::mutex> lock(FLevelLock);
@@ -254,11 +278,30 @@ int TCombineOut::PushAAC(const uint8_t* PData, int nSize, int nPort,
     return -1;
 }
 
-bool TCombineOut::SetCaptureState(bool bC) {
-    bCapture = bC;
+void TCombineOut::RecordAudio(const uint8_t* data, int size) {
     if (Recorder != nullptr) {
-        Recorder->SetCaptureState(bC);
+        Recorder->PushAAC(data, size);
     }
+}
+
+bool TCombineOut::SetCaptureState(bool bC) {
+    if (!bC) {
+        bCapture = false;
+        if (Recorder != nullptr) {
+            Recorder->SetCaptureState(false);
+        }
+        return bC;
+    }
+    // The recorder waits for the run's first picture before the tick can
+    // hand it one. A new run starts its sound from an empty queue and its
+    // pictures from a forced IDR picture.
+    if (Recorder != nullptr) {
+        Recorder->SetCaptureState(true);
+    }
+    Pacer.Start();
+    const uint32_t run = nCaptureRun + 1;
+    nCaptureRun = run == 0 ? 1 : run;
+    bCapture = true;
     return bC;
 }
 

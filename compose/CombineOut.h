@@ -2,7 +2,17 @@
 // composed canvas, shows it in the programme preview, runs it through the
 // lesson-name caption, encodes it and hands the unit to the live sender and,
 // while recording, to the lesson recorder. Sound is not mixed: the AAC
-// frames of the main audio channel pass straight through.
+// frames of the main audio channel pass straight through to the live
+// sender; the recorder gets them paced on the programme's clock (see
+// TRecordAudioPacer), so a stalled sound source neither stops the pictures
+// nor shifts the sound against them.
+//
+// A recording run starts with an IDR picture and forces one at every 25th
+// recorded picture from there, so every block of the store is one second
+// long whatever the live sender or a busy machine does to the encoder's
+// rhythm. The run waits only until the sound channel has delivered a
+// frame (since the pipeline started), because its silence must match that
+// frame's format.
 #pragma once
 
 #include "av/AvPtr.h"
@@ -11,6 +21,7 @@
 #include "base/Thread.h"
 #include "compose/AVFilter.h"
 #include "compose/CombineVideo.h"
+#include "compose/RecordAudioPacer.h"
 #include "decode/Display.h"
 #include "output/EncodeVideo.h"
 
@@ -85,6 +96,10 @@ public:
     using TTickObserver = std::function<void(const AVFrame* programme)>;
     void SetTickObserver(TTickObserver observer);
 
+    // The recorded sound's pacing so far (frames of the channel, silent
+    // frames, frames dropped as late).
+    TRecordAudioPacer::TStats RecordAudioStats() const { return Pacer.Stats(); }
+
     int PreviewPort() const { return nDispPort; }
     // The programme picture of the last tick (W x H YUV420P, one buffer).
     const AVFrame* ProgrammeFrame() const { return pFrame.get(); }
@@ -94,11 +109,17 @@ protected:
 
 private:
     void NewPeriod();
+    void RecordAudio(const uint8_t* data, int size);
 
     TCombineVideo CombineVideo;
     std::mutex FComLock;
     std::atomic<int> MainPort{0};
     std::atomic<uint32_t> nLastAudioIn{0};
+    TRecordAudioPacer Pacer{[this](const uint8_t* data, int size) { RecordAudio(data, size); }};
+    // Each switch-on starts a new run; the tick notices by the number.
+    std::atomic<uint32_t> nCaptureRun{0};
+    uint32_t nTickRun = 0; // the run the tick is recording (0: none)
+    int64_t nRunFrom = 0;  // the encoder's number of the run's first picture
     int nDispPort = -1;
     std::atomic<bool> bCapture{false};
     std::atomic<int> nCombine_Delay{0};

@@ -59,6 +59,8 @@ int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) 
     av_dict_set(&param, "tune", "zerolatency", 0);
     av_dict_set(&param, "profile", bMainProfile ? "main" : "high", 0);
     av_dict_set(&param, "x264-params", "scenecut=0", 0);
+    // A forced key picture is an IDR picture, so a recorded block can start on it.
+    av_dict_set(&param, "forced-idr", "1", 0);
     const int opened = avcodec_open2(ctx.get(), pH264Codec, &param);
     av_dict_free(&param);
     if (opened < 0) {
@@ -76,6 +78,8 @@ int TEncodeVideo::initialize(int W, int H, int64_t nBitrate, bool bMainProfile) 
     pInputFrame = std::move(frame);
     pLentFrame = std::move(lent);
     nNextPts = 0;
+    nLastUnitPts = -1;
+    bForceKey = false;
     bDraining = false;
     return 0;
 }
@@ -102,7 +106,8 @@ int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POut
         return -1;
     }
     input->pts = nNextPts++;
-    input->pict_type = AV_PICTURE_TYPE_NONE;
+    input->pict_type = bForceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    bForceKey = false;
     const int sent = avcodec_send_frame(pH264CodecCtx.get(), input);
     av_frame_unref(pLentFrame.get());
     if (sent < 0) {
@@ -113,6 +118,7 @@ int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POut
         return -1;
     }
     const int size = packet->size;
+    nLastUnitPts = packet->pts;
     nPackageType = UnitType(packet.get());
     POutPackage.assign(packet->data, packet->data + size);
     av_packet_unref(packet.get());
@@ -135,6 +141,7 @@ int TEncodeVideo::GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPac
         return -1;
     }
     const int size = packet->size;
+    nLastUnitPts = packet->pts;
     nPackageType = UnitType(packet.get());
     POutPackage.assign(packet->data, packet->data + size);
     av_packet_unref(packet.get());

@@ -36,6 +36,15 @@ public:
     int GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPackageType);
     void Destroy();
 
+    // Makes the next picture given to GetPackage an IDR picture (a key unit
+    // with its SPS and PPS); the group of 25 counts on from there.
+    void ForceKeyPicture() { bForceKey = true; }
+    // The number the next picture given to GetPackage gets (0, 1, 2, ...).
+    int64_t NextPictureIndex() const { return nNextPts; }
+    // The number of the picture the last unit returned belongs to: with
+    // frame threads the encoder hands units out a few pictures late.
+    int64_t LastUnitPicture() const { return nLastUnitPts; }
+
     int Width() const { return nWidth; }
     int Height() const { return nHeight; }
 
@@ -51,6 +60,8 @@ private:
     // instead: x264 copies it into its own frame as it takes it.
     AvFramePtr pLentFrame;
     int64_t nNextPts = 0;
+    int64_t nLastUnitPts = -1;
+    bool bForceKey = false;
     bool bDraining = false;
     int nWidth = 0;
     int nHeight = 0;

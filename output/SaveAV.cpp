@@ -65,6 +65,7 @@ void TSaveAV::ResetLocked() {
 
 void TSaveAV::PublishTotalsLocked() {
     nAudioTotal = Index_Count.AudioCount;
+    nVideoTotal = Index_Count.VideoCount;
     nUsedBytes = uint64_t(Index_IBlock.pos) + Index_IBlock.Length;
 }
 

@@ -53,6 +53,13 @@ public:
     bool Get_TotalCaptureSeconds(int& nT, int& nL) const;
     void PreventCapture();
 
+    // Pictures and audio frames written to the store of the open lesson,
+    // earlier runs included; read without the lock.
+    void GetRecordedFrames(int& nPictures, int& nAudioFrames) const {
+        nPictures = nVideoTotal;
+        nAudioFrames = nAudioTotal;
+    }
+
     bool Capturing() const { return bCapture; }
     int32_t OpenLessionID() const { return LessionID; }
 
@@ -83,6 +90,7 @@ private:
     std::atomic<uint8_t> nOpenBlockErrorFlag{0};
     // Copies of the totals for readers that do not take the lock.
     std::atomic<int32_t> nAudioTotal{0};
+    std::atomic<int32_t> nVideoTotal{0};
     std::atomic<uint64_t> nUsedBytes{0};
     std::mutex FFrameLock;
 };

@@ -154,6 +154,16 @@ bool TCaptureSession::RecordTotals(int& seconds, int& mbytes) const {
     return pRecorder && pRecorder->Get_TotalCaptureSeconds(seconds, mbytes);
 }
 
+bool TCaptureSession::RecordedFrames(int& pictures, int& audioFrames) const {
+    pictures = 0;
+    audioFrames = 0;
+    if (!pRecorder) {
+        return false;
+    }
+    pRecorder->GetRecordedFrames(pictures, audioFrames);
+    return true;
+}
+
 int TCaptureSession::SetRtmpUrl(const std::string& url) {
     if (!pSender) {
         return -1;

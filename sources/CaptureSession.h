@@ -129,6 +129,9 @@ public:
     // Recorded seconds and MiB of av.dat in use; false when the recorder
     // cannot answer.
     bool RecordTotals(int& seconds, int& mbytes) const;
+    // Pictures and audio frames written to the lesson's store so far (earlier
+    // runs included); false when stopped.
+    bool RecordedFrames(int& pictures, int& audioFrames) const;
 
     // The push address; the sender starts pushing once it has one, an
     // empty one pauses it. -1 when stopped.

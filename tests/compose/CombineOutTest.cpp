@@ -2,12 +2,16 @@
 
 #include "base/GloTimer.h"
 #include "decode/DispManager.h"
+#include "output/Adts.h"
+#include "output/ReadAV.h"
 #include "output/RtmpSend.h"
+#include "output/SaveAV.h"
 #include "tests/base/TempDir.h"
 #include "tests/decode/TestPicture.h"
 #include "tests/output/StoreTestKit.h"
 #include "tests/support/Pictures.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 extern "C" {
@@ -188,7 +192,24 @@ int MaxLuma(const AVFrame* f, int x0, int y0, int x1, int y1) {
     return most;
 }
 
-TEST(CombineOut, RecorderGetsPicturesOnlyWhileTheMainChannelSpeaks) {
+// An ADTS frame of 48 kHz stereo sound (its payload is not decoded).
+std::vector<uint8_t> AdtsFrame(uint32_t seq) {
+    std::vector<uint8_t> f(kAdtsHeaderSize + 200, 0x21);
+    uint8_t header[kAdtsHeaderSize];
+    MakeAdtsHeader(header, int(f.size()), 48000);
+    std::copy(header, header + kAdtsHeaderSize, f.begin());
+    std::memcpy(f.data() + kAdtsHeaderSize, &seq, 4);
+    return f;
+}
+
+struct TBlockCounts {
+    int video = 0;
+    int audio = 0;
+    int firstType = 0;
+    int keys = 0;
+};
+
+TEST(CombineOut, RecordsEveryPictureWithPacedSoundAcrossAStalledSoundChannel) {
     test::TempDir dir;
     TGetLessionInfo paths;
     paths.initialize(dir.Path(), "7");
@@ -206,32 +227,38 @@ TEST(CombineOut, RecorderGetsPicturesOnlyWhileTheMainChannelSpeaks) {
     out.initialize(nullptr, 0, 1280, 720, 2000 * 1024, kNoRect, &lesson);
     out.SetOutputs(&sender, &recorder);
     out.SetMainPortForAudio(1);
-    out.SetCaptureState(true);
 
-    const std::vector<uint8_t> aac = test::MakeFrame(kFrameAAC, 1);
-    int emitted = 0;
-    int emittedWhileSpeaking = 0;
+    // The live push sets the encoder's rhythm going before recording starts
+    // in the middle of a second. The sound channel then stalls for 1.24 s
+    // (across the encoder's own key picture) and delivers its backlog at
+    // once.
+    constexpr int kRecordFrom = 13;
+    constexpr int kStallFrom = 40;
+    constexpr int kStallTo = 71;
+    constexpr int kTicks = 135;
+    uint32_t seq = 0;
     uint32_t now = 20000;
-    for (int tick = 1; tick <= 60; ++tick) {
+    int emitted = 0;
+    for (int tick = 1; tick <= kTicks; ++tick) {
         now += 40;
         clock.Set(now);
-        if (tick <= 30) {
-            out.PushAAC(aac.data(), int(aac.size()), 1, nullptr);
+        if (tick == kRecordFrom) {
+            out.SetCaptureState(true);
+        }
+        if (tick < kStallFrom || tick >= kStallTo) {
+            for (; int64_t(seq) * 1024 * 1000 <= int64_t(tick) * 40 * 48000; ++seq) {
+                const std::vector<uint8_t> aac = AdtsFrame(seq);
+                out.PushAAC(aac.data(), int(aac.size()), 1, nullptr);
+            }
         }
         TClientSendInfo before;
         sender.GetClientInfo(before);
         out.Tick(now);
         TClientSendInfo after;
         sender.GetClientInfo(after);
-        const int unit = int(after.nAcceptTotalFrames - before.nAcceptTotalFrames);
-        emitted += unit;
-        // The last sound came at tick 30; ticks up to 200 ms later still record.
-        if (tick <= 34) {
-            emittedWhileSpeaking += unit;
-        }
+        emitted += int(after.nAcceptTotalFrames - before.nAcceptTotalFrames);
     }
-    EXPECT_GT(emitted, emittedWhileSpeaking); // the sender kept getting pictures
-    ASSERT_GT(emittedWhileSpeaking, 20);
+    out.SetCaptureState(false);
     recorder.EndLession();
 
     TReadAV reader;
@@ -241,21 +268,56 @@ TEST(CombineOut, RecorderGetsPicturesOnlyWhileTheMainChannelSpeaks) {
     int size = 0;
     int type = 0;
     int block = 0;
-    int video = 0;
-    int audio = 0;
+    std::vector<TBlockCounts> blocks;
     std::vector<uint8_t> firstKey;
     while (reader.GetFrame(data, size, type, block, false) >= 0) {
+        if (size_t(block) >= blocks.size()) {
+            blocks.resize(size_t(block) + 1);
+        }
+        TBlockCounts& b = blocks[size_t(block)];
+        if (b.video + b.audio == 0) {
+            b.firstType = type;
+        }
         if (type == kFrameAAC) {
-            ++audio;
-        } else {
-            if (video++ == 0) {
+            ++b.audio;
+            continue;
+        }
+        ++b.video;
+        if (type == kFrameH264Key) {
+            ++b.keys;
+            if (firstKey.empty()) {
                 firstKey.assign(data.begin(), data.begin() + size);
-                EXPECT_EQ(type, kFrameH264Key);
             }
         }
     }
-    EXPECT_EQ(video, emittedWhileSpeaking);
-    EXPECT_GT(audio, 0);
+    // Every tick while recording gave a picture (the encoder hands out its
+    // last few only after the recording ended).
+    int video = 0;
+    int audio = 0;
+    for (const TBlockCounts& b : blocks) {
+        video += b.video;
+        audio += b.audio;
+    }
+    EXPECT_GE(video, kTicks - kRecordFrom + 1 - 3);
+    EXPECT_LE(video, kTicks - kRecordFrom + 1);
+    EXPECT_EQ(audio, video * 48000 / 25 / 1024);
+    // Blocks of one second from the first recorded picture on, each with
+    // its second of sound.
+    ASSERT_EQ(blocks.size(), size_t(video + 24) / 25);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(blocks[i].firstType, kFrameH264Key);
+        EXPECT_EQ(blocks[i].keys, 1);
+        if (i + 1 < blocks.size()) {
+            EXPECT_EQ(blocks[i].video, 25);
+            EXPECT_TRUE(blocks[i].audio == 46 || blocks[i].audio == 47) << blocks[i].audio;
+        }
+    }
+    // The stall became silence and its backlog was dropped.
+    const TRecordAudioPacer::TStats stats = out.RecordAudioStats();
+    EXPECT_NEAR(double(stats.nSilent), (kStallTo - kStallFrom) * 1.875, 4.0);
+    EXPECT_NEAR(double(stats.nDropped), (kStallTo - kStallFrom) * 1.875, 4.0);
+    EXPECT_GE(emitted, kTicks - 3); // the live push had every picture
 
     // The recorded programme carries the grey caption near its bottom-left
     // corner; the preview picture does not.
@@ -263,6 +325,38 @@ TEST(CombineOut, RecorderGetsPicturesOnlyWhileTheMainChannelSpeaks) {
     ASSERT_TRUE(decoded);
     EXPECT_GT(MaxLuma(decoded.get(), 10, 684, 300, 712), 80);
     EXPECT_LT(MaxLuma(out.ProgrammeFrame(), 10, 684, 300, 712), 50);
+}
+
+TEST(CombineOut, RecordingWaitsForTheSoundChannelsFirstFrame) {
+    test::TempDir dir;
+    TGetLessionInfo paths;
+    paths.initialize(dir.Path(), "7");
+    TSaveAV recorder;
+    recorder.Create(paths);
+    ASSERT_EQ(recorder.NewLession(32, 640, 360), 0);
+    TTestClock clock(1000);
+    TCombineOut out;
+    out.initialize(nullptr, 0, 640, 360, 1000 * 1024, kNoRect, nullptr);
+    out.SetOutputs(nullptr, &recorder);
+    out.SetMainPortForAudio(2);
+    out.SetCaptureState(true);
+    uint32_t now = 1000;
+    for (int tick = 0; tick < 10; ++tick) {
+        out.Tick(now += 40); // no sound yet: its silence's format is unknown
+    }
+    int pictures = 0;
+    int frames = 0;
+    recorder.GetRecordedFrames(pictures, frames);
+    EXPECT_EQ(pictures, 0);
+    const std::vector<uint8_t> aac = AdtsFrame(0);
+    out.PushAAC(aac.data(), int(aac.size()), 2, nullptr);
+    for (int tick = 0; tick < 30; ++tick) {
+        out.Tick(now += 40); // from now on pictures are recorded, silence fills
+    }
+    recorder.GetRecordedFrames(pictures, frames);
+    EXPECT_GE(pictures, 27);
+    EXPECT_EQ(frames, pictures * 48000 / 25 / 1024);
+    EXPECT_EQ(out.RecordAudioStats().nReal, 1u);
 }
 
 } // namespace

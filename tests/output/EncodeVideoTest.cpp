@@ -108,6 +108,41 @@ TEST(EncodeVideo, KeyUnitEveryTwentyFifthPictureWithParameterSetsInBand) {
     }
 }
 
+TEST(EncodeVideo, AForcedKeyPictureIsAnIdrAndTheGroupCountsOnFromIt) {
+    // A recording starts in the middle of the encoder's second: the picture
+    // it starts with becomes an IDR picture with its parameter sets, and
+    // the next key picture follows 25 pictures later, not at the old rhythm.
+    TEncodeVideo enc;
+    ASSERT_EQ(enc.initialize(320, 240, 800 * 1024, false), 0);
+    std::vector<uint8_t> out;
+    std::vector<std::pair<int64_t, TUnit>> units; // picture number, unit
+    for (int i = 0; i < 80; ++i) {
+        AvFramePtr pic = MakePicture(320, 240);
+        FillScene(pic.get(), i);
+        EXPECT_EQ(enc.NextPictureIndex(), i);
+        if (i == 37) {
+            enc.ForceKeyPicture();
+        }
+        int type = 0;
+        if (enc.GetPackage(pic.get(), out, type) > 0) {
+            units.push_back({enc.LastUnitPicture(), {out, type}});
+        }
+    }
+    ASSERT_GE(units.size(), 70u);
+    for (size_t k = 0; k < units.size(); ++k) {
+        const auto& [picture, unit] = units[k];
+        EXPECT_EQ(picture, int64_t(k)); // units come out in picture order
+        const bool key = picture == 0 || picture == 25 || picture == 37 || picture == 62;
+        EXPECT_EQ(unit.type, key ? 10 : 9) << "picture " << picture;
+        const std::vector<int> nals = NalTypes(unit.bytes);
+        EXPECT_EQ(Has(nals, 5), key) << "picture " << picture;
+        if (key) {
+            EXPECT_EQ(nals.front(), 7) << "picture " << picture;
+            EXPECT_TRUE(Has(nals, 8)) << "picture " << picture;
+        }
+    }
+}
+
 TEST(EncodeVideo, RoundTripKeepsThePicturesInOrder) {
     TEncodeVideo enc;
     ASSERT_EQ(enc.initialize(320, 240, 2048 * 1024, false), 0);

@@ -82,8 +82,13 @@ def encode_media(opts, folder):
             picture += (",drawbox=x=0:y=0:w=iw:h=ih:color=white:t=fill:"
                         "enable='eq(mod(n\\,%d)\\,0)'" % opts.mark_period)
         run_ffmpeg(["-f", "lavfi", "-i", picture, "-t", str(opts.seconds)] + x264 + [h264])
-        run_ffmpeg(["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=%d" % AUDIO_RATE,
-                    "-t", str(opts.seconds)] + aac_args + [aac])
+        tone = "sine=frequency=440:sample_rate=%d" % AUDIO_RATE
+        if opts.click:
+            # A loud 2 kHz click of 20 ms at each white picture over a quiet
+            # tone: the two can be found again in the recording.
+            tone = ("aevalsrc='if(lt(mod(t,%g),0.02),0.8*sin(2*PI*2000*t),"
+                    "0.1*sin(2*PI*440*t))':s=%d" % (opts.mark_period / opts.fps, AUDIO_RATE))
+        run_ffmpeg(["-f", "lavfi", "-i", tone, "-t", str(opts.seconds)] + aac_args + [aac])
     return h264, aac
 
 
@@ -299,6 +304,12 @@ class Simulator:
                 self.video = access_units(f.read())
             with open(aac, "rb") as f:
                 self.audio = adts_frames(f.read())
+        if self.opts.click:
+            # The encoder's first frame is its start-up delay: without it,
+            # frame i holds the sound of the time it is sent at, and the
+            # loop is exactly as long as the pictures'.
+            frames = self.opts.seconds * AUDIO_RATE // SAMPLES_PER_AAC
+            self.audio = self.audio[1:frames + 1]
         if not self.video or self.video[0][0] != FRAME_H264_KEY:
             raise SystemExit("phone-sim: no usable video")
 
@@ -369,6 +380,8 @@ def main():
     p.add_argument("--log", help="file that receives every command as a hex line")
     p.add_argument("--mark-period", type=int, default=0,
                    help="make every Nth generated picture white and log its send time")
+    p.add_argument("--click", action="store_true",
+                   help="with --mark-period: a click in the tone at every white picture")
     p.add_argument("--discovery", action="store_true", help="answer the multicast probe")
     p.add_argument("--discovery-port", type=int, default=37020)
     p.add_argument("--group", default="239.255.255.250")
@@ -384,6 +397,9 @@ def main():
     opts = p.parse_args()
     if opts.mark_period and opts.file:
         raise SystemExit("phone-sim: --mark-period needs the generated test picture")
+    if opts.click and (not opts.mark_period or
+                       (opts.seconds * AUDIO_RATE) % (SAMPLES_PER_AAC * opts.fps) != 0):
+        raise SystemExit("phone-sim: --click needs --mark-period and --seconds a multiple of 8")
     if not opts.bind.startswith("127."):
         raise SystemExit("phone-sim: only loopback addresses (127.0.0.0/8) are allowed")
     sim = Simulator(opts)
