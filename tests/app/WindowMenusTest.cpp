@@ -9,6 +9,10 @@
 #include "base/Message.h"
 #include "base/ProgramDir.h"
 #include "base/ui/ImageButton.h"
+#include "compose/LayoutProject.h"
+#include "compose/editor/F_EditProject.h"
+#include "compose/editor/FilePickers.h"
+#include "compose/editor/PlanEditorLauncher.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
@@ -18,7 +22,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -382,6 +391,104 @@ TEST_F(WindowMenusTest, SlidesOnTheSoundChannelAreCutOffWithOneMessage) {
     TClientInfo info;
     Manager().GetConInfo(1, info);
     EXPECT_NE(info.nErrorCode, -3);
+}
+
+// A plan cannot be saved without a push address: "保存更改" in the editor the
+// main menu opened refuses it with the address message and leaves the file
+// as it was.
+TEST_F(WindowMenusTest, APlanWithoutAPushAddressIsNotSaved) {
+    const std::string planFile = dir_.File("plans/empty-address.kvx");
+    std::filesystem::create_directories(dir_.File("plans"));
+    {
+        TLayoutProject plan;
+        ASSERT_EQ(plan.newProject(1001, "无地址", planFile), 0);
+        ASSERT_EQ(plan.saveProject(), 0);
+    }
+    const std::string before = test::ReadFile(planFile);
+    ASSERT_FALSE(before.empty());
+    TMessageRecorder messages;
+    Open();
+    struct TPickerAnswer {
+        TOpenFilePicker previous;
+        ~TPickerAnswer() { SetOpenFilePicker(previous); }
+    } answer{SetOpenFilePicker([&](QWidget*, const QString&, const QString&) {
+        return QString::fromStdString(planFile);
+    })};
+    test::WhenModalShown("tavrin::TF_NewProject", [this](QWidget* chooser) {
+        ASSERT_TRUE(xdo_.Click(chooser->findChild<QPushButton*>("btnOpenFile")));
+    });
+    ClickMenuItem(QStringLiteral("活动方案"));
+    ASSERT_TRUE(WaitUntil([&] {
+        return win_->PlanEditor() != nullptr && win_->PlanEditor()->Editor() != nullptr &&
+               win_->PlanEditor()->Editor()->isVisible();
+    }));
+    TF_EditProject* editor = win_->PlanEditor()->Editor();
+    auto* rtmp = editor->findChild<QLineEdit*>("edRtmp");
+    ASSERT_NE(rtmp, nullptr);
+    EXPECT_TRUE(rtmp->text().isEmpty());
+    // The plan's page: its tab, then the name, typed.
+    auto* tabs = editor->findChild<QTabWidget*>("tabs");
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_TRUE(xdo_.Focus(editor));
+    ASSERT_TRUE(xdo_.MoveTo(tabs->tabBar()->mapToGlobal(tabs->tabBar()->tabRect(2).center())));
+    ASSERT_TRUE(xdo_.Run({"click", "1"}));
+    ASSERT_TRUE(WaitUntil([&] { return tabs->currentIndex() == 2; }));
+    auto* name = editor->findChild<QLineEdit*>("edName");
+    ASSERT_TRUE(WaitUntil([&] { return name->isVisible(); }));
+    ASSERT_TRUE(xdo_.Click(name));
+    ASSERT_TRUE(xdo_.Key("End"));
+    ASSERT_TRUE(xdo_.Type("2"));
+    ASSERT_TRUE(WaitUntil([&] { return name->text() == QStringLiteral("无地址2"); }))
+        << name->text().toStdString();
+    ASSERT_TRUE(xdo_.Click(editor->findChild<QPushButton*>("btnSave")));
+    ASSERT_TRUE(WaitUntil([&] { return !messages.Messages().empty(); }));
+    EXPECT_EQ(messages.Messages()[0].text,
+              "需要输入合法的rtmp推流地址\r\nrtmp推流地址需要以  rtmp://  开始，请重新输入");
+    EXPECT_EQ(messages.Messages()[0].icon, TMsgIcon::Warning);
+    EXPECT_EQ(test::ReadFile(planFile), before);
+    SaveScreen("menus-plan-without-address");
+    // Closing asks whether to save the change; the cautious answer keeps it
+    // unsaved and closes.
+    editor->close();
+    ASSERT_TRUE(WaitUntil([&] { return win_->PlanEditor()->Editor() == nullptr; }));
+    EXPECT_EQ(test::ReadFile(planFile), before);
+}
+
+// Device discovery that cannot start says so once: on entering capture, not
+// again when the bar's connect button asks for another search. Run inside a
+// private network namespace with its loopback down, where no multicast can
+// leave and joining the group fails (see the ctest entry).
+TEST_F(WindowMenusTest, ADiscoveryThatCannotStartIsReportedOnce) {
+    // Nothing but a loopback in this namespace: no probe can leave it.
+    std::string interfaces = test::ReadFile("/proc/self/net/dev");
+    int others = 0;
+    for (size_t at = interfaces.find(':'); at != std::string::npos;
+         at = interfaces.find(':', at + 1)) {
+        const size_t start = interfaces.rfind('\n', at) + 1;
+        const std::string name = interfaces.substr(start, at - start);
+        others += name.find("lo") == std::string::npos ? 1 : 0;
+    }
+    const bool privateNet = others == 0;
+    if (!privateNet) {
+        if (std::getenv("TAVRIN_PRIVATE_NET") != nullptr) {
+            FAIL() << "not in a private network namespace";
+        }
+        GTEST_SKIP() << "discovery probes only inside a private network namespace";
+    }
+    ::unsetenv("TAVRIN_NO_DISCOVERY");
+    TMessageRecorder messages;
+    Open();
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    ASSERT_TRUE(WaitUntil([&] { return !messages.Messages().empty(); }));
+    ClickButton(TBar::Capture, 55);
+    Pump(300);
+    ClickButton(TBar::Capture, 55);
+    Pump(300);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text,
+              "启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：无法进行UDP组播");
+    EXPECT_EQ(messages.Messages()[0].icon, TMsgIcon::Warning);
+    EXPECT_EQ(win_->CurrentWorkMode(), kModeCapture);
 }
 
 } // namespace
