@@ -838,17 +838,19 @@ TEST_F(MainWindowTest, TheLayoutMenuListsTheScenesOfItsCountAndPutsTheChoiceOnTh
             ASSERT_GT(plan.newItem(kItemImage, &image), 0);
         }
         // Two small video areas along the top edge.
+        std::vector<int32_t> areas;
         for (int i = 0; i < 2; ++i) {
             rRectangle area;
             area.name = i == 0 ? "左" : "右";
             area.rect = {i * 480, 0, 480, 270};
-            ASSERT_GT(plan.newItem(kItemRectangle, &area), 0);
+            areas.push_back(plan.newItem(kItemRectangle, &area));
+            ASSERT_GT(areas.back(), 0);
         }
         for (int32_t image : {1, 2}) {
             rLayout scene;
             scene.name = image == 1 ? "红二" : "绿二";
             scene.image = image;
-            scene.rectangle = {1, 2};
+            scene.rectangle = areas;
             ASSERT_GT(plan.newItem(kItemLayout, &scene), 0);
         }
         plan.setHeadInfo("两画面", "rtmp://127.0.0.1/live/none");
@@ -858,8 +860,19 @@ TEST_F(MainWindowTest, TheLayoutMenuListsTheScenesOfItsCountAndPutsTheChoiceOnTh
     Open(kModeCapture);
     ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
     ASSERT_EQ(static_cast<IEditorHost&>(*win_).SceneRuntime()->loadProject(planFile), 0);
+    // Two channels for the scenes' two areas, both clicked.
+    const std::string movie = dir_.File("movie.mp4");
+    ASSERT_TRUE(
+        test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi "
+                  "-i sine=frequency=440:sample_rate=48000 -t 30 -c:v libx264 -g 25 "
+                  "-pix_fmt yuv420p -c:a aac -ac 2 -y " +
+                  movie));
     Manager().ConnectThis("Virtual Camera|Virtual Microphone", 1, kDeviceCamera);
-    ASSERT_TRUE(WaitUntil([&] { return ShowsVideo(1); }, 20000));
+    Manager().ConnectThis(movie, 2, kDeviceMp4);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsVideo(1) && ShowsVideo(2); }, 20000));
+    ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
+    ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
     QWidget* programme = win_->Pane(0);
 
     const auto chooseScene = [&](const QString& name, const QString& checkedBefore) {
@@ -889,6 +902,11 @@ TEST_F(MainWindowTest, TheLayoutMenuListsTheScenesOfItsCountAndPutsTheChoiceOnTh
         ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
     };
     chooseScene("绿二", "");
+    std::vector<int32_t> shown;
+    ASSERT_TRUE(WaitUntil([&] {
+        Manager().GetCombinePorts(shown);
+        return shown == std::vector<int32_t>{1, 2};
+    }));
     ASSERT_TRUE(WaitUntil([&] { return Greenish(ShownAt(programme, 0.5, 0.6)); }, 10000))
         << ShownAt(programme, 0.5, 0.6).name().toStdString();
     chooseScene("红二", "绿二");
