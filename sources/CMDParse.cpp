@@ -223,11 +223,11 @@ void TCMDParse::SetDisconnect() {
         PCInfo->bConnectOK = false;
         PCInfo->bInOpen = false;
         PCInfo->bDescribed = false;
-        if (PCInfo->nErrorCode == kSlidesOnSoundChannel) {
-            return; // cut on purpose: a notice, not a loss to blink and retry
+        // Cut on purpose, the notice stays: not a loss to blink and retry.
+        if (PCInfo->nErrorCode != kSlidesOnSoundChannel) {
+            PCInfo->nErrorCode = kConnectLost;
+            PCInfo->nErrorDispTimes = kLostNoticeTicks;
         }
-        PCInfo->nErrorCode = kConnectLost;
-        PCInfo->nErrorDispTimes = kLostNoticeTicks;
         if (ClientThread) {
             ClientThread->SetThisPortInError(PCInfo->nDispPort);
         }
