@@ -16,6 +16,7 @@ namespace tavrin {
 namespace {
 
 constexpr const char* kPlacedAt = "tavrinPlacedAt";
+constexpr const char* kOwnPlace = "tavrinOwnPlace";
 
 QPointer<QWidget>& Console() {
     static QPointer<QWidget> console;
@@ -46,7 +47,9 @@ QScreen* ScreenFor(const QWidget* console) {
     return QGuiApplication::primaryScreen();
 }
 
-void Place(QWidget* w) {
+// opening: the window is being shown; otherwise it was sized again while
+// opening and keeps the kind of place it got then.
+void Place(QWidget* w, bool opening) {
     QWidget* console = Console();
     const bool overConsole =
         console != nullptr && w != console && console->isVisible() && !console->isMinimized();
@@ -62,8 +65,10 @@ void Place(QWidget* w) {
     // A window stays where its own code (or the operator) put it; a position
     // this rule gave it last time is no such choice.
     const QVariant placedAt = w->property(kPlacedAt);
-    const bool ownPlace =
-        w->testAttribute(Qt::WA_Moved) && !(placedAt.isValid() && placedAt.toPoint() == w->pos());
+    const bool ownPlace = opening ? w->testAttribute(Qt::WA_Moved) &&
+                                        !(placedAt.isValid() && placedAt.toPoint() == w->pos())
+                                  : w->property(kOwnPlace).toBool();
+    w->setProperty(kOwnPlace, ownPlace);
     const QRect target = CentredInside(frame.size(), ownPlace ? frame : anchor, available);
     const QSize client = target.size() - extra;
     if (client != w->size()) {
@@ -86,11 +91,11 @@ protected:
         auto* w = static_cast<QWidget*>(watched);
         if (event->type() == QEvent::Show && !static_cast<QShowEvent*>(event)->spontaneous() &&
             IsPlacedWindow(w)) {
-            Place(w);
+            Place(w, true);
         } else if (event->type() == QEvent::Resize && IsPlacedWindow(w) && StillOpening(w)) {
             // Sized again by its own show (a message box fits its text):
             // centred again before anyone sees it.
-            Place(w);
+            Place(w, false);
         }
         return false;
     }
