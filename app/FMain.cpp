@@ -13,6 +13,7 @@
 #include "base/ui/FConfig.h"
 #include "base/ui/ImageButton.h"
 #include "base/ui/ShellOpen.h"
+#include "base/ui/WindowPlacement.h"
 #include "compose/ScreenLayout.h"
 #include "compose/editor/F_EditProject.h"
 #include "compose/editor/PlanEditorLauncher.h"
@@ -75,6 +76,8 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     pal.setColor(QPalette::Window, kBackground);
     setPalette(pal);
     resize(1024, 684);
+    // The other windows open over this one once it shows.
+    SetConsoleWindow(this);
     BuildBars();
     Panel_ReplayArea = new TDispPanel(0, this);
     connect(Panel_ReplayArea, &TDispPanel::Exposed, this, &TFMain::OnPaneExposed);
@@ -420,6 +423,7 @@ void TFMain::RememberConnections() {
         s.nChannel = i;
         s.nDeviceType = info.DeviceType;
         s.bConnectOK = info.bConnectOK;
+        s.bCycle = info.DeviceType == kDeviceMp4 && m.GetCycle(i);
     }
     m.GetCombinePorts(lastState.CombineportsArr);
 }
@@ -435,7 +439,7 @@ void TFMain::RestoreConnections() {
         if (s.nChannel >= 1 && RestoreTarget(s, text, type)) {
             m.ConnectThis(text, s.nChannel, type);
             if (type == kDeviceMp4) {
-                m.SetCycle(s.nChannel, true);
+                m.SetCycle(s.nChannel, s.bCycle);
             }
         }
     }
@@ -980,6 +984,14 @@ void TFMain::UseAddress(const std::string& url) {
     }
     capture->Session().SetRtmpUrl(url);
     showRtmpState();
+}
+
+QRect TFMain::EditorWindowRect() const {
+    return ToQRect(st.LayoutWindowPos);
+}
+
+void TFMain::SetEditorWindowRect(const QRect& r) {
+    setLayoutWindowPos({r.x(), r.y(), r.width(), r.height()});
 }
 
 void TFMain::showRtmpState() {

@@ -137,6 +137,8 @@ private:
     void UseScene(int32_t nRuntimeID) override { useLayout(nRuntimeID); }
     bool IsCaptureMode() override { return getIfInCaptureMode(); }
     void UseAddress(const std::string& url) override;
+    QRect EditorWindowRect() const override;
+    void SetEditorWindowRect(const QRect& r) override;
 
     // TModeHost.
     int EnterCapture(int32_t nLession) override;

@@ -38,6 +38,8 @@ struct CHLastState {
     int32_t nChannel = 0;
     int32_t nDeviceType = 0;
     bool bConnectOK = false;
+    // An MP4 channel's looping, which a fresh connection would not bring back.
+    bool bCycle = false;
 };
 
 struct rLastState {

@@ -7,6 +7,8 @@
 #include "base/SingleInstance.h"
 #include "base/ui/CarbonStyle.h"
 #include "base/ui/MessageBoxHandler.h"
+#include "base/ui/QtTranslations.h"
+#include "base/ui/WindowPlacement.h"
 #include "platform/ui/F_ChooseLession.h"
 #include "platform/ui/F_Login.h"
 #include "platform/voServer.h"
@@ -32,6 +34,8 @@ int main(int argc, char** argv) {
     InstallAvLogToTrace();
     QApplication app(argc, argv);
     ApplyCarbonStyle(app);
+    InstallQtTranslations();
+    InstallWindowPlacement();
     InstallMessageBoxHandler();
 
     TvoServer server;

@@ -111,6 +111,15 @@ int TCMDParse::HandleMessage(const uint8_t* m, uint32_t nLength) {
             }
             return -2;
         }
+        if (PCInfo && nType == kDeviceDesktop && PCInfo->nChannel == 1) {
+            // Channel 1 carries the lesson's sound; slides have none. The
+            // connection is cut and stays cut until the operator connects
+            // something else.
+            PCInfo->DeviceType = kDeviceDesktop;
+            PCInfo->nErrorCode = kSlidesOnSoundChannel;
+            PCInfo->bDontReconnect = true;
+            return -2;
+        }
         if (PCInfo) {
             PCInfo->DeviceType = nType == kDeviceDesktop ? kDeviceDesktop : kDevicePhone;
             StoreReply(m, nLength);
@@ -214,8 +223,11 @@ void TCMDParse::SetDisconnect() {
         PCInfo->bConnectOK = false;
         PCInfo->bInOpen = false;
         PCInfo->bDescribed = false;
-        PCInfo->nErrorCode = kConnectLost;
-        PCInfo->nErrorDispTimes = kLostNoticeTicks;
+        // Cut on purpose, the notice stays: not a loss to blink and retry.
+        if (PCInfo->nErrorCode != kSlidesOnSoundChannel) {
+            PCInfo->nErrorCode = kConnectLost;
+            PCInfo->nErrorDispTimes = kLostNoticeTicks;
+        }
         if (ClientThread) {
             ClientThread->SetThisPortInError(PCInfo->nDispPort);
         }

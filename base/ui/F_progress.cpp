@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScreen>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -32,9 +31,6 @@ TF_progress::TF_progress(QWidget* parent)
     layout->setContentsMargins(12, 8, 12, 6);
     layout->addWidget(label_, 1);
     layout->addWidget(bar_);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->geometry().center() - rect().center());
-    }
 }
 
 void TF_progress::initialize(const QString& sName, int nPos) {

@@ -1,7 +1,9 @@
 // What the plan editor needs from the console's main window: the scene
-// runtime, switching the programme to a scene, and the live address.
+// runtime, switching the programme to a scene, the live address and where
+// the editor window opens.
 #pragma once
 
+#include <QRect>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +24,10 @@ public:
     // Gives the RTMP sender this address, unpauses it and shows the RTMP
     // state. Called only in capture mode.
     virtual void UseAddress(const std::string& url) = 0;
+    // Where a new editor window opens (invalid: wherever the window system
+    // puts it), and where the last one was when it closed.
+    virtual QRect EditorWindowRect() const { return {}; }
+    virtual void SetEditorWindowRect(const QRect&) {}
 };
 
 } // namespace tavrin

@@ -43,9 +43,10 @@ TF_EditProject* TPlanEditorLauncher::Open(int32_t userid) {
         delete editor;
         return nullptr;
     }
-    connect(editor, &TF_EditProject::closed, this, [this](QRect at) { lastGeometry_ = at; });
-    if (lastGeometry_.isValid()) {
-        editor->setGeometry(lastGeometry_);
+    connect(editor, &TF_EditProject::closed, this,
+            [this](QRect at) { host_.SetEditorWindowRect(at); });
+    if (const QRect at = host_.EditorWindowRect(); at.isValid()) {
+        editor->setGeometry(at);
     }
     editor_ = editor;
     editor->show();

@@ -1,6 +1,6 @@
 // How the console opens the plan editor from its menu entry "活动方案": the
-// plan chooser, then one editor window at a time, placed where the last one
-// was closed.
+// plan chooser, then one editor window at a time, placed where the console
+// says (the first at its default rectangle, later ones where the last closed).
 #pragma once
 
 #include <QObject>
@@ -30,7 +30,6 @@ private:
     IEditorHost& host_;
     QWidget* mainWindow_;
     QPointer<TF_EditProject> editor_;
-    QRect lastGeometry_;
 };
 
 } // namespace tavrin

@@ -176,6 +176,12 @@ class Screen:
 # --- the console ---------------------------------------------------------------
 
 
+def box_pixels(grab, x, y, w, h):
+    """The screen's pixels in a rectangle, row by row."""
+    sw, _, data = grab
+    return b"".join(data[((y + r) * sw + x) * 3:((y + r) * sw + x + w) * 3] for r in range(h))
+
+
 def grid_panes(w, h, channels=3):
     """The capture panes of a client area, as the window lays them out."""
     H = h - (BAR_HEIGHT + 125)
@@ -373,6 +379,27 @@ class Lesson:
                 time.sleep(0.3)
         raise StepFailed("the file window did not take %s" % self.a.mp4)
 
+    def step_loop_mp4(self):
+        # A connected MP4 plays once. Its channel menu's last entry,
+        # "设置播放进度", opens the position window, whose loop box has the
+        # focus when it opens: space ticks it.
+        self.main_window()
+        px, py, pw, ph = grid_panes(self.main[4], self.main[5])[3]
+        self.x.move(*self.at(px + pw // 2, py + ph // 2))
+        self.x.xdo("click", 3)
+        time.sleep(0.5)
+        self.x.key("Up", "Return")
+        d = self.x.wait_window("the MP4 position window", lambda w: w[1] == "MP4播放位置调整")
+        self.x.focus(d[0])
+        box = lambda: box_pixels(self.x.grab(), d[2], d[3] + d[5] - 45, d[4] // 2, 45)
+        before = box()
+        self.x.key("space")
+        if box() == before:
+            raise StepFailed("the loop box did not change")
+        self.snap("looping")
+        self.x.key("Escape")
+        self.x.wait_gone("the MP4 position window", d[0])
+
     def close_dialog(self, d):
         time.sleep(1.5)
         self.no_message("connecting")
@@ -542,7 +569,7 @@ class Lesson:
         return out
 
     STEPS = ["signin", "choose-record", "connect-phone", "connect-camera", "connect-mp4",
-             "push-address", "combine-two", "combine-three", "record", "error-mark",
+             "loop-mp4", "push-address", "combine-two", "combine-three", "record", "error-mark",
              "phone-outage", "stop-record", "choose-replay", "mark-deleted", "save", "make-mp4"]
 
     def run(self, steps):

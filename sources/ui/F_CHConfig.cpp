@@ -9,12 +9,10 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -160,10 +158,6 @@ void TF_CHConfig::initialize(int CH) {
 void TF_CHConfig::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        // Centred on the desktop, whichever window opened it.
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            move(screen->availableGeometry().center() - rect().center());
-        }
         FormShow();
     }
 }

@@ -21,6 +21,7 @@
 #include "output/SaveAV.h"
 #include "sources/ClientThread.h"
 #include "sources/ui/F_CHConfig.h"
+#include "sources/ui/F_Mp4Adjust.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
@@ -31,7 +32,9 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
@@ -112,6 +115,24 @@ protected:
             item = a->text() == caption ? a : item;
         }
         ASSERT_NE(item, nullptr) << caption.toStdString();
+        ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(item).center())));
+        ASSERT_TRUE(xdo_.Run({"click", "1"}));
+    }
+
+    // Opens the channel menu of a pane with the right button and clicks the
+    // item whose caption starts with the given text.
+    void ClickChannelMenuItem(int ch, const QString& caption) {
+        ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(ch), 0.5, 0.5)));
+        ASSERT_TRUE(xdo_.Run({"click", "3"}));
+        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
+        QMenu* menu = win_->OpenMenu();
+        QAction* item = nullptr;
+        QStringList captions;
+        for (QAction* a : menu->actions()) {
+            captions << a->text();
+            item = item == nullptr && a->text().startsWith(caption) ? a : item;
+        }
+        ASSERT_NE(item, nullptr) << captions.join('|').toStdString();
         ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(item).center())));
         ASSERT_TRUE(xdo_.Run({"click", "1"}));
     }
@@ -317,6 +338,23 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ClickButton(TBar::Capture, 4);
     ASSERT_TRUE(WaitUntil([&] { return !win_->CaptureState(); }));
 
+    // Looping of the MP4 switched off in its position window, through the
+    // channel menu; it stays off through replay and back.
+    bool cycleShownOff = false;
+    test::WhenModalShown("tavrin::TF_Mp4Adjust", [&](QWidget* w) {
+        auto* adjust = static_cast<TF_Mp4Adjust*>(w);
+        ASSERT_TRUE(WaitUntil([&] { return adjust->isVisible(); }));
+        EXPECT_TRUE(adjust->CB_Cycle->isChecked());
+        ASSERT_TRUE(xdo_.Click(adjust->CB_Cycle));
+        ASSERT_TRUE(WaitUntil([&] { return !adjust->CB_Cycle->isChecked(); }));
+        cycleShownOff = adjust->CB_Cycle->text() == "循环播放已关";
+        Shot("06b-mp4-looping-off");
+        adjust->reject();
+    });
+    ClickChannelMenuItem(1, "设置播放进度");
+    ASSERT_TRUE(WaitUntil([&] { return cycleShownOff; }));
+    EXPECT_FALSE(Manager().GetCycle(1));
+
     // To replay through the chooser button: connections are remembered.
     choices_.push_back(kModeReplay);
     ClickButton(TBar::Capture, 52);
@@ -367,6 +405,8 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     }
     Manager().GetCombinePorts(programme);
     EXPECT_EQ(programme, (std::vector<int32_t>{1, 2}));
+    // The movie plays once again, as it did when capture was left.
+    EXPECT_FALSE(Manager().GetCycle(1));
     Shot("09-capture-again");
     win_.reset();
 
@@ -774,6 +814,110 @@ TEST_F(MainWindowTest, ThePlanEditorPutsItsScenesAndItsAddressOnTheLiveProgramme
     const QColor last = colourAt("-sseof -1");
     EXPECT_TRUE(Greenish(first)) << first.name().toStdString();
     EXPECT_TRUE(Reddish(last)) << last.name().toStdString();
+    for (const auto& m : messages.Messages()) {
+        ADD_FAILURE() << "unexpected message: " << m.text;
+    }
+}
+
+// The bar's two-video button with a plan that has two-video scenes: the menu
+// of those scenes at the pointer, the current one checked; a choice puts its
+// scene on the programme. A count without scenes combines at once.
+TEST_F(MainWindowTest, TheLayoutMenuListsTheScenesOfItsCountAndPutsTheChoiceOnTheProgramme) {
+    const std::string planDir = dir_.File("plans");
+    const std::string planFile = planDir + "/two.kvx";
+    ASSERT_EQ(::mkdir(planDir.c_str(), 0777), 0);
+    {
+        WriteBackground(planDir + "/red.jpg", "0xdc1e1e");
+        WriteBackground(planDir + "/green.jpg", "0x1eb41e");
+        TLayoutProject plan;
+        ASSERT_EQ(plan.newProject(1001, "两画面", planFile), 0);
+        for (const char* name : {"red", "green"}) {
+            rImage image;
+            image.name = name;
+            image.filename = planDir + "/" + name + ".jpg";
+            ASSERT_GT(plan.newItem(kItemImage, &image), 0);
+        }
+        // Two small video areas along the top edge.
+        std::vector<int32_t> areas;
+        for (int i = 0; i < 2; ++i) {
+            rRectangle area;
+            area.name = i == 0 ? "左" : "右";
+            area.rect = {i * 480, 0, 480, 270};
+            areas.push_back(plan.newItem(kItemRectangle, &area));
+            ASSERT_GT(areas.back(), 0);
+        }
+        for (int32_t image : {1, 2}) {
+            rLayout scene;
+            scene.name = image == 1 ? "红二" : "绿二";
+            scene.image = image;
+            scene.rectangle = areas;
+            ASSERT_GT(plan.newItem(kItemLayout, &scene), 0);
+        }
+        plan.setHeadInfo("两画面", "rtmp://127.0.0.1/live/none");
+        ASSERT_EQ(plan.saveProject(), 0);
+    }
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    ASSERT_EQ(static_cast<IEditorHost&>(*win_).SceneRuntime()->loadProject(planFile), 0);
+    // Two channels for the scenes' two areas, both clicked.
+    const std::string movie = dir_.File("movie.mp4");
+    ASSERT_TRUE(
+        test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi "
+                  "-i sine=frequency=440:sample_rate=48000 -t 30 -c:v libx264 -g 25 "
+                  "-pix_fmt yuv420p -c:a aac -ac 2 -y " +
+                  movie));
+    Manager().ConnectThis("Virtual Camera|Virtual Microphone", 1, kDeviceCamera);
+    Manager().ConnectThis(movie, 2, kDeviceMp4);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsVideo(1) && ShowsVideo(2); }, 20000));
+    ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
+    ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    QWidget* programme = win_->Pane(0);
+
+    const auto chooseScene = [&](const QString& name, const QString& checkedBefore) {
+        ClickButton(TBar::Capture, 2);
+        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
+        QMenu* menu = win_->OpenMenu();
+        ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+        EXPECT_EQ(menu->objectName(), "LayoutMenu");
+        // At the pointer.
+        EXPECT_TRUE(menu->geometry().adjusted(-2, -2, 2, 2).contains(QCursor::pos()));
+        QStringList captions;
+        QStringList checked;
+        QAction* wanted = nullptr;
+        for (QAction* a : menu->actions()) {
+            captions << a->text();
+            if (a->isChecked()) {
+                checked << a->text();
+            }
+            wanted = a->text() == name ? a : wanted;
+        }
+        EXPECT_EQ(captions, (QStringList{"红二", "绿二"}));
+        EXPECT_EQ(checked.join('|'), checkedBefore);
+        Shot("l01-layout-menu-" + name.toStdString());
+        ASSERT_NE(wanted, nullptr);
+        ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(wanted).center())));
+        ASSERT_TRUE(xdo_.Run({"click", "1"}));
+        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
+    };
+    chooseScene("绿二", "");
+    std::vector<int32_t> shown;
+    ASSERT_TRUE(WaitUntil([&] {
+        Manager().GetCombinePorts(shown);
+        return shown == std::vector<int32_t>{1, 2};
+    }));
+    ASSERT_TRUE(WaitUntil([&] { return Greenish(ShownAt(programme, 0.5, 0.6)); }, 10000))
+        << ShownAt(programme, 0.5, 0.6).name().toStdString();
+    chooseScene("红二", "绿二");
+    ASSERT_TRUE(WaitUntil([&] { return Reddish(ShownAt(programme, 0.5, 0.6)); }, 10000))
+        << ShownAt(programme, 0.5, 0.6).name().toStdString();
+    Shot("l02-red-scene");
+
+    // No three-video scene: the button combines at once, without a menu.
+    ClickButton(TBar::Capture, 3);
+    Pump(400);
+    EXPECT_EQ(win_->OpenMenu(), nullptr);
     for (const auto& m : messages.Messages()) {
         ADD_FAILURE() << "unexpected message: " << m.text;
     }

@@ -105,6 +105,8 @@ TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
     TClientInfo info;
     ASSERT_TRUE(win->Capture()->Manager().GetConInfo(1, info));
     EXPECT_EQ(info.DeviceType, kDeviceMp4);
+    // It looped when capture was left, and loops again.
+    EXPECT_TRUE(win->Capture()->Manager().GetCycle(1));
     Pump(500);
     ASSERT_TRUE(win->close());
     win.reset();

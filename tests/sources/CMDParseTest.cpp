@@ -230,6 +230,28 @@ TEST_F(CMDParseTest, ConnectAndDisconnectMarkTheSlot) {
     EXPECT_EQ(std::vector<int>{3}, sink.portErrors);
 }
 
+// Channel 1 carries the lesson's sound: a desktop app (slides, no sound) is
+// refused there with its notice and not retried; elsewhere it is welcome.
+TEST_F(CMDParseTest, SlidesAreCutOnChannelOneOnly) {
+    test::ReplyFields f;
+    f.type = 1;
+    info.nChannel = 2;
+    EXPECT_EQ(0, Feed(test::ReplyMsg(f)));
+    EXPECT_EQ(1, info.DeviceType);
+    EXPECT_EQ(-1000, info.nErrorCode);
+
+    info.nChannel = 1;
+    EXPECT_EQ(-2, Feed(test::Join({test::ReplyMsg(f), test::MediaMsg(10, 10)})));
+    EXPECT_EQ(-3, info.nErrorCode);
+    EXPECT_TRUE(info.bDontReconnect);
+    EXPECT_TRUE(sink.frames.empty());
+    // The connection then closes: the notice outlives it, with no countdown.
+    parse.SetDisconnect();
+    EXPECT_FALSE(info.bConnectOK);
+    EXPECT_EQ(-3, info.nErrorCode);
+    EXPECT_EQ(0, info.nErrorDispTimes);
+}
+
 TEST_F(CMDParseTest, TruncatedReplyFieldsStayInsideTheMessage) {
     test::ReplyFields f;
     f.id = "abcdef";

@@ -59,8 +59,12 @@ public:
     }
     bool IsCaptureMode() override { return capture; }
     void UseAddress(const std::string& url) override { addresses.push_back(url); }
+    // Where editors open, kept as the console keeps it.
+    QRect EditorWindowRect() const override { return editorRect; }
+    void SetEditorWindowRect(const QRect& r) override { editorRect = r; }
 
     TScreenLayout* runtime = nullptr;
+    QRect editorRect;
     bool capture = false;
     std::vector<int32_t> scenes;
     std::vector<std::string> addresses;
@@ -550,6 +554,7 @@ TEST_F(EditorWindow, SceneTextsAreDraggedAndRenamedOnThePicture) {
 
 TEST_F(EditorWindow, LauncherKeepsOneEditorWhereTheLastWasClosed) {
     QWidget mainWindow;
+    host.editorRect = QRect(100, 120, 1278, 581);
     TPlanEditorLauncher launcher(host, &mainWindow);
     pickers.folder = QString::fromStdString(plans.Path());
     const auto chooseNew = [](const char* name) {
@@ -563,6 +568,8 @@ TEST_F(EditorWindow, LauncherKeepsOneEditorWhereTheLastWasClosed) {
     QPointer<TF_EditProject> first = launcher.Open(7);
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
+    // The first opens where the console says.
+    EXPECT_EQ(first->geometry(), QRect(100, 120, 1278, 581));
     EXPECT_EQ(first->PlanFile(), QString::fromStdString(plans.File("甲.kvx")));
     first->setGeometry(60, 50, 1000, 600);
     test::Pump(50);

@@ -13,7 +13,9 @@
 #include "tests/support/NginxRtmp.h"
 #include "tests/support/TestMedia.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -103,6 +105,41 @@ TEST_F(CHConfig, Mp4FileConnectsAndShowsOnTheSourcePage) {
     EXPECT_EQ(Label(), "");
     dialog->initialize(2);
     EXPECT_EQ(dialog->Comb_type->currentIndex(), 3);
+}
+
+// Qt's own file dialog speaks the console's language: its captions and
+// buttons in Chinese, read from the widget tree of the dialog that the
+// "选择..." button opens through the X server.
+TEST_F(CHConfig, TheFileDialogOfTheChannelWindowIsInChinese) {
+    Open(2);
+    dialog->Comb_type->setCurrentIndex(3);
+    test::TXdo xdo;
+    ASSERT_TRUE(xdo.Focus(dialog.get()));
+    QStringList labels;
+    QStringList buttons;
+    std::string shot;
+    WhenModalShown("QFileDialog", [&](QWidget* w) {
+        ASSERT_TRUE(WaitUntil([&] { return w->isVisible(); }));
+        test::Pump(300);
+        for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+            auto* label = w->findChild<QLabel*>(name);
+            labels << (label != nullptr ? label->text() : QString("(no %1)").arg(name));
+        }
+        for (QPushButton* b :
+             w->findChild<QDialogButtonBox*>("buttonBox")->findChildren<QPushButton*>()) {
+            buttons << b->text();
+        }
+        shot = test::SaveScreen("chconfig-file-dialog-zh");
+        ASSERT_TRUE(xdo.Focus(w));
+        ASSERT_TRUE(xdo.Key("Escape"));
+    });
+    ASSERT_TRUE(xdo.Click(dialog->Bt_CH));
+    ASSERT_TRUE(WaitUntil([&] { return !buttons.isEmpty(); }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return QApplication::activeModalWidget() == nullptr; }));
+    EXPECT_FALSE(shot.empty());
+    EXPECT_EQ(labels.join('|').toStdString(), "查找范围：|文件名称(&N)：|文件类型：");
+    EXPECT_EQ(buttons.join('|').toStdString(), "打开(&O)|取消");
+    EXPECT_EQ(Info(2).DeviceType, kDeviceNone); // cancelled: nothing connected
 }
 
 TEST_F(CHConfig, ImageConnectsAloneWhenTheMusicIsCancelledAndWithItOtherwise) {

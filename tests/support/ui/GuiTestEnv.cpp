@@ -1,7 +1,9 @@
 #include "tests/support/ui/GuiTestEnv.h"
 
 #include "base/ui/CarbonStyle.h"
+#include "base/ui/QtTranslations.h"
 #include "base/ui/ShellOpen.h"
+#include "base/ui/WindowPlacement.h"
 #include "tests/decode/XvfbServer.h"
 
 #include <QApplication>
@@ -13,6 +15,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QtTest/QTest>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -33,7 +36,13 @@ TGuiTestEnvironment::TGuiTestEnvironment() = default;
 TGuiTestEnvironment::~TGuiTestEnvironment() = default;
 
 void TGuiTestEnvironment::SetUp() {
-    xvfb_ = std::make_unique<TXvfbServer>();
+    // A test program may ask for the size of a particular screen.
+    int w = 1600;
+    int h = 1000;
+    if (const char* size = std::getenv("TAVRIN_TEST_SCREEN")) {
+        std::sscanf(size, "%dx%d", &w, &h);
+    }
+    xvfb_ = std::make_unique<TXvfbServer>(w, h);
     ASSERT_TRUE(xvfb_->Ok()) << "Xvfb did not start";
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     // Keeps the desktop's portal and accessibility out of the private server.
@@ -42,7 +51,10 @@ void TGuiTestEnvironment::SetUp() {
     static char* argv[] = {name.data(), nullptr};
     static int argc = 1;
     app_ = std::make_unique<QApplication>(argc, argv);
+    // The windows under test look, speak and open where the console's do.
     ApplyCarbonStyle(*app_);
+    InstallQtTranslations();
+    InstallWindowPlacement();
 }
 
 void TGuiTestEnvironment::TearDown() {
