@@ -182,6 +182,7 @@ void TClientThread::RealPlayAudio(const uint8_t* p, int nType, int nSize) {
 }
 
 void TClientThread::VideoPath(const TVideoInput& in) {
+    std::lock_guard<std::mutex> path(FVideoPathLock);
     const int port = nPort;
     const int disp = nDispPort;
     SDL_Rect portRect{0, 0, 0, 0};
@@ -263,6 +264,7 @@ void TClientThread::AudioPath(const uint8_t* data, int nType, int nSize) {
     if (data == nullptr || nSize <= 0) {
         return;
     }
+    std::lock_guard<std::mutex> path(FAudioPathLock);
     const uint8_t* pcm = nullptr;
     int pcmBytes = 0;
     if (nType == kFramePCM) {

@@ -132,6 +132,11 @@ private:
     mutable std::mutex FFrameLock;
     TDecodeVideo DecodeVideo;
     TDecodeAudio DecodeAudio;
+    // A channel plays from its own queue and, for a local device, from the
+    // device's capture thread; a source being replaced and its successor
+    // can overlap. The decoders and their scalers serve one caller at a time.
+    std::mutex FVideoPathLock;
+    std::mutex FAudioPathLock;
     std::atomic<bool> bCut{false};
     std::atomic<bool> bMoveRect{false};
     std::atomic<int32_t> nIncream_H{0};

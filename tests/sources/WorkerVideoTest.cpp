@@ -1,9 +1,12 @@
+#include "av/AvPtr.h"
 #include "base/GloTimer.h"
 #include "sources/ClientThread.h"
 #include "tests/sources/FakeLinks.h"
 #include "tests/support/TestMedia.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace tavrin {
 namespace {
@@ -114,6 +117,34 @@ TEST_F(WorkerVideoTest, TestRectangleIsShownInPortPixelsAndAdjustedTo16By9) {
     worker.PlayNext();
     EXPECT_TRUE(preview.lastHadCut);
     EXPECT_FALSE(preview.lastHadTest);
+}
+
+TEST_F(WorkerVideoTest, DevicePicturesAndQueuedUnitsNeverShareTheScalerAtOnce) {
+    // A local device hands decoded pictures over on its capture thread while
+    // the channel's own thread plays what is queued (a source being replaced
+    // does this). At these sizes the preview scaler is rebuilt on every
+    // switch between the two; used by both at once it crashed the console.
+    AvFramePtr device(av_frame_alloc());
+    device->format = AV_PIX_FMT_YUV420P;
+    device->width = 960;
+    device->height = 540;
+    ASSERT_EQ(av_frame_get_buffer(device.get(), 0), 0);
+    for (int i = 0; i < 3; ++i) {
+        std::memset(device->data[i], 90 + 40 * i, size_t(device->linesize[i]) * (i ? 270 : 540));
+    }
+    constexpr int kDevicePictures = 400;
+    constexpr int kRounds = 20;
+    std::thread capture([&] {
+        for (int i = 0; i < kDevicePictures; ++i) {
+            worker.RealPlayYUV(device.get());
+        }
+    });
+    for (int round = 0; round < kRounds; ++round) {
+        PlayAll();
+    }
+    capture.join();
+    EXPECT_EQ(preview.frames, kDevicePictures + kRounds * int(units.size()));
+    EXPECT_EQ(preview.lastW, preview.portRect.w);
 }
 
 } // namespace
