@@ -13,6 +13,7 @@
 #include "cli/ChannelChoice.h"
 #include "cli/Commands.h"
 #include "cli/LessonScript.h"
+#include "cli/LivePushLog.h"
 #include "cli/ScriptDirector.h"
 #include "compose/CombineVideo.h"
 #include "compose/ScreenLayout.h"
@@ -329,6 +330,7 @@ int RunRecord(const TCliArgs& args) {
     int second = 0;
     uint32_t lastProbe = 0;
     std::vector<TChannelEvent> events;
+    TLivePushLog live;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const uint32_t elapsed = GlobeElapsed(start);
@@ -346,6 +348,9 @@ int RunRecord(const TCliArgs& args) {
             events.clear();
             session.Tick(events);
             DescribeEvents(events, lines);
+            if (TClientSendInfo info; session.SenderInfo(info)) {
+                live.Update(info, lines);
+            }
         }
         Print(lines);
         if (gStop || second >= seconds) {
