@@ -43,6 +43,8 @@ stop() {
 }
 trap stop EXIT
 
+# A console that crashes leaves its core in its program folder (listed below).
+ulimit -c unlimited 2>/dev/null || true
 RUNS=()
 PIDS=()
 for i in $(seq "$COPIES"); do
@@ -61,6 +63,8 @@ for i in $(seq "$COPIES"); do
 done
 echo "${#RUNS[@]} runs side by side beside :0; logs in $OUT"
 
+# What a run says when its console and its X server did not meet.
+X_TROUBLE='could not connect to display|server .* is gone|not served by|named no display|does not answer on|no window on'
 passed=0
 x_failures=0
 for k in "${!RUNS[@]}"; do
@@ -70,14 +74,17 @@ for k in "${!RUNS[@]}"; do
     if [ "$status" = 0 ]; then
         passed=$((passed + 1))
         echo "${RUNS[$k]}: passed"
-    elif grep -qE 'could not connect to display|X server|no window on|not served by' "$log"; then
+    elif grep -qE "$X_TROUBLE" "$log"; then
         x_failures=$((x_failures + 1))
         echo "${RUNS[$k]}: FAILED at its X server (status $status):"
-        grep -E 'FAIL|display|X server|Xvfb' "$log" | head -20 | sed 's/^/    /'
+        grep -E "FAIL|$X_TROUBLE|Xvfb" "$log" | head -20 | sed 's/^/    /'
     else
-        echo "${RUNS[$k]}: failed otherwise (status $status): $(grep -m1 FAIL "$log")"
+        echo "${RUNS[$k]}: failed otherwise (status $status), its X server reachable:"
+        grep -E 'FAIL|X server|Segmentation|Aborted' "$log" | head -5 | sed 's/^/    /'
     fi
 done
+
+find "$OUT" -name 'core*' -type f 2>/dev/null | sed 's/^/core left by a crash: /'
 
 # :0 untouched: still answering, its socket file in place, no run's window.
 status=0
@@ -86,5 +93,7 @@ DISPLAY=:0 xdotool getdisplaygeometry >/dev/null 2>&1 || { echo ":0 stopped answ
 strays=$(DISPLAY=:0 xdotool search --name 'Tavrin' 2>/dev/null | wc -l)
 [ "$strays" = 0 ] || { echo "$strays console windows appeared on :0"; status=1; }
 echo "side by side: $passed of ${#RUNS[@]} passed, $x_failures failed at their X server"
-[ "$x_failures" = 0 ] && [ "$passed" = "${#RUNS[@]}" ] || status=1
+# Only trouble between a console and its X server fails this check; a step
+# that timed out on a machine this busy is listed above.
+[ "$x_failures" = 0 ] || status=1
 exit "$status"
