@@ -13,6 +13,7 @@
 #include "cli/ChannelChoice.h"
 #include "cli/Commands.h"
 #include "cli/LessonScript.h"
+#include "cli/LivePushLog.h"
 #include "cli/ScriptDirector.h"
 #include "compose/CombineVideo.h"
 #include "compose/ScreenLayout.h"
@@ -344,6 +345,7 @@ int RunRecord(const TCliArgs& args) {
     session.RecordedFrames(recordedBefore.nPictures, recordedBefore.nAudio);
     TRecordedCounts recordedLast = recordedBefore;
     std::vector<TChannelEvent> events;
+    TLivePushLog live;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const uint32_t elapsed = GlobeElapsed(start);
@@ -361,6 +363,9 @@ int RunRecord(const TCliArgs& args) {
             events.clear();
             session.Tick(events);
             DescribeEvents(events, lines);
+            if (TClientSendInfo info; session.SenderInfo(info)) {
+                live.Update(info, lines);
+            }
         }
         Print(lines);
         if (gStop || second >= seconds) {

@@ -1,6 +1,7 @@
 #include "decode/WavePlayer.h"
 
 #include "base/Trace.h"
+#include "decode/AlsaLog.h"
 #include "decode/SdlHandles.h"
 
 #include <algorithm>
@@ -55,8 +56,11 @@ bool TWavePlayer::OpenWaveDev(int channels, int bitsPerSamle, int samplePerSec, 
         return false;
     }
     SetSdlProcessHints();
+    // SDL's ALSA driver would print the library's complaints on the terminal.
+    RouteAlsaLogToTrace();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         Trace(std::string("wave out: no audio: ") + SDL_GetError());
+        ReportNoSoundOutput(SDL_GetError());
         return false;
     }
     m_bAudioStarted = true;
@@ -73,6 +77,7 @@ bool TWavePlayer::OpenWaveDev(int channels, int bitsPerSamle, int samplePerSec, 
     m_hWaveOut = SDL_OpenAudioDevice(nullptr, 0, &want, &m_wfx, 0);
     if (m_hWaveOut == 0) {
         Trace(std::string("wave out: device not opened: ") + SDL_GetError());
+        ReportNoSoundOutput(SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         m_bAudioStarted = false;
         return false;

@@ -1,6 +1,7 @@
 #include "sources/CaptureInput.h"
 
 #include "base/Trace.h"
+#include "decode/AlsaLog.h"
 
 extern "C" {
 #include <libavdevice/avdevice.h>
@@ -72,6 +73,8 @@ int OpenCaptureInput(TCaptureBackend backend, const std::string& url, AVDictiona
                      AvCodecContextPtr& pCodecCtx) {
     static std::once_flag registered;
     std::call_once(registered, [] { avdevice_register_all(); });
+    // FFmpeg's ALSA input talks to libasound directly.
+    RouteAlsaLogToTrace();
 
     const AVInputFormat* fmt = av_find_input_format(CaptureInputFormat(backend));
     if (!fmt) {

@@ -1,6 +1,7 @@
 #include "sources/NativeDevice.h"
 
 #include "base/Rounding.h"
+#include "decode/AlsaLog.h"
 
 #include <algorithm>
 #include <alsa/asoundlib.h>
@@ -229,6 +230,7 @@ void ReadPcmFormat(const std::string& pcmName, TNativeDeviceInfo_Audio& info) {
 } // namespace
 
 std::vector<TNativeDeviceInfo_Audio> EnumerateAlsaMicrophones() {
+    RouteAlsaLogToTrace();
     std::vector<TNativeDeviceInfo_Audio> list;
     int card = -1;
     while (snd_card_next(&card) == 0 && card >= 0) {

@@ -27,7 +27,7 @@ enter_private_netns() {
         ip link set lo up
         ip link set lo multicast on
         ip route add 239.0.0.0/8 dev lo 2>/dev/null || true
-        private_x_sockets
+        private_x_sockets || exit 1
         return 0
     fi
     local ns=""
@@ -44,13 +44,18 @@ enter_private_netns() {
 }
 
 # private_x_sockets: inside a private mount namespace, an empty folder of X
-# sockets of its own. Xvfb here keeps no lock files, and the socket files in
-# /tmp/.X11-unix are shared by every namespace: two runs side by side both
-# took display 0 and one of the consoles could not reach its server. An X
-# server started after this cannot meet another's socket.
+# sockets of its own. Xvfb started with -displayfd keeps no lock file, and the
+# socket files in /tmp/.X11-unix are shared by every namespace (binding one
+# unlinks whatever file was there): two runs side by side both took display 0
+# and one of the consoles could not reach its server. An X server started
+# after this cannot meet another's socket. On a machine where no X server ever
+# ran the folder does not exist yet, and a mount needs it.
 private_x_sockets() {
-    mount -t tmpfs -o mode=1777 tavrin-x11 /tmp/.X11-unix 2>/dev/null ||
-        echo "note: the X socket folder is shared with other runs" >&2
+    mkdir -p /tmp/.X11-unix 2>/dev/null && chmod 1777 /tmp/.X11-unix 2>/dev/null
+    if ! mount -t tmpfs -o mode=1777 tavrin-x11 /tmp/.X11-unix; then
+        echo "the private X socket folder cannot be made; an X server here could meet another run's" >&2
+        return 1
+    fi
 }
 
 # wait_for_line FILE TEXT: waits up to 30 s for TEXT in FILE.
@@ -137,24 +142,98 @@ CAFile=$ca
 INI
 }
 
-# start_xvfb OUT: a private X server 1280x960 on a display number it picks
-# itself; sets DISPLAY.
+# start_xvfb OUT [WxH]: a private X server (1280x960 unless WxH is given) on
+# the display number it picks itself, reachable only through its socket on
+# this machine (no TCP). It never resets: by default an X server resets when
+# its last client leaves, which the check below is, and a console connecting
+# during that reset was refused ("could not connect to display"). Returns once that very server answers on the display
+# it named: it must hold the display's listening socket itself and xdotool
+# must reach it there. Sets DISPLAY, XVFB_PID and XVFB_LOG (the server's own
+# log); fails with that log when the server cannot be had.
 start_xvfb() {
-    local out=$1 _
+    local out=$1 size=${2:-1280x960} _ number=""
+    XVFB_LOG=$out/xvfb.log
     rm -f "$out/xvfb.display"
-    Xvfb -displayfd 3 -screen 0 1280x960x24 -nolisten tcp 3>"$out/xvfb.display" \
-        >"$out/xvfb.out" 2>&1 &
-    PEER_PIDS+=($!)
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$out/xvfb.display" \
+        >"$XVFB_LOG" 2>&1 &
+    XVFB_PID=$!
+    PEER_PIDS+=("$XVFB_PID")
+    # The number arrives as one line once the server listens; a busy machine
+    # may take a while to get there.
+    for _ in $(seq 300); do
+        number=$(sed -n '1s/^\([0-9][0-9]*\)$/\1/p' "$out/xvfb.display" 2>/dev/null)
+        [ -n "$number" ] && break
+        x_server_alive || break
+        sleep 0.1
+    done
+    if [ -z "$number" ]; then
+        echo "the private X server named no display" >&2
+        report_x_server
+        return 1
+    fi
+    export DISPLAY=:$number
+    if ! x_socket_is_ours "$number"; then
+        echo "display $DISPLAY is not served by the private X server (pid $XVFB_PID):" >&2
+        ss -xlp 2>/dev/null | grep -F ".X11-unix/X$number " >&2 || true
+        report_x_server
+        return 1
+    fi
     for _ in $(seq 100); do
-        [ -s "$out/xvfb.display" ] && break
-        sleep 0.1
-    done
-    export DISPLAY=":$(cat "$out/xvfb.display")"
-    for _ in $(seq 50); do
         xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+        x_server_alive || break
         sleep 0.1
     done
-    echo "the private X server did not start (see $out/xvfb.out)" >&2
+    echo "the private X server does not answer on $DISPLAY" >&2
+    report_x_server
+    return 1
+}
+
+# x_server_alive: true while the X server of start_xvfb runs.
+x_server_alive() {
+    [ -n "${XVFB_PID:-}" ] && kill -0 "$XVFB_PID" 2>/dev/null &&
+        ! grep -q '^State:.*zombie' "/proc/$XVFB_PID/status" 2>/dev/null
+}
+
+# x_socket_is_ours N: true when the X server of start_xvfb itself listens on
+# display N's socket (its file, or its abstract twin).
+x_socket_is_ours() {
+    ss -xlp 2>/dev/null | grep -F ".X11-unix/X$1 " | grep -q "pid=$XVFB_PID,"
+}
+
+# report_x_server: when the X server of start_xvfb is gone, says so with its
+# own log. For a run that fails, so the cause is not guessed at.
+report_x_server() {
+    [ -n "${XVFB_PID:-}" ] || return 0
+    if x_server_alive; then
+        echo "the private X server (pid $XVFB_PID, $DISPLAY) still runs" >&2
+    else
+        echo "the private X server (pid $XVFB_PID, ${DISPLAY:-no display}) is gone; its log:" >&2
+        if [ -s "$XVFB_LOG" ]; then
+            sed 's/^/  Xvfb: /' "$XVFB_LOG" >&2
+        else
+            echo "  Xvfb: (it wrote nothing)" >&2
+        fi
+    fi
+}
+
+# start_console PROGRAM LOG: the console on the private X server, with the
+# very display start_xvfb checked. Returns once the console has a window on
+# that server (so it met this server, not another), or fails with the
+# console's last lines and the X server's state. Sets CONSOLE_PID.
+start_console() {
+    local program=$1 log=$2 _
+    DISPLAY=$DISPLAY "$program" >"$log" 2>&1 &
+    CONSOLE_PID=$!
+    PEER_PIDS+=("$CONSOLE_PID")
+    for _ in $(seq 300); do
+        [ -n "$(xdotool search --onlyvisible --pid "$CONSOLE_PID" 2>/dev/null)" ] && return 0
+        kill -0 "$CONSOLE_PID" 2>/dev/null || break
+        x_server_alive || break
+        sleep 0.1
+    done
+    echo "the console shows no window on $DISPLAY; its last lines:" >&2
+    tail -20 "$log" >&2 || true
+    report_x_server
     return 1
 }
 

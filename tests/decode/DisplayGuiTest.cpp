@@ -30,7 +30,7 @@ class GuiEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         xvfb = std::make_unique<test::TXvfbServer>();
-        ASSERT_TRUE(xvfb->Ok()) << "Xvfb did not start";
+        ASSERT_TRUE(xvfb->Ok()) << "Xvfb did not start: " << xvfb->Log();
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
         app = std::make_unique<QApplication>(argc, argv);
     }

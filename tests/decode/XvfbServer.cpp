@@ -4,8 +4,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,13 +23,24 @@ TXvfbServer::TXvfbServer(int w, int h) {
     // -displayfd: Xvfb takes the first free display and writes its number.
     const std::string fd = std::to_string(fds[1]);
     const std::string screen = std::to_string(w) + "x" + std::to_string(h) + "x24";
-    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
-                          screen.c_str(), "-nolisten",  "tcp",      nullptr};
+    // -noreset: a server resetting after its last client left refuses the
+    // next one for a moment.
+    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
+                          screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // The server's own words are kept: a server that is gone says why there.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string log = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/xvfb-XXXXXX";
+    const int logFd = ::mkstemp(log.data());
+    if (logFd >= 0) {
+        logPath_ = log;
+        ::close(logFd);
+    }
+    const char* logFile = logPath_.empty() ? "/dev/null" : logPath_.c_str();
+    posix_spawn_file_actions_addopen(&actions, 1, logFile, O_WRONLY | O_APPEND, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, logFile, O_WRONLY | O_APPEND, 0);
     const int spawned =
         posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -58,6 +71,16 @@ TXvfbServer::~TXvfbServer() {
         while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
     }
+    if (!logPath_.empty()) {
+        ::unlink(logPath_.c_str());
+    }
+}
+
+std::string TXvfbServer::Log() const {
+    std::ifstream in(logPath_);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace tavrin::test

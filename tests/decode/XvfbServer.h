@@ -17,10 +17,13 @@ public:
 
     bool Ok() const { return !display_.empty(); }
     const std::string& Display() const { return display_; }
+    // What the server itself wrote, for a test that cannot have it.
+    std::string Log() const;
 
 private:
     pid_t pid_ = -1;
     std::string display_;
+    std::string logPath_;
 };
 
 } // namespace tavrin::test

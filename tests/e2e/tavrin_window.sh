@@ -26,7 +26,12 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$WORK/tavrin.err" ] && tail -20 "$WORK/tavrin.err" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$WORK/tavrin.err" ] && tail -20 "$WORK/tavrin.err" >&2
+    report_x_server
+    exit 1
+}
 mkdir -p "$OUT"
 shot() { import -window root "$OUT/$1.png"; }
 
@@ -37,11 +42,10 @@ chmod 700 "$WORK/run"
 cp "$BIN/tavrin" "$BIN/tavrin-cli" "$BIN/sy.otf" "$BIN"/*.yuv "$PROG/"
 cp -r "$BIN/buttons" "$PROG/"
 
-# A private X server.
-exec 5< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>/dev/null)
-PIDS+=($!)
-read -r -t 10 DNUM <&5 || fail "Xvfb did not start"
-export DISPLAY=:$DNUM XDG_RUNTIME_DIR=$WORK/run SDL_AUDIODRIVER=dummy
+# A private X server; the console below meets the very display checked here.
+start_xvfb "$WORK" 1600x1000 || fail "no private X server"
+PIDS+=("$XVFB_PID")
+export XDG_RUNTIME_DIR=$WORK/run SDL_AUDIODRIVER=dummy
 
 /usr/bin/python3 "$SIM/platform-sim.py" --port 0 --quiet --cert "$SIM/platform-cert.pem" \
     --key "$SIM/platform-key.pem" --accounts "$SIM/demo-accounts.json" >"$WORK/sim.out" &

@@ -6,7 +6,9 @@
 # Then the results are checked from outside: the store with tavrin-cli, the
 # live recording, the MP4 and what the media server received.
 #
-# usage: window_lesson.sh BUILD_DIR
+# usage: window_lesson.sh BUILD_DIR [WORK_DIR]
+#   WORK_DIR  where the run keeps its files (default BUILD_DIR/e2e-window-lesson);
+#             runs side by side each need their own
 set -euo pipefail
 BUILD=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -16,7 +18,7 @@ enter_private_netns "$0" "$@"
 
 BIN=$BUILD/bin
 CLI=$BIN/tavrin-cli
-WORK=$BUILD/e2e-window-lesson
+WORK=${2:-$BUILD/e2e-window-lesson}
 SHOTS=$WORK/screens
 LESSON=30102
 USER_ID=1001
@@ -24,7 +26,7 @@ RECORD_SECONDS=20 # then the error mark and the phone's outage, about 30 s in al
 rm -rf "$WORK"
 mkdir -p "$WORK" "$SHOTS"
 trap stop_peers EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; report_x_server; exit 1; }
 
 start_platform_sim "$BUILD/platform-sim" "$WORK"
 start_mediaserver_sim "$BUILD/mediaserver-sim/mediaserver-sim.py" "$WORK/mediaserver" 8202
@@ -52,12 +54,11 @@ trap stop_restarted_phone EXIT
 
 make_program_dir "$BIN" "$WORK/program"
 write_demo_ini "$WORK/program/vo.ini" "$WORK/store" "$PLATFORM_PORT" "$BUILD/platform-sim/platform-cert.pem"
-start_xvfb "$WORK"
+start_xvfb "$WORK" || fail "no private X server"
 private_runtime_dir "$WORK/runtime"
 export SDL_AUDIODRIVER=dummy TAVRIN_VIRTUAL_DEVICES=1
-"$WORK/program/tavrin" >"$WORK/tavrin.log" 2>&1 &
-TAVRIN_PID=$!
-PEER_PIDS+=("$TAVRIN_PID")
+start_console "$WORK/program/tavrin" "$WORK/tavrin.log" || fail "the console did not start"
+TAVRIN_PID=$CONSOLE_PID
 
 STEPS=signin,choose-record,connect-phone,connect-camera,connect-mp4,push-address,combine-two
 # The error mark comes before the outage: a block keeps one mark, the last.

@@ -43,7 +43,7 @@ void TGuiTestEnvironment::SetUp() {
         std::sscanf(size, "%dx%d", &w, &h);
     }
     xvfb_ = std::make_unique<TXvfbServer>(w, h);
-    ASSERT_TRUE(xvfb_->Ok()) << "Xvfb did not start";
+    ASSERT_TRUE(xvfb_->Ok()) << "Xvfb did not start: " << xvfb_->Log();
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     // Keeps the desktop's portal and accessibility out of the private server.
     ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "0", 1);
