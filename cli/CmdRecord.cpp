@@ -13,6 +13,7 @@
 #include "cli/ChannelChoice.h"
 #include "cli/Commands.h"
 #include "cli/LessonScript.h"
+#include "cli/LiveLine.h"
 #include "cli/ScriptDirector.h"
 #include "compose/CombineVideo.h"
 #include "compose/ScreenLayout.h"
@@ -343,6 +344,9 @@ int RunRecord(const TCliArgs& args) {
         if (elapsed >= uint32_t(second + 1) * 1000) {
             ++second;
             lines.push_back(RatesLine(session, second));
+            if (TClientSendInfo live; session.SenderInfo(live) && live.bSetURL) {
+                lines.push_back(LiveLine(second, live));
+            }
             events.clear();
             session.Tick(events);
             DescribeEvents(events, lines);

@@ -1,5 +1,6 @@
 #include "output/RtmpSend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -89,6 +90,11 @@ int TRtmpSend::initialize(int nW, int nH, int AudioDelay, std::span<const uint8_
     nAcceptTotalFrames = 0;
     nHasSendFrames = 0;
     nThrowFrames = 0;
+    {
+        std::lock_guard<std::mutex> lock(FFrameLock);
+        nPeakBytes = 0;
+        nLiveDropGroups = 0;
+    }
     bPause = true;
     bHasRtmpIni = false;
     bChangeURL = false;
@@ -119,9 +125,44 @@ void TRtmpSend::addPackage_IncludeHead(const TZeroMediaFrameHead& head, const ui
         }
     }
     bNeedIFrame = false;
-    pLink.Push(head.nFrameType, head.PTS,
+    // The stream is stamped afresh when it is written, so the record's stamp
+    // is free to carry when the frame arrived here: its age is the live delay.
+    pLink.Push(head.nFrameType, int64_t(GetGlobeCount()),
                std::span<const uint8_t>(pData, pData == nullptr ? 0 : head.nFrameSize));
     ++nAcceptTotalFrames;
+    nPeakBytes = std::max<uint64_t>(nPeakBytes, pLink.Bytes());
+    if (head.nFrameType == kFrameH264Key) {
+        DropStaleGroups(); // a fresh group to restart from is now queued
+    }
+}
+
+uint32_t TRtmpSend::AgeOf(size_t i) const {
+    TZeroMediaFrameHead h{};
+    if (i >= pLink.Size() || !ReadMediaFrameHead(pLink[i], h)) {
+        return 0;
+    }
+    return GlobeElapsed(uint32_t(h.PTS));
+}
+
+void TRtmpSend::DropStaleGroups() {
+    if (pLink.Empty() || AgeOf(0) <= kLiveDelayLimitMs) {
+        return;
+    }
+    // Restart at the oldest key picture that is still recent enough; whole
+    // groups go, so the stream the server gets stays decodable.
+    size_t key = pLink.FindKey(1);
+    while (key != TFrameQueue::npos && AgeOf(key) > kLiveDelayLimitMs) {
+        key = pLink.FindKey(key + 1);
+    }
+    if (key == TFrameQueue::npos) {
+        return; // no recent group yet: keep what there is until one arrives
+    }
+    const uint32_t age = AgeOf(0);
+    pLink.DropFront(key);
+    nThrowFrames += uint32_t(key);
+    ++nLiveDropGroups;
+    nLastLiveDrop = GetGlobeCount();
+    Trace("drop to stay live =" + std::to_string(key) + " waited " + std::to_string(age) + "ms");
 }
 
 void TRtmpSend::ClearAll() {
@@ -152,6 +193,7 @@ void TRtmpSend::SkipToKeyFrame() {
     }
     pLink.DropFront(drop);
     nThrowFrames += uint32_t(drop);
+    DropStaleGroups(); // what waited out the outage is no longer live
 }
 
 int TRtmpSend::refreshURL(const std::string& l_rtmpURL) {
@@ -182,9 +224,19 @@ int TRtmpSend::SetAudioDelay(int AudioDelay) {
 
 int TRtmpSend::GetClientInfo(TClientSendInfo& info) {
     uint32_t remain = 0;
+    uint64_t bytes = 0;
+    uint64_t peak = 0;
+    uint32_t delay = 0;
+    uint32_t groups = 0;
+    bool dropping = false;
     {
         std::lock_guard<std::mutex> lock(FFrameLock);
         remain = uint32_t(pLink.Size());
+        bytes = pLink.Bytes();
+        peak = nPeakBytes;
+        delay = AgeOf(0);
+        groups = nLiveDropGroups;
+        dropping = groups > 0 && GlobeElapsed(nLastLiveDrop) < kDroppingShownMs;
     }
     std::lock_guard<std::mutex> lock(FSetLock);
     info = ClientSendInfo;
@@ -194,6 +246,11 @@ int TRtmpSend::GetClientInfo(TClientSendInfo& info) {
     info.nThrowFrames = nThrowFrames;
     info.nReconnectCount = nReconnectCount;
     info.nHasSendFrames = nHasSendFrames;
+    info.nRemainBytes = bytes;
+    info.nPeakBytes = peak;
+    info.nLiveDelayMs = delay;
+    info.nLiveDropGroups = groups;
+    info.bDroppingToStayLive = dropping;
     return 0;
 }
 
