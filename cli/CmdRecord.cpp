@@ -14,6 +14,7 @@
 #include "cli/Commands.h"
 #include "cli/LessonScript.h"
 #include "cli/LiveLine.h"
+#include "cli/MarkProbe.h"
 #include "cli/ScriptDirector.h"
 #include "compose/CombineVideo.h"
 #include "compose/ScreenLayout.h"
@@ -323,6 +324,15 @@ int RunRecord(const TCliArgs& args) {
         }
     }
 
+    // The latency probe: when the programme showed the phones' marked pictures.
+    std::unique_ptr<TMarkProbe> marks;
+    if (args.Has("marks") && manager.Programme() != nullptr) {
+        marks = std::make_unique<TMarkProbe>(*manager.Programme());
+    }
+    TCombineOut::TTickStats ticksBefore;
+    if (manager.Programme() != nullptr) {
+        manager.Programme()->GetTickStats(ticksBefore);
+    }
     TScriptDirector director(manager, args.Has("plan") ? &layout : nullptr, std::move(actions));
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -362,6 +372,14 @@ int RunRecord(const TCliArgs& args) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 
+    TCombineOut::TTickStats ticks;
+    if (manager.Programme() != nullptr) {
+        manager.Programme()->GetTickStats(ticks);
+    }
+    if (marks && !marks->Write(args.Get("marks"))) {
+        std::fprintf(stderr, "tavrin-cli: cannot write %s\n", args.Get("marks").c_str());
+    }
+    marks.reset();
     session.SetRecording(false);
     int64_t droppedVideo = 0;
     for (int ch = 1; ch <= kMaxChannels; ++ch) {
@@ -376,6 +394,9 @@ int RunRecord(const TCliArgs& args) {
     std::printf("lesson %d recorded in %s: %d s in the store, %d MiB of av.dat in use, "
                 "%lld queued pictures dropped\n",
                 lesson, dir.c_str(), recorded, mbytes, static_cast<long long>(droppedVideo));
+    std::printf("programme: %llu ticks, %llu missed\n",
+                static_cast<unsigned long long>(ticks.ticks - ticksBefore.ticks),
+                static_cast<unsigned long long>(ticks.missed - ticksBefore.missed));
     return 0;
 }
 
