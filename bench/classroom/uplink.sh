@@ -107,7 +107,19 @@ first_content=$(ffprobe -v error -select_streams v -show_entries packet=pts_time
     "$WORK/rec/$(newest_rec)" 2>/dev/null | sort -g | tail -1)
 wait_until "$T_CAP" || fail "recording ended early"
 link_set to_near rate=1000
+# Beyond the sender's own queue, bytes wait in its TCP socket (and the
+# capped link's buffer): the largest unacknowledged amount during the cap.
+(
+    while kill -0 "$CLI_PID" 2>/dev/null; do
+        ip netns exec "$LINK_FAR" ss -tnH dst "$SERVER:1935" 2>/dev/null |
+            awk '$1 == "ESTAB" { print $3 }'
+        sleep 0.5
+    done
+) >"$WORK/sendq" &
+SAMPLER=$!
+PIDS+=($SAMPLER)
 wait_until "$T_CLEAR2" || fail "recording ended early"
+kill "$SAMPLER" 2>/dev/null || true
 link_set to_near rate=0
 wait_until "$T_HOLE" || fail "recording ended early"
 rss_before=$(rss)
@@ -154,9 +166,7 @@ peak=$(peak_rss)
 wait "$CLI_PID" || fail "tavrin-cli record failed: $(tail -3 "$WORK/trace")"
 
 blocks=$(sed -n 's/.*: \([0-9]*\) s in the store.*/\1/p' "$WORK/out")
-# A programme second short of 25 pictures means ticks that produced nothing.
-missed=$(awk '/^t=[0-9]+s .*programme video/ { for (i = 1; i < NF; ++i) if ($i == "programme") v = $(i + 2);
-    n++; if (n > 2 && v < 25) m += 25 - v } END { print m + 0 }' "$WORK/out")
+missed=$(sed -n 's/^programme: [0-9]* ticks, \([0-9]*\) missed/\1/p' "$WORK/out")
 queue_peak=$(sed -n 's/.*peak \([0-9]*\)).*/\1/p' "$WORK/out" | sort -n | tail -1)
 # What the live line said in each phase (one word per second, the most said).
 said() { # from to
@@ -170,17 +180,18 @@ delay_after=$(awk -v a=$((T_BACK + 6)) -v b="$T_HOLE2" '/ live / { s = $1; sub("
     if (s + 0 <= a || s + 0 > b) next; for (i = 1; i < NF; ++i) if ($i == "delay") d = $(i + 1)
     if (d > m) m = d } END { print m + 0 }' "$WORK/out")
 stale=$(grep -c 'drop to stay live' "$WORK/trace" || true)
+sendq=$(sort -n "$WORK/sendq" 2>/dev/null | tail -1)
 awk -v blocks="$blocks" -v total="$TOTAL" -v missed="$missed" -v qpeak="${queue_peak:-0}" \
     -v peak="$peak" -v r0="$rss_before" -v r1="$rss_after" -v r2="$rss_after2" -v r3="$rss_after3" \
     -v back="$back_at" -v res="$resumed" -v probe="$probe_at" -v content="${content:-0}" \
     -v flag="$first_flag" -v phases="$phases" -v fseen="$first_seen" -v fprobe="$first_probe" \
-    -v fcontent="${first_content:-0}" -v delay="$delay_after" -v hole="$HOLE" -v stale="$stale" \
+    -v fcontent="${first_content:-0}" -v delay="$delay_after" -v hole="$HOLE" -v stale="$stale" -v sendq="${sendq:-0}" \
     'BEGIN { printf "uplink %ss (1 Mbit/s cap, %ss black hole, 2 more): blocks %s vs %s s, missed ticks %d, " \
-        "sender queue peak %.1f MiB, peak RSS %d MiB, RSS before/after outages %d/%d/%d/%d MiB, " \
+        "sender queue peak %.1f MiB (and %d KiB unacknowledged in its socket under the cap), peak RSS %d MiB, RSS before/after outages %d/%d/%d/%d MiB, " \
         "live line %s, resumed %.1f s after the server returned on a %s picture, " \
         "live delay after recovery %.1f s (outside; %.1f s before any outage), %.1f s (sender), " \
         "groups dropped to stay live %d\n",
-        total, hole, blocks, total, missed, qpeak / 1048576, peak, r0, r1, r2, r3, phases,
+        total, hole, blocks, total, missed, qpeak / 1048576, sendq / 1024, peak, r0, r1, r2, r3, phases,
         res - back, (flag ~ /K/ ? "key" : "non-key"), content - (probe - res),
         fcontent - (fprobe - fseen), delay / 1000, stale }'
 
