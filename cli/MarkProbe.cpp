@@ -12,7 +12,7 @@ namespace tavrin::cli {
 namespace {
 
 constexpr uint8_t kWhiteLuma = 225;
-constexpr size_t kReservedSightings = 4 * 3600; // a mark a second per slot for an hour
+constexpr size_t kReservedSightings = size_t(4) * 3600; // a mark a second per slot for an hour
 
 double WallClockSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
