@@ -235,6 +235,26 @@ TEST(RtmpLive, AfterAnOutageTheServerGetsTheClassroomAsItIsNotTheBacklog) {
     EXPECT_EQ(Capture("ffmpeg -nostdin -v error -i '" + out + "' -f null - 2>&1"), "");
 }
 
+TEST(RtmpLive, TheSocketsSendBufferIsFixedSoASlowUplinkCannotHideSeconds) {
+    test::TempDir dir;
+    const auto video = test::EncodeTestVideo(640, 360, 25);
+    test::NginxRtmp server(dir.Path());
+    ASSERT_TRUE(server.Listening());
+    TRtmpSend sender;
+    sender.initialize(640, 360, 0);
+    sender.SetPause(false);
+    sender.refreshURL(server.Url("x"));
+    sender.Start();
+    Queue(sender, video);
+    ASSERT_TRUE(WaitSent(sender, 25, 20000));
+    // The kernel reports twice the size asked for; left alone it would start
+    // at 16 KiB and grow with the connection, up to megabytes.
+    const std::string sockets =
+        Capture("ss -tmnH dst 127.0.0.1:" + std::to_string(server.Port()) + " 2>&1");
+    EXPECT_NE(sockets.find("tb262144,"), std::string::npos) << sockets;
+    sender.Destroy();
+}
+
 TEST(RtmpLive, UnreachableServerIsRetriedEverySecond) {
     const int port = test::FreeLoopbackPort(); // nobody listens here
     TRtmpSend sender;
