@@ -165,7 +165,8 @@ rss_after3=$(rss)
 peak=$(peak_rss)
 wait "$CLI_PID" || fail "tavrin-cli record failed: $(tail -3 "$WORK/trace")"
 
-blocks=$(sed -n 's/.*: \([0-9]*\) s in the store.*/\1/p' "$WORK/out")
+# Blocks as the store reader counts them (the line above gives closed seconds).
+blocks=$("$CLI" info --root "$WORK/root" --user 3 --lesson 302 | awk '$1 == "blocks" { print $2 }')
 missed=$(sed -n 's/^programme: [0-9]* ticks, \([0-9]*\) missed/\1/p' "$WORK/out")
 queue_peak=$(sed -n 's/.*peak \([0-9]*\)).*/\1/p' "$WORK/out" | sort -n | tail -1)
 # What the live line said in each phase (one word per second, the most said).

@@ -100,7 +100,8 @@ link_set both loss=$WIFI_LOSS
 burst_end=$(date +%s.%N)
 wait "$CLI_PID" || fail "tavrin-cli record failed: $(tail -3 "$WORK/log")"
 
-blocks=$(sed -n 's/.*: \([0-9]*\) s in the store.*/\1/p' "$WORK/out")
+# Blocks as the store reader counts them (the line above gives closed seconds).
+blocks=$("$CLI" info --root "$WORK/root" --user 3 --lesson 301 | awk '$1 == "blocks" { print $2 }')
 dropped=$(sed -n 's/.*, \([0-9]*\) queued pictures dropped.*/\1/p' "$WORK/out")
 missed=$(sed -n 's/^programme: [0-9]* ticks, \([0-9]*\) missed/\1/p' "$WORK/out")
 # Phone-to-programme latency: each sighting of a white quadrant belongs to
