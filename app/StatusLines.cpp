@@ -85,7 +85,10 @@ std::optional<TStatusText> LiveLine(const TClientSendInfo& info, int programmeBo
              "总帧数: " + std::to_string(info.nAcceptTotalFrames) + " " +
              "发送: " + std::to_string(info.nHasSendFrames) + " " +
              "缓冲区: " + std::to_string(info.nRemainFrames) + " " +
-             "丢弃: " + std::to_string(info.nThrowFrames) + std::string(9, ' ');
+             "丢弃: " + std::to_string(info.nThrowFrames) +
+             // After a stall the sender drops whole groups that waited too
+             // long; the operator sees why the dropped count jumps.
+             (info.bDroppingToStayLive ? " 正在丢弃积压画面以保持直播" : "") + std::string(9, ' ');
     return t;
 }
 

@@ -13,7 +13,9 @@
 #include "cli/ChannelChoice.h"
 #include "cli/Commands.h"
 #include "cli/LessonScript.h"
+#include "cli/LiveLine.h"
 #include "cli/LivePushLog.h"
+#include "cli/MarkProbe.h"
 #include "cli/ScriptDirector.h"
 #include "compose/CombineVideo.h"
 #include "compose/ScreenLayout.h"
@@ -335,6 +337,15 @@ int RunRecord(const TCliArgs& args) {
         }
     }
 
+    // The latency probe: when the programme showed the phones' marked pictures.
+    std::unique_ptr<TMarkProbe> marks;
+    if (args.Has("marks") && manager.Programme() != nullptr) {
+        marks = std::make_unique<TMarkProbe>(*manager.Programme());
+    }
+    TCombineOut::TTickStats ticksBefore;
+    if (manager.Programme() != nullptr) {
+        manager.Programme()->GetTickStats(ticksBefore);
+    }
     TScriptDirector director(manager, args.Has("plan") ? &layout : nullptr, std::move(actions));
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -360,6 +371,9 @@ int RunRecord(const TCliArgs& args) {
         if (elapsed >= uint32_t(second + 1) * 1000) {
             ++second;
             lines.push_back(RatesLine(session, second, recordedLast));
+            if (TClientSendInfo sent; session.SenderInfo(sent) && sent.bSetURL) {
+                lines.push_back(LiveLine(second, sent));
+            }
             events.clear();
             session.Tick(events);
             DescribeEvents(events, lines);
@@ -378,6 +392,14 @@ int RunRecord(const TCliArgs& args) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 
+    TCombineOut::TTickStats ticks;
+    if (manager.Programme() != nullptr) {
+        manager.Programme()->GetTickStats(ticks);
+    }
+    if (marks && !marks->Write(args.Get("marks"))) {
+        std::fprintf(stderr, "tavrin-cli: cannot write %s\n", args.Get("marks").c_str());
+    }
+    marks.reset();
     session.SetRecording(false);
     int64_t droppedVideo = 0;
     for (int ch = 1; ch <= kMaxChannels; ++ch) {
@@ -396,6 +418,9 @@ int RunRecord(const TCliArgs& args) {
                 lesson, dir.c_str(), recorded, mbytes, static_cast<long long>(droppedVideo),
                 recordedAfter.nPictures - recordedBefore.nPictures,
                 recordedAfter.nAudio - recordedBefore.nAudio);
+    std::printf("programme: %llu ticks, %llu missed\n",
+                static_cast<unsigned long long>(ticks.ticks - ticksBefore.ticks),
+                static_cast<unsigned long long>(ticks.missed - ticksBefore.missed));
     return 0;
 }
 

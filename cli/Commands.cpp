@@ -49,12 +49,12 @@ const TCliCommand kCommands[] = {
      "clear all delete marks and/or toggle blocks, then save the marks", RunCut},
     {"record",
      "lesson= seconds= channel= discover root= user= resolution= bitrate= combine= "
-     "audio= plan= scene= script= rtmp= name= teacher= subject=",
+     "audio= plan= scene= script= rtmp= name= teacher= subject= marks=",
      "--lesson ID --seconds N --channel 1=file:PATH [--channel 2=image:JPG[|MP3]] [--channel "
      "3=device:CAMERA|MIC] [--channel 4=phone:IP] [--channel 5=desktop:IP] [--discover] "
      "[--root DIR] [--user ID] [--resolution 720|1080] [--bitrate KBIT] [--combine 1,2] "
      "[--audio 1] [--plan FILE.kvx [--scene ID]] [--script FILE] [--rtmp URL] [--name LESSON] "
-     "[--teacher NAME] [--subject TEXT]",
+     "[--teacher NAME] [--subject TEXT] [--marks FILE]",
      "record a lesson without a window (files, devices, phones); a script times the director's "
      "actions; prints the rates each second",
      RunRecord},

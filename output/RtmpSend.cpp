@@ -1,7 +1,9 @@
 #include "output/RtmpSend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -25,6 +27,7 @@ std::atomic<bool> gInterrupted{false};
 // connections short.
 constexpr uint32_t kConnectLimitMs = 3000;
 constexpr uint32_t kWriteLimitMs = 1000;
+constexpr int kSendBufferBytes = 128 * 1024; // the kernel doubles it
 
 // Frames a stalled server may leave queued when the queue holds no second
 // key frame to cut at; past this the whole queue goes.
@@ -89,6 +92,11 @@ int TRtmpSend::initialize(int nW, int nH, int AudioDelay, std::span<const uint8_
     nAcceptTotalFrames = 0;
     nHasSendFrames = 0;
     nThrowFrames = 0;
+    {
+        std::lock_guard<std::mutex> lock(FFrameLock);
+        nPeakBytes = 0;
+        nLiveDropGroups = 0;
+    }
     bPause = true;
     bHasRtmpIni = false;
     bChangeURL = false;
@@ -119,9 +127,44 @@ void TRtmpSend::addPackage_IncludeHead(const TZeroMediaFrameHead& head, const ui
         }
     }
     bNeedIFrame = false;
-    pLink.Push(head.nFrameType, head.PTS,
+    // The stream is stamped afresh when it is written, so the record's stamp
+    // is free to carry when the frame arrived here: its age is the live delay.
+    pLink.Push(head.nFrameType, int64_t(GetGlobeCount()),
                std::span<const uint8_t>(pData, pData == nullptr ? 0 : head.nFrameSize));
     ++nAcceptTotalFrames;
+    nPeakBytes = std::max<uint64_t>(nPeakBytes, pLink.Bytes());
+    if (head.nFrameType == kFrameH264Key) {
+        DropStaleGroups(); // a fresh group to restart from is now queued
+    }
+}
+
+uint32_t TRtmpSend::AgeOf(size_t i) const {
+    TZeroMediaFrameHead h{};
+    if (i >= pLink.Size() || !ReadMediaFrameHead(pLink[i], h)) {
+        return 0;
+    }
+    return GlobeElapsed(uint32_t(h.PTS));
+}
+
+void TRtmpSend::DropStaleGroups() {
+    if (pLink.Empty() || AgeOf(0) <= kLiveDelayLimitMs) {
+        return;
+    }
+    // Restart at the oldest key picture that is still recent enough; whole
+    // groups go, so the stream the server gets stays decodable.
+    size_t key = pLink.FindKey(1);
+    while (key != TFrameQueue::npos && AgeOf(key) > kLiveDelayLimitMs) {
+        key = pLink.FindKey(key + 1);
+    }
+    if (key == TFrameQueue::npos) {
+        return; // no recent group yet: keep what there is until one arrives
+    }
+    const uint32_t age = AgeOf(0);
+    pLink.DropFront(key);
+    nThrowFrames += uint32_t(key);
+    ++nLiveDropGroups;
+    nLastLiveDrop = GetGlobeCount();
+    Trace("drop to stay live =" + std::to_string(key) + " waited " + std::to_string(age) + "ms");
 }
 
 void TRtmpSend::ClearAll() {
@@ -152,6 +195,7 @@ void TRtmpSend::SkipToKeyFrame() {
     }
     pLink.DropFront(drop);
     nThrowFrames += uint32_t(drop);
+    DropStaleGroups(); // what waited out the outage is no longer live
 }
 
 int TRtmpSend::refreshURL(const std::string& l_rtmpURL) {
@@ -182,9 +226,19 @@ int TRtmpSend::SetAudioDelay(int AudioDelay) {
 
 int TRtmpSend::GetClientInfo(TClientSendInfo& info) {
     uint32_t remain = 0;
+    uint64_t bytes = 0;
+    uint64_t peak = 0;
+    uint32_t delay = 0;
+    uint32_t groups = 0;
+    bool dropping = false;
     {
         std::lock_guard<std::mutex> lock(FFrameLock);
         remain = uint32_t(pLink.Size());
+        bytes = pLink.Bytes();
+        peak = nPeakBytes;
+        delay = AgeOf(0);
+        groups = nLiveDropGroups;
+        dropping = groups > 0 && GlobeElapsed(nLastLiveDrop) < kDroppingShownMs;
     }
     std::lock_guard<std::mutex> lock(FSetLock);
     info = ClientSendInfo;
@@ -194,6 +248,11 @@ int TRtmpSend::GetClientInfo(TClientSendInfo& info) {
     info.nThrowFrames = nThrowFrames;
     info.nReconnectCount = nReconnectCount;
     info.nHasSendFrames = nHasSendFrames;
+    info.nRemainBytes = bytes;
+    info.nPeakBytes = peak;
+    info.nLiveDelayMs = delay;
+    info.nLiveDropGroups = groups;
+    info.bDroppingToStayLive = dropping;
     return 0;
 }
 
@@ -271,6 +330,10 @@ int TRtmpSend::OpenConnection() {
         av_dict_set(&ioOptions, "timeout", "2000000", 0);
     }
     av_dict_set(&ioOptions, "rw_timeout", "1000000", 0);
+    // A socket left to grow its send buffer hides seconds of a slow uplink
+    // from the live-delay bound (and loses them when the line dies); a fixed
+    // one still carries an 8 Mbit/s programme over a 200 ms round trip.
+    av_dict_set(&ioOptions, "send_buffer_size", std::to_string(kSendBufferBytes).c_str(), 0);
     if (!(ofmt_ctx->oformat->flags & AVFMT_NOFILE)) {
         const int ret = avio_open2(&ofmt_ctx->pb, url.c_str(), AVIO_FLAG_WRITE,
                                    &ofmt_ctx->interrupt_callback, &ioOptions);

@@ -31,6 +31,12 @@ public:
         kWriteException = -9,
     };
     static constexpr size_t kQueueLimit = 600;
+    // A live stream is worth little late: a group of pictures that waited
+    // longer than this is dropped whole, so after a stall the viewers get
+    // the classroom as it is now rather than a replay of the backlog.
+    static constexpr uint32_t kLiveDelayLimitMs = 1500;
+    // How long the live line keeps saying that groups are being dropped.
+    static constexpr uint32_t kDroppingShownMs = 3000;
 
     TRtmpSend();
     ~TRtmpSend() override;
@@ -59,9 +65,11 @@ private:
     int OpenConnection();
     void CloseOutput();
     int WriteFrame(const std::vector<uint8_t>& frame, bool fresh);
-    void ClearAll();         // under FFrameLock
-    void ClearToSecondKey(); // under FFrameLock
-    void SkipToKeyFrame();   // takes FFrameLock
+    void ClearAll();                // under FFrameLock
+    void ClearToSecondKey();        // under FFrameLock
+    void SkipToKeyFrame();          // takes FFrameLock
+    void DropStaleGroups();         // under FFrameLock
+    uint32_t AgeOf(size_t i) const; // under FFrameLock
     static int InterruptRTMPIO(void* opaque);
     void BeginBlockingCall(uint32_t limitMs);
 
@@ -97,6 +105,10 @@ private:
     std::atomic<uint32_t> nAcceptTotalFrames{0};
     std::atomic<uint32_t> nHasSendFrames{0};
     std::atomic<uint32_t> nThrowFrames{0};
+    // Under FFrameLock.
+    uint64_t nPeakBytes = 0;
+    uint32_t nLiveDropGroups = 0;
+    uint32_t nLastLiveDrop = 0; // when a group was last dropped to stay live
 };
 
 } // namespace tavrin

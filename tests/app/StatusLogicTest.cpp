@@ -107,6 +107,12 @@ TEST(StatusLines, LiveLineAndErrorNotice) {
     EXPECT_EQ(live->colour, kNormalColour);
     info.bPause = true;
     EXPECT_EQ(LiveLine(info, 700)->colour, kIdleColour);
+    // Groups dropped to stay live after a stall are named as such.
+    info.bPause = false;
+    info.nThrowFrames = 144;
+    info.bDroppingToStayLive = true;
+    EXPECT_EQ(LiveLine(info, 700)->text, "直播连通: 是 连接: 2次 总帧数: 900 发送: 890 缓冲区: 10 "
+                                         "丢弃: 144 正在丢弃积压画面以保持直播         ");
 
     // The notice shows for three ticks, the fourth erases it.
     EXPECT_EQ(ErrorMarkNotice(4, 3, 700)->text, "已在录像中设定标记：3  ");

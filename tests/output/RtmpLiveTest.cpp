@@ -1,5 +1,6 @@
 // Pushes a programme to a real RTMP server (the ffmpeg command line listening
 // on 127.0.0.1) and checks what the server received.
+#include "base/GloTimer.h"
 #include "base/MediaFrame.h"
 #include "base/Thread.h"
 #include "base/Trace.h"
@@ -9,6 +10,7 @@
 #include "tests/support/NginxRtmp.h"
 #include "tests/support/TestMedia.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,6 +179,80 @@ TEST(RtmpLive, ServerRestartIsFollowedByANewConnection) {
                                       "-show_entries packet=flags -of csv=p=0 '" +
                                       second.Recording("x") + "'");
     EXPECT_EQ(flags.substr(0, 1), "K") << flags;
+}
+
+TEST(RtmpLive, AfterAnOutageTheServerGetsTheClassroomAsItIsNotTheBacklog) {
+    test::TempDir dir;
+    const std::string adts = dir.File("a.aac");
+    ASSERT_TRUE(test::MakeTestAdts(adts, 4));
+    const auto video = test::EncodeTestVideo(640, 360, 100); // four groups of 25
+    ASSERT_EQ(video.size(), 100u);
+    const auto frames = test::Interleave(video, test::ReadMediaFrames(adts));
+    test::NginxRtmp server(dir.Path());
+    ASSERT_TRUE(server.Listening());
+
+    TTraceCapture trace;
+    TRtmpSend sender;
+    sender.initialize(640, 360, 0);
+    sender.SetPause(false);
+    {
+        // Four seconds of the programme pile up while the sender cannot send.
+        TTestClock clock(5000);
+        for (const auto& f : frames) {
+            TZeroMediaFrameHead head{};
+            ReadMediaFrameHead(f, head);
+            sender.addPackage_IncludeHead(head, f.data() + kMediaFrameHeadSize);
+            if (TFrameQueue::IsVideo(head.nFrameType)) {
+                clock.Advance(40);
+            }
+        }
+        // The connection comes back: only the newest group is still live.
+        sender.refreshURL(server.Url("x"));
+        sender.Start();
+        TClientSendInfo info;
+        sender.GetClientInfo(info);
+        ASSERT_TRUE(WaitSent(sender, info.nAcceptTotalFrames, 20000));
+        sender.GetClientInfo(info);
+        EXPECT_LT(info.nHasSendFrames, info.nAcceptTotalFrames / 3);
+        EXPECT_EQ(info.nLiveDropGroups, 3u); // two while waiting, one on connecting
+        // Stopped while the clock still stands, so no reconnection follows.
+        sender.Destroy();
+    }
+    const auto lines = trace.Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) {
+                                return l.rfind("----ss---drop to stay live =", 0) == 0 &&
+                                       l.find(" waited 2000ms") != std::string::npos;
+                            }),
+              3);
+    ASSERT_TRUE(server.WaitRecordingClosed("x", 15000));
+    const std::string out = server.Recording("x");
+    const std::string flags = Capture("ffprobe -v error -select_streams v -show_entries "
+                                      "packet=flags -of csv=p=0 '" +
+                                      out + "'");
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), '\n'), 25) << flags;
+    EXPECT_EQ(flags.substr(0, 1), "K") << flags;
+    EXPECT_EQ(Capture("ffmpeg -nostdin -v error -i '" + out + "' -f null - 2>&1"), "");
+}
+
+TEST(RtmpLive, TheSocketsSendBufferIsFixedSoASlowUplinkCannotHideSeconds) {
+    test::TempDir dir;
+    const auto video = test::EncodeTestVideo(640, 360, 25);
+    test::NginxRtmp server(dir.Path());
+    ASSERT_TRUE(server.Listening());
+    TRtmpSend sender;
+    sender.initialize(640, 360, 0);
+    sender.SetPause(false);
+    sender.refreshURL(server.Url("x"));
+    sender.Start();
+    Queue(sender, video);
+    ASSERT_TRUE(WaitSent(sender, 25, 20000));
+    // The kernel reports twice the size asked for; left alone it would start
+    // at 16 KiB and grow with the connection, up to megabytes.
+    const std::string sockets =
+        Capture("ss -tmnH dst 127.0.0.1:" + std::to_string(server.Port()) + " 2>&1");
+    EXPECT_NE(sockets.find("tb262144,"), std::string::npos) << sockets;
+    sender.Destroy();
 }
 
 TEST(RtmpLive, UnreachableServerIsRetriedEverySecond) {

@@ -1,5 +1,6 @@
 #include "output/RtmpSend.h"
 
+#include "base/GloTimer.h"
 #include "base/Trace.h"
 #include "output/H264ParameterSets.h"
 #include "output/RtmpStamper.h"
@@ -176,6 +177,68 @@ TEST(RtmpSendQueue, DestroyClearsEverythingQueued) {
         EXPECT_EQ(Info(sender).nThrowFrames, 2u);
     }
     EXPECT_TRUE(trace.Contains("----ss---clear  all =2"));
+}
+
+// One programme second while nobody takes the stream: 25 pictures (a key
+// picture first) and 47 AAC frames, arriving on the clock's time.
+void PushSecond(TRtmpSend& sender, TTestClock& clock) {
+    const std::vector<uint8_t> aac(200, 0xff);
+    for (int i = 0; i < 25; ++i) {
+        Push(sender, i == 0);
+        for (int a = 0; a < (i == 0 || i == 8 || i == 16 ? 1 : 2); ++a) {
+            const TZeroMediaFrameHead head{kFrameAAC, uint32_t(aac.size()), 0};
+            sender.addPackage_IncludeHead(head, aac.data());
+        }
+        clock.Advance(40);
+    }
+}
+
+TEST(RtmpSendQueue, AStallShorterThanTheLimitLosesNothing) {
+    TTestClock clock(1000);
+    TRtmpSend sender;
+    sender.initialize(1280, 720, 0, Unit(true));
+    sender.SetPause(false);
+    PushSecond(sender, clock);
+    Push(sender, true); // the next group begins 1 s after the first
+    const TClientSendInfo info = Info(sender);
+    EXPECT_EQ(info.nThrowFrames, 0u);
+    EXPECT_EQ(info.nLiveDropGroups, 0u);
+    EXPECT_FALSE(info.bDroppingToStayLive);
+    EXPECT_EQ(info.nLiveDelayMs, 1000u);
+}
+
+TEST(RtmpSendQueue, AnOutageKeepsOnlyTheLastGroupsQueuedAndSaysSo) {
+    TTraceCapture trace;
+    TTestClock clock(1000);
+    TRtmpSend sender;
+    sender.initialize(1280, 720, 0, Unit(true));
+    sender.SetPause(false);
+    uint64_t peakAfterFirst = 0;
+    // Three outages of 20 s: the queue, and with it the memory it holds,
+    // reaches the same bound each time instead of growing.
+    for (int outage = 0; outage < 3; ++outage) {
+        for (int second = 0; second < 20; ++second) {
+            PushSecond(sender, clock);
+            const TClientSendInfo info = Info(sender);
+            // Whole groups older than the limit go when a new group begins.
+            EXPECT_LE(info.nLiveDelayMs, TRtmpSend::kLiveDelayLimitMs + 1000) << second;
+            EXPECT_LE(info.nRemainFrames, 3u * 72u) << second;
+        }
+        const TClientSendInfo info = Info(sender);
+        if (outage == 0) {
+            peakAfterFirst = info.nPeakBytes;
+        }
+        EXPECT_EQ(info.nPeakBytes, peakAfterFirst) << outage;
+        EXPECT_LE(info.nRemainBytes, info.nPeakBytes);
+        EXPECT_TRUE(info.bDroppingToStayLive);
+        EXPECT_GE(info.nLiveDropGroups, uint32_t(20 * outage + 18));
+    }
+    const TClientSendInfo info = Info(sender);
+    EXPECT_EQ(info.nAcceptTotalFrames, info.nThrowFrames + info.nRemainFrames);
+    EXPECT_TRUE(trace.Contains("----ss---drop to stay live =72 waited 2000ms"));
+    // The live line stops saying so once nothing more is dropped.
+    clock.Advance(TRtmpSend::kDroppingShownMs);
+    EXPECT_FALSE(Info(sender).bDroppingToStayLive);
 }
 
 TEST(H264ParameterSets, SpsAndPpsAreTakenFromAKeyUnit) {
