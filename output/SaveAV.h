@@ -2,21 +2,45 @@
 // av.dat, cuts the stream into I-blocks at key frames and enters each
 // closed block in index.dat. A lesson recorded in several runs continues
 // after its last closed block.
+//
+// What survives a power cut: a new store's two files (and their folder
+// entries) are flushed before recording starts. Frames go to av.dat through
+// the page cache as they come; when a block closes, its frames, then its
+// table entry, then the counters are flushed in that order by the store
+// syncer's thread (see StoreSyncer.h), so the counters on the disk never
+// cover a block whose bytes are not there. A power cut loses the open block,
+// and a block closed less than one flush round (milliseconds) before it;
+// every earlier block reads back intact and the store records on after it.
+// Frames are never flushed one by one: the cost is three flushes per block,
+// about one a second, off the thread that hands the frames over.
+//
+// When the disk refuses a frame (full, or failing), the open block is closed
+// with the frames written so far, which are a whole prefix of its pictures,
+// and nothing more is written until the next key frame. When the index can
+// no longer be written, recording into this store stops: the index on the
+// disk keeps every block made durable before.
 #pragma once
 
 #include "base/GetLessionInfo.h"
 #include "output/LessonStoreFormat.h"
 #include "output/StoreFile.h"
+#include "output/StoreIO.h"
+#include "output/StoreSyncer.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <string>
 
 namespace tavrin {
 
 inline constexpr char kIndexOpenFailedExit[] = "索引文件打不开，请重启软件或电脑，系统即将退出";
 inline constexpr char kDataOpenFailedExit[] = "数据文件打不开，请重启电脑，系统即将退出";
+
+// What the operator is told when NewLession fails (dir: the capture folder);
+// empty for a result that is not a failure.
+std::string NewLessionFailureText(int result, const std::string& dir);
 
 class TSaveAV {
 public:
@@ -43,6 +67,11 @@ public:
     void SetPrepareProgress(TPrepareProgress progress);
     // Allocate (the default) or write every zero byte of a new av.dat.
     void SetPrepareMode(TPrepareMode mode);
+    // The file system calls of the store go through io (before NewLession).
+    void SetStoreIO(TStoreIO& io);
+    // Off: closed blocks are entered in the index at once and never flushed
+    // (for measuring what durability costs).
+    void SetDurable(bool bDurable);
 
     int NewLession(int32_t nLessionID, int32_t W, int32_t H);
     int EndLession();
@@ -54,11 +83,14 @@ public:
     void PreventCapture();
 
     bool Capturing() const { return bCapture; }
+    // The index can no longer be written: nothing more is recorded.
+    bool StoreBroken() const { return bStoreBroken || syncer.Broken(); }
     int32_t OpenLessionID() const { return LessionID; }
 
 private:
     void ResetLocked();
     int OpenStoreLocked();
+    int PrepareStoreLocked(const std::string& dir, const std::string& index, const std::string& av);
     bool InitIndex();
     void CloseBlockLocked();
     void WriteFrameLocked(uint8_t t, const uint8_t* payload, uint32_t n);
@@ -67,6 +99,8 @@ private:
     TGetLessionInfo paths;
     TPrepareProgress prepareProgress;
     TPrepareMode prepareMode = TPrepareMode::Allocate;
+    TStoreIO* io = &PosixStoreIO();
+    bool bDurable = true;
 
     std::atomic<int32_t> LessionID{-1};
     int32_t nYUVWidth = 0;
@@ -79,12 +113,15 @@ private:
     bool bNeedIFrame = true;
     std::atomic<bool> bCapture{false};
     std::atomic<bool> bPreventCapture{false};
+    std::atomic<bool> bStoreBroken{false};
     // Set without the lock by the error marks; taken into the block at close.
     std::atomic<uint8_t> nOpenBlockErrorFlag{0};
     // Copies of the totals for readers that do not take the lock.
     std::atomic<int32_t> nAudioTotal{0};
     std::atomic<uint64_t> nUsedBytes{0};
     std::mutex FFrameLock;
+    // Declared after the files it flushes, so it stops before they close.
+    TStoreSyncer syncer;
 };
 
 } // namespace tavrin
