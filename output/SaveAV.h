@@ -84,6 +84,8 @@ public:
 
     bool Capturing() const { return bCapture; }
     // The index can no longer be written: nothing more is recorded.
+    // Closed blocks whose frames, entry and counters are on the disk.
+    int32_t DurableBlocks() const { return syncer.DurableBlocks(); }
     bool StoreBroken() const { return bStoreBroken || syncer.Broken(); }
     int32_t OpenLessionID() const { return LessionID; }
 
