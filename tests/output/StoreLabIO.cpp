@@ -6,11 +6,12 @@
 
 namespace tavrin::test {
 
-void TLabStoreIO::FailWrites(const std::string& suffix, int okWrites, int err) {
+void TLabStoreIO::FailWrites(const std::string& suffix, int okWrites, int err, int failures) {
     std::lock_guard lock(lock_);
     writeSuffix_ = suffix;
     okWrites_ = okWrites;
     writeErrno_ = err;
+    writeFailures_ = failures;
 }
 
 void TLabStoreIO::FailSyncs(const std::string& suffix, int err) {
@@ -86,11 +87,16 @@ ssize_t TLabStoreIO::PRead(int fd, void* data, size_t size, off_t offset) {
 ssize_t TLabStoreIO::PWritev(int fd, const iovec* parts, int count, off_t offset) {
     std::lock_guard lock(lock_);
     if (okWrites_ >= 0 && Matches(fd, writeSuffix_)) {
-        if (okWrites_ == 0) {
+        if (okWrites_ == 0 && writeFailures_ != 0) {
+            if (writeFailures_ > 0) {
+                --writeFailures_;
+            }
             errno = writeErrno_;
             return -1;
         }
-        --okWrites_;
+        if (okWrites_ > 0) {
+            --okWrites_;
+        }
     }
     const ssize_t n = PosixStoreIO().PWritev(fd, parts, count, offset);
     if (n > 0) {
@@ -118,7 +124,7 @@ int TLabStoreIO::Truncate(int fd, off_t size) {
 }
 
 int TLabStoreIO::Allocate(int fd, off_t size) {
-    if (const int err = allocateErrno_; err != 0) {
+    if (const int err = allocateErrno_; err != 0 && uint64_t(size) >= allocateFrom_) {
         return err;
     }
     const int rc = PosixStoreIO().Allocate(fd, size);

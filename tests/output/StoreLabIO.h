@@ -31,11 +31,14 @@ public:
     void SetMark(int closedBlocks) { mark_ = closedBlocks; }
     void SetLogging(bool on) { logging_ = on; }
 
-    // Faults: posix_fallocate answers this errno (0: none).
-    void FailAllocate(int err) { allocateErrno_ = err; }
+    // Faults: posix_fallocate of fromBytes or more answers err (0: none).
+    void FailAllocate(int err, uint64_t fromBytes = 0) {
+        allocateFrom_ = fromBytes;
+        allocateErrno_ = err;
+    }
     // Writes to files whose name ends with suffix fail with err once
-    // okWrites more have succeeded (-1: never).
-    void FailWrites(const std::string& suffix, int okWrites, int err);
+    // okWrites more have succeeded (-1: never), failures times (-1: for good).
+    void FailWrites(const std::string& suffix, int okWrites, int err, int failures = -1);
     // Syncs of such files fail with err.
     void FailSyncs(const std::string& suffix, int err);
 
@@ -65,9 +68,11 @@ private:
     std::atomic<int> mark_{0};
     std::atomic<bool> logging_{true};
     std::atomic<int> allocateErrno_{0};
+    std::atomic<uint64_t> allocateFrom_{0};
     std::string writeSuffix_;
     int okWrites_ = -1;
     int writeErrno_ = 0;
+    int writeFailures_ = -1;
     std::string syncSuffix_;
     int syncErrno_ = 0;
 };
