@@ -88,6 +88,8 @@ void TSaveAV::ResetLocked() {
     std::memset(&Index_Head, 0, sizeof Index_Head);
     std::memset(&Index_Count, 0, sizeof Index_Count);
     std::memset(&Index_IBlock, 0, sizeof Index_IBlock);
+    Journal = TStoreJournal{};
+    nBlockCrc = kBlockCrcStart;
     nOpenBlockErrorFlag = 0;
     PublishTotalsLocked();
 }
@@ -182,6 +184,23 @@ int TSaveAV::OpenStoreLocked() {
         return kDataFailed;
     }
 
+    // Blocks a killed run closed but whose counters it had not flushed yet.
+    if (const int adopted =
+            RollForward(m_IndexFileHandle, m_AVFileHandle, Index_Count, Index_IBlock);
+        adopted > 0) {
+        Trace("index.dat: " + std::to_string(adopted) + " noted blocks adopted");
+        const bool flushed =
+            (!bDurable || (m_AVFileHandle.DataSync() && m_IndexFileHandle.DataSync())) &&
+            m_IndexFileHandle.WriteAt(&Index_Count, sizeof Index_Count, kIndexCountOffset) &&
+            (!bDurable || m_IndexFileHandle.DataSync());
+        if (!flushed) {
+            return kIndexFailed;
+        }
+    }
+    Journal = TStoreJournal{};
+    Journal.magic = TStoreJournal::kMagic;
+    Journal.nClosed = Index_Count.IBlockCount;
+
     // The next block starts right after the last closed one. Its error mark
     // starts clear like every other new block.
     Index_IBlock.pos += Index_IBlock.Length;
@@ -262,18 +281,29 @@ void TSaveAV::CloseBlockLocked() {
     Index_Count.LastTime = double(LocalWallClockMicros());
     Index_IBlock.DeleteFlag = 0;
     Index_IBlock.ErrorFlag = nOpenBlockErrorFlag.exchange(0);
+    const int32_t k = Index_Count.IBlockCount - 1;
     if (bDurable) {
-        syncer.BlockClosed(Index_Count.IBlockCount - 1, Index_IBlock, Index_Count);
-    } else if (!bStoreBroken) {
-        // The entry goes first: a crash between the two writes leaves the old
-        // count, and the block is simply not part of the lesson.
-        const bool written =
-            m_IndexFileHandle.WriteAt(&Index_IBlock, sizeof Index_IBlock,
-                                      IBlockEntryOffset(Index_Count.IBlockCount - 1)) &&
-            m_IndexFileHandle.WriteAt(&Index_Count, sizeof Index_Count, kIndexCountOffset);
+        // The note keeps the last few blocks; one it would drop must count on
+        // the disk first (only a disk many seconds behind ever waits here).
+        syncer.WaitDurable(k - TStoreJournal::kSlots + 1);
+    }
+    Journal.nClosed = Index_Count.IBlockCount;
+    Journal.slot[k % TStoreJournal::kSlots] = {k, nBlockCrc};
+    if (!bStoreBroken) {
+        // Entry and note at once, so a killed process loses no closed block;
+        // the counters wait for the flushes (or, without them, follow at once).
+        bool written =
+            m_IndexFileHandle.WriteAt(&Index_IBlock, sizeof Index_IBlock, IBlockEntryOffset(k)) &&
+            m_AVFileHandle.WriteAt(&Journal, sizeof Journal, kStoreJournalOffset);
+        if (written && !bDurable) {
+            written =
+                m_IndexFileHandle.WriteAt(&Index_Count, sizeof Index_Count, kIndexCountOffset);
+        }
         if (!written) {
             bStoreBroken = true;
             Trace("index.dat: block entry not written");
+        } else if (bDurable) {
+            syncer.BlockClosed(Index_Count);
         }
     }
     Index_IBlock.pos += Index_IBlock.Length;
@@ -281,6 +311,7 @@ void TSaveAV::CloseBlockLocked() {
     Index_IBlock.VideoCount = 0;
     Index_IBlock.AudioCount = 0;
     Index_IBlock.ErrorFlag = 0;
+    nBlockCrc = kBlockCrcStart;
     PublishTotalsLocked();
 }
 
@@ -301,7 +332,8 @@ void TSaveAV::WriteFrameLocked(uint8_t t, const uint8_t* payload, uint32_t n) {
     // Offsets in the index are 32-bit, and a block beyond the table's room
     // could never be entered: such frames are dropped rather than corrupting
     // the lesson.
-    if (at + kMediaFrameHeadSize + n > UINT32_MAX || Index_Count.IBlockCount >= kMaxIBlockCount) {
+    if (at + kMediaFrameHeadSize + n > kStoreJournalOffset ||
+        Index_Count.IBlockCount >= kMaxIBlockCount) {
         return;
     }
     uint8_t head[kMediaFrameHeadSize];
@@ -315,6 +347,7 @@ void TSaveAV::WriteFrameLocked(uint8_t t, const uint8_t* payload, uint32_t n) {
         bNeedIFrame = true;
         return;
     }
+    nBlockCrc = BlockCrc(BlockCrc(nBlockCrc, head, sizeof head), payload, n);
     if (t == kFrameAAC) {
         Index_Count.AudioCount += 1;
         Index_IBlock.AudioCount += 1;

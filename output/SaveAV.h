@@ -3,28 +3,34 @@
 // closed block in index.dat. A lesson recorded in several runs continues
 // after its last closed block.
 //
-// What survives a power cut: a new store's two files (and their folder
-// entries) are flushed before recording starts. Frames go to av.dat through
-// the page cache as they come; when a block closes, its frames, then its
-// table entry, then the counters are flushed in that order by the store
-// syncer's thread (see StoreSyncer.h), so the counters on the disk never
-// cover a block whose bytes are not there. A power cut loses the open block,
-// and a block closed less than one flush round (milliseconds) before it;
-// every earlier block reads back intact and the store records on after it.
-// Frames are never flushed one by one: the cost is three flushes per block,
-// about one a second, off the thread that hands the frames over.
+// What survives: a new store's two files (and their folder entries) are
+// flushed before recording starts. Frames go to av.dat through the page
+// cache as they come. When a block closes, its table entry and a journal
+// note (its index and the CRC of its bytes, at the end of av.dat,
+// StoreJournal.h) are written at once, and the store syncer's thread then flushes the frames,
+// the entry and finally the counters, in that order (StoreSyncer.h). So:
+// - a killed process loses only the open block: every write it made reaches
+//   the disk, and opening the store adopts the noted blocks after the
+//   counters whose bytes match their CRC;
+// - a power cut loses the open block and at most the block closed during
+//   the flush round under way (milliseconds each second); counters on the
+//   disk never cover bytes that are not there, and a noted block only half
+//   written back fails its CRC and is not adopted.
+// Frames are never flushed one by one: three flushes per block, about one
+// a second, off the thread that hands the frames over.
 //
 // When the disk refuses a frame (full, or failing), the open block is closed
 // with the frames written so far, which are a whole prefix of its pictures,
 // and nothing more is written until the next key frame. When the index can
-// no longer be written, recording into this store stops: the index on the
-// disk keeps every block made durable before.
+// no longer be written or flushed, recording into this store stops: the
+// index keeps every block closed before.
 #pragma once
 
 #include "base/GetLessionInfo.h"
 #include "output/LessonStoreFormat.h"
 #include "output/StoreFile.h"
 #include "output/StoreIO.h"
+#include "output/StoreJournal.h"
 #include "output/StoreSyncer.h"
 
 #include <atomic>
@@ -112,6 +118,9 @@ private:
     TIndex_Head Index_Head{};
     TIndex_Count Index_Count{};
     TIndex_IBlock Index_IBlock{};
+    TStoreJournal Journal;
+    // CRC of the open block's bytes so far.
+    uint32_t nBlockCrc = kBlockCrcStart;
     bool bNeedIFrame = true;
     std::atomic<bool> bCapture{false};
     std::atomic<bool> bPreventCapture{false};

@@ -13,29 +13,26 @@ void TStoreSyncer::Begin(TStoreFile& av, TStoreFile& index, int32_t nDurableBloc
     std::lock_guard lock(lock_);
     av_ = &av;
     index_ = &index;
-    first_ = 0;
-    count_ = 0;
+    pending_ = false;
     stopping_ = false;
     nDurable = nDurableBlocks;
     bBroken = false;
     Start();
 }
 
-void TStoreSyncer::BlockClosed(int32_t k, const TIndex_IBlock& entry, const TIndex_Count& counts) {
-    std::unique_lock lock(lock_);
+void TStoreSyncer::BlockClosed(const TIndex_Count& counts) {
+    std::lock_guard lock(lock_);
     if (!Running() || stopping_) {
         return;
     }
-    // A disk slower than a block per second for a whole minute: the recorder
-    // waits rather than forgetting a block.
-    room_.wait(lock, [this] { return count_ < kQueue || bBroken; });
-    if (bBroken) {
-        return;
-    }
-    queue_[(first_ + count_) % kQueue] = {k, entry};
-    ++count_;
     latest_ = counts;
+    pending_ = true;
     work_.notify_one();
+}
+
+void TStoreSyncer::WaitDurable(int32_t n) {
+    std::unique_lock lock(lock_);
+    done_.wait(lock, [this, n] { return nDurable >= n || bBroken || !Running(); });
 }
 
 void TStoreSyncer::End() {
@@ -50,43 +47,30 @@ void TStoreSyncer::End() {
 void TStoreSyncer::Execute() {
     std::unique_lock lock(lock_);
     for (;;) {
-        work_.wait(lock, [this] { return count_ > 0 || stopping_; });
-        if (count_ == 0) {
+        work_.wait(lock, [this] { return pending_ || stopping_; });
+        if (!pending_) {
+            done_.notify_all();
             return; // stopping with nothing left
         }
-        const size_t n = count_;
-        for (size_t i = 0; i < n; ++i) {
-            batch_[i] = queue_[(first_ + i) % kQueue];
-        }
         const TIndex_Count counts = latest_;
+        pending_ = false;
         lock.unlock();
-        const bool ok = !bBroken && WriteBatch(batch_.data(), n, counts);
+        const bool ok = !bBroken && Flush(counts);
         lock.lock();
-        first_ = (first_ + n) % kQueue;
-        count_ -= n;
         if (ok) {
             nDurable = counts.IBlockCount;
         } else if (!bBroken) {
             bBroken = true;
             Trace("index.dat: closed blocks could not be made durable");
         }
-        room_.notify_all();
+        done_.notify_all();
     }
 }
 
-bool TStoreSyncer::WriteBatch(const TPending* batch, size_t n, const TIndex_Count& counts) {
-    if (!av_->DataSync()) {
-        return false;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (!index_->WriteAt(&batch[i].entry, sizeof batch[i].entry,
-                             IBlockEntryOffset(batch[i].k))) {
-            return false;
-        }
-    }
-    // The entries must be on the disk before counters that cover them.
-    return index_->DataSync() && index_->WriteAt(&counts, sizeof counts, kIndexCountOffset) &&
-           index_->DataSync();
+bool TStoreSyncer::Flush(const TIndex_Count& counts) {
+    // The counters must not reach the disk before the bytes and entries they cover.
+    return av_->DataSync() && index_->DataSync() &&
+           index_->WriteAt(&counts, sizeof counts, kIndexCountOffset) && index_->DataSync();
 }
 
 } // namespace tavrin

@@ -29,6 +29,9 @@ struct TCrashLabResult {
     int blocksLost = 0;
     // ... of which the recorder was still flushing (closed, not yet durable).
     int blocksInFlight = 0;
+    // Closed blocks lost where every write reached the disk (as when the
+    // process is killed and the machine stays up): goal 0.
+    int killLost = 0;
     // The most closed blocks one power cut took.
     int maxLostAtOneCut = 0;
     // Blocks the recorder had made durable that did not read back: goal 0.

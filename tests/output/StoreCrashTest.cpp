@@ -27,6 +27,7 @@ TEST(StoreCrashTest, EveryBlockMadeDurableSurvivesAPowerCutAndTheStoreRecordsOn)
     // Beyond the open block a cut can take only the block still being flushed.
     EXPECT_LE(r.maxLostAtOneCut, 1) << r.firstProblem;
     EXPECT_EQ(r.blocksLost, r.blocksInFlight);
+    EXPECT_EQ(r.killLost, 0) << r.firstProblem;
     EXPECT_GT(r.recordOnTried, 0);
     EXPECT_EQ(r.recordOnFailures, 0) << r.firstProblem;
 }

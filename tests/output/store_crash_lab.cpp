@@ -17,16 +17,18 @@ int main(int argc, char** argv) {
     options.seed = argc > 4 ? uint32_t(std::atoi(argv[4])) : 1;
     options.recordOnEvery = argc > 5 ? std::atoi(argv[5]) : 4;
     const auto r = tavrin::test::RunCrashLab(options);
-    std::printf("pulled plug: %d s recorded, %d syncs, crash points tried %d (%d disk images), "
-                "blocks lost beyond the open one %d (max %d at one cut, all %d still being "
-                "flushed), durable blocks lost %d, damaged blocks shown %d, recorded on %d/%d\n",
-                options.seconds, r.syncs, r.crashPoints, r.images, r.blocksLost, r.maxLostAtOneCut,
-                r.blocksInFlight, r.durableLost, r.damagedVisible,
-                r.recordOnTried - r.recordOnFailures, r.recordOnTried);
+    std::printf(
+        "pulled plug: %d s recorded, %d syncs, crash points tried %d (%d disk images), "
+        "blocks lost beyond the open one %d (max %d at one cut, all %d still being "
+        "flushed), with every write on the disk (a killed process) %d, durable blocks lost %d, "
+        "damaged blocks shown %d, recorded on %d/%d\n",
+        options.seconds, r.syncs, r.crashPoints, r.images, r.blocksLost, r.maxLostAtOneCut,
+        r.blocksInFlight, r.killLost, r.durableLost, r.damagedVisible,
+        r.recordOnTried - r.recordOnFailures, r.recordOnTried);
     if (!r.firstProblem.empty()) {
         std::printf("first problem: %s\n", r.firstProblem.c_str());
     }
-    const bool met = r.durableLost == 0 && r.damagedVisible == 0 && r.recordOnFailures == 0 &&
-                     r.maxLostAtOneCut <= 1;
+    const bool met = r.durableLost == 0 && r.killLost == 0 && r.damagedVisible == 0 &&
+                     r.recordOnFailures == 0 && r.maxLostAtOneCut <= 1;
     return met ? 0 : 1;
 }
