@@ -83,7 +83,7 @@ ROOT=$WORK/root
     --channel 1=file:"$WORK/movie.mp4" >/dev/null 2>"$WORK/record.log" ||
     { tail "$WORK/record.log"; fail "recording the lesson"; }
 KEPT=$(blocks "$ROOT" 101)
-[ "$KEPT" -ge 5 ] || fail "only $KEPT blocks recorded in 6 s"
+[ "$KEPT" -ge 3 ] || fail "only $KEPT blocks recorded in 6 s"
 mp4_fails() { # WHAT: builds, expects the failure message; nothing made, store kept
     local what=$1
     if "$CLI" mp4 --root "$ROOT" --user 5 --lesson 101 --cards standard >"$WORK/mp4.out" \
@@ -149,7 +149,7 @@ if [ "$SHORT" != short ]; then
     wait "$filler"
     [ "$(df --output=avail -B1 "$WORK/tight" | tail -1)" -lt 8192 ] || fail "the disk did not fill"
     got=$(blocks "$WORK/tight/root" 201)
-    [ "$got" -ge 7 ] || fail "disk filled while recording: $got blocks in 8 s"
+    [ "$got" -ge 6 ] || fail "disk filled while recording: $got blocks in 8 s"
     RESULTS+=("disk filled while recording: $got blocks in 8 s")
 fi
 
