@@ -1,6 +1,7 @@
 // mp4: make the MP4 of a recorded lesson, as the MP4 dialog does, with a
 // progress bar on stderr and the file name on stdout.
 #include "base/GetLessionInfo.h"
+#include "base/Message.h"
 #include "base/StorageDrive.h"
 #include "base/Thread.h"
 #include "cli/Commands.h"
@@ -152,7 +153,7 @@ int RunMp4(const TCliArgs& args) {
     builder.Terminate();
     builder.WaitFor();
     if (builder.GetResult() != 0) {
-        std::fprintf(stderr, "tavrin-cli: MP4 not made (%d)\n", builder.GetResult());
+        ShowMessage(Mp4FailureText(builder.GetResult()), TMsgIcon::Error);
         return kExitFailed;
     }
     std::printf("%s\nframes %d\n", sFile.c_str(), builder.GetTotalMp4Frames());

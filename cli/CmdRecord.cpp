@@ -9,6 +9,7 @@
 #include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
 #include "base/IniFile.h"
+#include "base/Message.h"
 #include "base/StorageDrive.h"
 #include "cli/ChannelChoice.h"
 #include "cli/Commands.h"
@@ -19,6 +20,7 @@
 #include "cli/ScriptDirector.h"
 #include "compose/CombineVideo.h"
 #include "compose/ScreenLayout.h"
+#include "output/SaveAV.h"
 #include "sources/CManager.h"
 #include "sources/CaptureSession.h"
 #include "sources/ClientThread.h"
@@ -296,15 +298,17 @@ int RunRecord(const TCliArgs& args) {
     cfg.bDiscovery = discover;
 
     TCaptureSession session;
-    switch (session.Start(cfg)) {
+    const int started = session.Start(cfg);
+    switch (started) {
     case TCaptureSession::kStartOK:
         break;
     case TCaptureSession::kNoProgramme:
         std::fprintf(stderr, "tavrin-cli: the programme encoder cannot be opened\n");
         return kExitFailed;
     default:
-        std::fprintf(stderr, "tavrin-cli: the store of lesson %d cannot be opened in %s\n", lesson,
-                     session.CaptureDir().c_str());
+        // As the console says it (a full disk reads as a data file that
+        // cannot be made).
+        ShowMessage(NewLessionFailureText(started, session.CaptureDir()), TMsgIcon::Error);
         return kExitFailed;
     }
     const std::string dir = session.CaptureDir();

@@ -4,6 +4,7 @@
 #include "base/GetLessionInfo.h"
 #include "base/IniFile.h"
 #include "base/MediaFrame.h"
+#include "base/Message.h"
 #include "base/StorageDrive.h"
 #include "cli/Commands.h"
 #include "output/ReadAV.h"
@@ -265,18 +266,8 @@ int RunPrepare(const TCliArgs& args) {
     if (drawn) {
         std::fprintf(stderr, "\n");
     }
-    switch (result) {
-    case TSaveAV::kNewOK:
-        break;
-    case TSaveAV::kFolderFailed:
-        std::fprintf(stderr, "tavrin-cli: the capture folder %s cannot be created\n", dir.c_str());
-        return kExitFailed;
-    case TSaveAV::kIndexFailed:
-        std::fprintf(stderr, "tavrin-cli: index.dat cannot be created in %s\n", dir.c_str());
-        return kExitFailed;
-    default:
-        std::fprintf(stderr, "tavrin-cli: av.dat cannot be created in %s (is the disk full?)\n",
-                     dir.c_str());
+    if (result != TSaveAV::kNewOK) {
+        ShowMessage(NewLessionFailureText(result, dir), TMsgIcon::Error);
         return kExitFailed;
     }
     int seconds = 0, mbytes = 0;

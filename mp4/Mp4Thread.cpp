@@ -551,6 +551,10 @@ int TMp4Thread::MakeMp4() {
     return 0;
 }
 
+std::string Mp4FailureText(int result) {
+    return "MP4文件生成失败，错误码：" + std::to_string(result);
+}
+
 void TMp4Thread::CleanUp() {
     std::remove(sAACFile.c_str());
     std::remove(sH264File.c_str());

@@ -35,6 +35,9 @@ struct TheadInfo {
     const TLessionInfo* vo = nullptr;
 };
 
+// What the operator is told when the builder ends with a failure code.
+std::string Mp4FailureText(int result);
+
 class TMp4Thread : public TThread {
 public:
     // Pass-2 results besides 0.

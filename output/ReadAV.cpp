@@ -1,6 +1,7 @@
 #include "output/ReadAV.h"
 
 #include "base/MediaFrame.h"
+#include "output/StoreJournal.h"
 
 #include <algorithm>
 #include <climits>
@@ -86,6 +87,15 @@ int TReadAV::OpenLession(int32_t nLessionID) {
         !m_IndexFileHandle.ReadExact(&Index_Count, sizeof Index_Count, kIndexCountOffset)) {
         Reset();
         return kNoBlocks;
+    }
+    // Blocks a killed recorder closed but whose counters it had not flushed.
+    if (Index_Count.IBlockCount >= 0 && Index_Count.IBlockCount <= kMaxIBlockCount) {
+        TIndex_IBlock last{};
+        if (Index_Count.IBlockCount == 0 ||
+            m_IndexFileHandle.ReadExact(&last, sizeof last,
+                                        IBlockEntryOffset(Index_Count.IBlockCount - 1))) {
+            RollForward(m_IndexFileHandle, m_AVFileHandle, Index_Count, last);
+        }
     }
     const int32_t count = Index_Count.IBlockCount;
     // A count the table cannot hold comes from a damaged index: unreadable.

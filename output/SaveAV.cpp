@@ -20,6 +20,19 @@ bool Exists(const std::string& path) {
 
 } // namespace
 
+std::string NewLessionFailureText(int result, const std::string& dir) {
+    switch (result) {
+    case TSaveAV::kDataFailed:
+        return "录像数据文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试";
+    case TSaveAV::kIndexFailed:
+        return "录像索引文件打不开,请考虑退出本软件,或重启电脑,或者等几秒再试";
+    case TSaveAV::kFolderFailed:
+        return "无法生成录课文件目录,请查看一下路径是否合法：" + dir;
+    default:
+        return {};
+    }
+}
+
 TSaveAV::TSaveAV() {
     std::lock_guard lock(FFrameLock);
     ResetLocked();
@@ -50,7 +63,23 @@ void TSaveAV::SetPrepareMode(TPrepareMode mode) {
     prepareMode = mode;
 }
 
+void TSaveAV::SetStoreIO(TStoreIO& storeIO) {
+    std::lock_guard lock(FFrameLock);
+    ResetLocked();
+    io = &storeIO;
+    m_IndexFileHandle.SetIO(storeIO);
+    m_AVFileHandle.SetIO(storeIO);
+}
+
+void TSaveAV::SetDurable(bool durable) {
+    std::lock_guard lock(FFrameLock);
+    bDurable = durable;
+}
+
 void TSaveAV::ResetLocked() {
+    // Every closed block reaches the disk before the files close.
+    syncer.End();
+    bStoreBroken = false;
     bNeedIFrame = true;
     bCapture = false;
     LessionID = -1;
@@ -59,6 +88,8 @@ void TSaveAV::ResetLocked() {
     std::memset(&Index_Head, 0, sizeof Index_Head);
     std::memset(&Index_Count, 0, sizeof Index_Count);
     std::memset(&Index_IBlock, 0, sizeof Index_IBlock);
+    Journal = TStoreJournal{};
+    nBlockCrc = kBlockCrcStart;
     nOpenBlockErrorFlag = 0;
     PublishTotalsLocked();
 }
@@ -113,20 +144,9 @@ int TSaveAV::OpenStoreLocked() {
     }
 
     if (!Exists(index) || !Exists(av)) {
-        // A lone index.dat or a lone av.dat is no lesson: both start afresh.
-        if (m_IndexFileHandle.Open(index, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
-                TStoreFile::kOpened ||
-            !InitIndex()) {
-            return kIndexFailed;
+        if (const int prepared = PrepareStoreLocked(dir, index, av); prepared != kNewOK) {
+            return prepared;
         }
-        m_IndexFileHandle.Close();
-        if (m_AVFileHandle.Open(av, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
-                TStoreFile::kOpened ||
-            !m_AVFileHandle.FillZeros(kAVFileSize, prepareMode, prepareProgress)) {
-            // A data file that cannot hold the lesson would lose every frame.
-            return kDataFailed;
-        }
-        m_AVFileHandle.Close();
     }
 
     // Held exclusively until the lesson ends: no reader may see a half
@@ -149,7 +169,7 @@ int TSaveAV::OpenStoreLocked() {
     if (!indexSound) {
         // Its old table is lost; av.dat is written again from the start.
         Trace("index.dat rebuilt");
-        if (!InitIndex()) {
+        if (!InitIndex() || (bDurable && !m_IndexFileHandle.DataSync())) {
             return kIndexFailed;
         }
     }
@@ -165,6 +185,23 @@ int TSaveAV::OpenStoreLocked() {
         return kDataFailed;
     }
 
+    // Blocks a killed run closed but whose counters it had not flushed yet.
+    if (const int adopted =
+            RollForward(m_IndexFileHandle, m_AVFileHandle, Index_Count, Index_IBlock);
+        adopted > 0) {
+        Trace("index.dat: " + std::to_string(adopted) + " noted blocks adopted");
+        const bool flushed =
+            (!bDurable || (m_AVFileHandle.DataSync() && m_IndexFileHandle.DataSync())) &&
+            m_IndexFileHandle.WriteAt(&Index_Count, sizeof Index_Count, kIndexCountOffset) &&
+            (!bDurable || m_IndexFileHandle.DataSync());
+        if (!flushed) {
+            return kIndexFailed;
+        }
+    }
+    Journal = TStoreJournal{};
+    Journal.magic = TStoreJournal::kMagic;
+    Journal.nClosed = Index_Count.IBlockCount;
+
     // The next block starts right after the last closed one. Its error mark
     // starts clear like every other new block.
     Index_IBlock.pos += Index_IBlock.Length;
@@ -175,6 +212,44 @@ int TSaveAV::OpenStoreLocked() {
     Index_IBlock.ErrorFlag = 0;
     nOpenBlockErrorFlag = 0;
     PublishTotalsLocked();
+    if (bDurable) {
+        syncer.Begin(m_AVFileHandle, m_IndexFileHandle, Index_Count.IBlockCount);
+    }
+    return kNewOK;
+}
+
+int TSaveAV::PrepareStoreLocked(const std::string& dir, const std::string& index,
+                                const std::string& av) {
+    // A lone index.dat or a lone av.dat is no lesson: both start afresh.
+    // What a failed preparation made is removed again: an av.dat that could
+    // not be allocated would otherwise be taken for a prepared one next time
+    // and grow frame by frame on a full disk.
+    const auto fail = [&](int result) {
+        m_IndexFileHandle.Close();
+        m_AVFileHandle.Close();
+        std::error_code ec;
+        std::filesystem::remove(av, ec);
+        std::filesystem::remove(index, ec);
+        return result;
+    };
+    if (m_IndexFileHandle.Open(index, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
+            TStoreFile::kOpened ||
+        !InitIndex() || (bDurable && !m_IndexFileHandle.DataSync())) {
+        return fail(kIndexFailed);
+    }
+    m_IndexFileHandle.Close();
+    if (m_AVFileHandle.Open(av, O_RDWR | O_CREAT, TStoreFile::TLock::Exclusive) !=
+            TStoreFile::kOpened ||
+        !m_AVFileHandle.FillZeros(kAVFileSize, prepareMode, prepareProgress) ||
+        (bDurable && !m_AVFileHandle.DataSync())) {
+        // A data file that cannot hold the lesson would lose every frame.
+        return fail(kDataFailed);
+    }
+    m_AVFileHandle.Close();
+    // The new files' names must survive a power cut as well as their bytes.
+    if (bDurable && io->SyncDir(dir.c_str()) != 0) {
+        return fail(kDataFailed);
+    }
     return kNewOK;
 }
 
@@ -207,25 +282,42 @@ void TSaveAV::CloseBlockLocked() {
     Index_Count.LastTime = double(LocalWallClockMicros());
     Index_IBlock.DeleteFlag = 0;
     Index_IBlock.ErrorFlag = nOpenBlockErrorFlag.exchange(0);
-    // The entry goes first: a crash between the two writes leaves the old
-    // count, and the block is simply not part of the lesson.
-    const bool written =
-        m_IndexFileHandle.WriteAt(&Index_IBlock, sizeof Index_IBlock,
-                                  IBlockEntryOffset(Index_Count.IBlockCount - 1)) &&
-        m_IndexFileHandle.WriteAt(&Index_Count, sizeof Index_Count, kIndexCountOffset);
-    if (!written) {
-        Trace("index.dat: block entry not written");
+    const int32_t k = Index_Count.IBlockCount - 1;
+    if (bDurable) {
+        // The note keeps the last few blocks; one it would drop must count on
+        // the disk first (only a disk many seconds behind ever waits here).
+        syncer.WaitDurable(k - TStoreJournal::kSlots + 1);
+    }
+    Journal.nClosed = Index_Count.IBlockCount;
+    Journal.slot[k % TStoreJournal::kSlots] = {k, nBlockCrc};
+    if (!bStoreBroken) {
+        // Entry and note at once, so a killed process loses no closed block;
+        // the counters wait for the flushes (or, without them, follow at once).
+        bool written =
+            m_IndexFileHandle.WriteAt(&Index_IBlock, sizeof Index_IBlock, IBlockEntryOffset(k)) &&
+            m_AVFileHandle.WriteAt(&Journal, sizeof Journal, kStoreJournalOffset);
+        if (written && !bDurable) {
+            written =
+                m_IndexFileHandle.WriteAt(&Index_Count, sizeof Index_Count, kIndexCountOffset);
+        }
+        if (!written) {
+            bStoreBroken = true;
+            Trace("index.dat: block entry not written");
+        } else if (bDurable) {
+            syncer.BlockClosed(Index_Count);
+        }
     }
     Index_IBlock.pos += Index_IBlock.Length;
     Index_IBlock.Length = 0;
     Index_IBlock.VideoCount = 0;
     Index_IBlock.AudioCount = 0;
     Index_IBlock.ErrorFlag = 0;
+    nBlockCrc = kBlockCrcStart;
     PublishTotalsLocked();
 }
 
 void TSaveAV::WriteFrameLocked(uint8_t t, const uint8_t* payload, uint32_t n) {
-    if (bPreventCapture) {
+    if (bPreventCapture || StoreBroken()) {
         return;
     }
     if (!bNeedIFrame && t == kFrameH264Key) {
@@ -241,16 +333,22 @@ void TSaveAV::WriteFrameLocked(uint8_t t, const uint8_t* payload, uint32_t n) {
     // Offsets in the index are 32-bit, and a block beyond the table's room
     // could never be entered: such frames are dropped rather than corrupting
     // the lesson.
-    if (at + kMediaFrameHeadSize + n > UINT32_MAX || Index_Count.IBlockCount >= kMaxIBlockCount) {
+    if (at + kMediaFrameHeadSize + n > kStoreJournalOffset ||
+        Index_Count.IBlockCount >= kMaxIBlockCount) {
         return;
     }
     uint8_t head[kMediaFrameHeadSize];
     WriteMediaFrameHead({t, n, LocalWallClockMicros()}, head);
     if (!m_AVFileHandle.WriteTwoAt(head, {payload, n}, at)) {
-        // Not counted: the next frame takes its place and the block stays whole.
+        // The pictures after this one would refer to it: the block ends with
+        // the frames written so far, and the next key frame starts afresh.
+        // The refused bytes lie beyond the block and are written over.
         Trace("av.dat: frame not written");
+        CloseBlockLocked();
+        bNeedIFrame = true;
         return;
     }
+    nBlockCrc = BlockCrc(BlockCrc(nBlockCrc, head, sizeof head), payload, n);
     if (t == kFrameAAC) {
         Index_Count.AudioCount += 1;
         Index_IBlock.AudioCount += 1;

@@ -15,17 +15,17 @@ namespace tavrin {
 
 TStoreFile::TOpenResult TStoreFile::Open(const std::string& path, int flags, TLock lock) {
     Close();
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    const int fd = io_->Open(path.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
         return kOpenFailed;
     }
     const int how = (lock == TLock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     int rc;
     do {
-        rc = ::flock(fd, how);
+        rc = io_->Lock(fd, how);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        ::close(fd);
+        io_->Close(fd);
         return kLocked;
     }
     fd_ = fd;
@@ -34,24 +34,20 @@ TStoreFile::TOpenResult TStoreFile::Open(const std::string& path, int flags, TLo
 
 void TStoreFile::Close() {
     if (fd_ >= 0) {
-        ::close(fd_); // drops the lock as well
+        io_->Close(fd_); // drops the lock as well
         fd_ = -1;
     }
 }
 
 int64_t TStoreFile::Size() const {
-    struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
-        return -1;
-    }
-    return int64_t(st.st_size);
+    return fd_ < 0 ? -1 : io_->Size(fd_);
 }
 
 size_t TStoreFile::ReadAt(std::span<uint8_t> bytes, uint64_t offset) const {
     size_t done = 0;
     while (fd_ >= 0 && done < bytes.size()) {
         const ssize_t n =
-            ::pread(fd_, bytes.data() + done, bytes.size() - done, off_t(offset + done));
+            io_->PRead(fd_, bytes.data() + done, bytes.size() - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -84,7 +80,7 @@ bool TStoreFile::WriteTwoAt(std::span<const uint8_t> head, std::span<const uint8
             ++first;
             continue;
         }
-        const ssize_t n = ::pwritev(fd_, parts + first, 2 - first, off_t(offset));
+        const ssize_t n = io_->PWritev(fd_, parts + first, 2 - first, off_t(offset));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -107,11 +103,11 @@ bool TStoreFile::WriteTwoAt(std::span<const uint8_t> head, std::span<const uint8
 }
 
 bool TStoreFile::FillZeros(uint64_t size, TPrepareMode mode, const TPrepareProgress& progress) {
-    if (fd_ < 0 || ::ftruncate(fd_, 0) != 0) {
+    if (fd_ < 0 || io_->Truncate(fd_, 0) != 0) {
         return false;
     }
     if (mode == TPrepareMode::Allocate) {
-        const int rc = ::posix_fallocate(fd_, 0, off_t(size));
+        const int rc = io_->Allocate(fd_, off_t(size));
         if (rc == 0) {
             if (progress) {
                 progress(100);
@@ -138,6 +134,17 @@ bool TStoreFile::FillZeros(uint64_t size, TPrepareMode mode, const TPrepareProgr
         }
     }
     return true;
+}
+
+bool TStoreFile::DataSync() {
+    if (fd_ < 0) {
+        return false;
+    }
+    int rc;
+    do {
+        rc = io_->DataSync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
 }
 
 } // namespace tavrin

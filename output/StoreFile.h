@@ -4,6 +4,8 @@
 // recorded; the kernel drops the lock when its owner dies.
 #pragma once
 
+#include "output/StoreIO.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,6 +28,10 @@ public:
     enum TOpenResult { kOpened = 0, kOpenFailed = -1, kLocked = -2 };
 
     TStoreFile() = default;
+    // Every call of this file goes through io (the real file system unless
+    // a test gives its own); set it while the file is closed.
+    explicit TStoreFile(TStoreIO& io) : io_(&io) {}
+    void SetIO(TStoreIO& io) { io_ = &io; }
     ~TStoreFile() { Close(); }
     TStoreFile(const TStoreFile&) = delete;
     TStoreFile& operator=(const TStoreFile&) = delete;
@@ -55,7 +61,11 @@ public:
     // Makes the file exactly size zero bytes (old contents are discarded).
     bool FillZeros(uint64_t size, TPrepareMode mode, const TPrepareProgress& progress);
 
+    // Puts what was written on the disk (fdatasync); false on an error.
+    bool DataSync();
+
 private:
+    TStoreIO* io_ = &PosixStoreIO();
     int fd_ = -1;
 };
 

@@ -332,7 +332,7 @@ void TF_DoMp4::TickBuilding() {
         timer->stop();
         nInState = 0;
         btn_start->setEnabled(true);
-        ShowMessage("MP4文件生成失败，错误码：" + std::to_string(result), TMsgIcon::Error);
+        ShowMessage(Mp4FailureText(result), TMsgIcon::Error);
         return;
     }
     ShellOpen(std::filesystem::path(sMp4FileName).parent_path().string());
