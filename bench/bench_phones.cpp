@@ -14,6 +14,7 @@
 #include "base/GloTimer.h"
 #include "bench/BenchOutputs.h"
 #include "bench/BenchUtil.h"
+#include "cli/MarkProbe.h"
 #include "compose/CombineOut.h"
 #include "sources/CManager.h"
 
@@ -39,7 +40,6 @@ constexpr int kPhones = 5;
 constexpr int kShown = 4;
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-constexpr uint8_t kWhiteLuma = 225;
 constexpr double kLongestLatency = 1.5; // seconds; a later sighting is another mark
 
 // Serves the socket events for ms milliseconds, sleeping while none come.
@@ -54,20 +54,9 @@ double WallClockSeconds() {
         .count();
 }
 
-// Whether a 32 x 32 luma patch around the centre of programme quadrant
-// slot (1..4) is plain white.
+// The recorder's own latency probe tells a marked quadrant.
 bool QuadrantIsWhite(const AVFrame* picture, int slot) {
-    const int cx = ((slot == 2 || slot == 4) ? 3 : 1) * picture->width / 4;
-    const int cy = (slot >= 3 ? 3 : 1) * picture->height / 4;
-    for (int y = cy - 16; y < cy + 16; ++y) {
-        const uint8_t* row = picture->data[0] + size_t(y) * size_t(picture->linesize[0]);
-        for (int x = cx - 16; x < cx + 16; ++x) {
-            if (row[x] < kWhiteLuma) {
-                return false;
-            }
-        }
-    }
-    return true;
+    return cli::TMarkProbe::QuadrantIsWhite(picture, slot);
 }
 
 // The send times of the marked pictures a simulator logged.

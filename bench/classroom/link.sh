@@ -12,6 +12,9 @@
 #   link_set DIRECTION key=value...   (to_far, to_near or both; see netlink-sim)
 #   link_down                         ends the link, removes the namespaces
 #   in_near CMD... / in_far CMD...    run a command inside a namespace
+#   scenario_begin NAME               a work folder $WORK and a list $PIDS of
+#                                     processes, stopped with the link however
+#                                     the scenario ends (KEEP=1 keeps $WORK)
 
 LINK_TOOL=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../tools/netlink-sim" && pwd)/netlink-sim.py
 LINK_NEAR=tvnear$$
@@ -66,4 +69,24 @@ link_down() {
     fi
     ip netns del "$LINK_NEAR" 2>/dev/null || true
     ip netns del "$LINK_FAR" 2>/dev/null || true
+}
+
+scenario_begin() {
+    SCENARIO=$1
+    WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-$SCENARIO.XXXXXX")
+    chmod 755 "$WORK"
+    PIDS=()
+    trap scenario_end EXIT
+}
+
+scenario_end() {
+    for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait "${PIDS[@]}" 2>/dev/null || true
+    link_down
+    if [ -n "${KEEP:-}" ]; then echo "$SCENARIO: files kept in $WORK" >&2; else rm -rf "$WORK"; fi
+}
+
+fail() {
+    echo "$SCENARIO: $*" >&2
+    exit 1
 }

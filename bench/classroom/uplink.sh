@@ -30,18 +30,8 @@ T_HOLE3=$((T_BACK2 + AGAIN_BACK))
 T_BACK3=$((T_HOLE3 + AGAIN))
 TOTAL=$((T_BACK3 + AGAIN_BACK))
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-uplink.XXXXXX")
-chmod 755 "$WORK"
 source "$HERE/link.sh"
-PIDS=()
-cleanup() {
-    for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait "${PIDS[@]}" 2>/dev/null || true
-    link_down
-    if [ -n "${KEEP:-}" ]; then echo "uplink: files kept in $WORK" >&2; else rm -rf "$WORK"; fi
-}
-trap cleanup EXIT
-fail() { echo "uplink: $*" >&2; exit 1; }
+scenario_begin uplink
 
 SERVER=127.0.0.7
 link_up "$SERVER" "127.0.1.1 127.0.0.2 127.0.0.3" 29 "$WORK"

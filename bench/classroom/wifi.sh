@@ -26,18 +26,8 @@ T_AFTER=$((WIFI + BURST))
 TOTAL=$((T_AFTER + AFTER))
 MARK=25 # every 25th picture a phone sends is logged with its send time
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-wifi.XXXXXX")
-chmod 755 "$WORK"
 source "$HERE/link.sh"
-PIDS=()
-cleanup() {
-    for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait "${PIDS[@]}" 2>/dev/null || true
-    link_down
-    if [ -n "${KEEP:-}" ]; then echo "wifi: files kept in $WORK" >&2; else rm -rf "$WORK"; fi
-}
-trap cleanup EXIT
-fail() { echo "wifi: $*" >&2; exit 1; }
+scenario_begin wifi
 
 addrs=""
 for i in $(seq "$PHONES"); do addrs+="127.0.0.$((i + 1)) "; done
