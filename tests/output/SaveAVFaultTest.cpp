@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -129,11 +130,16 @@ TEST_F(SaveAVFaultTest, AFailedFlushStopsRecordingWithEarlierBlocksIntact) {
         std::this_thread::yield();
     }
     io.FailSyncs("av.dat", EIO);
-    for (int s = 0; s < 3; ++s) {
-        PushSecond(rec, seq);
+    PushSecond(rec, seq);
+    PushSecond(rec, seq); // its key picture closes the third block, whose flush fails
+    // The flush fails on the syncer's thread; the recorder learns of it then.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!rec.StoreBroken() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
     }
+    ASSERT_TRUE(rec.StoreBroken());
+    PushSecond(rec, seq);
     rec.SetCaptureState(false);
-    EXPECT_TRUE(rec.StoreBroken());
     rec.EndLession();
     // Blocks closed before the recorder saw the failure were noted with
     // their CRC; their bytes still read back whole here, so they are adopted
