@@ -441,6 +441,18 @@ void TFMain::RememberConnections() {
     lastState = TakeConnections();
 }
 
+void TFMain::TraceTicks(const char* what) {
+    // How punctual the programme was, for whoever watches a long lesson from
+    // outside: the difference between two of these lines is a recording's.
+    uint64_t ticks = 0;
+    uint64_t missed = 0;
+    if (!capture->Manager().GetProgrammeTicks(ticks, missed)) {
+        return;
+    }
+    Trace(std::string(what) + ": programme ticks " + std::to_string(ticks) + ", missed " +
+          std::to_string(missed));
+}
+
 void TFMain::KeepConnections() {
     // Until the last run's channels were offered, the file still holds them.
     if (bUncleanEnd || CurrentWorkMode() != kModeCapture) {
@@ -854,6 +866,7 @@ void TFMain::DoAction(TMainAction action) {
             bCaptureState = bPreventCapture ? false : !bCaptureState;
             capture->Session().SetRecording(bCaptureState);
             RefreshButton(TBar::Capture, 4);
+            TraceTicks(bCaptureState ? "recording on" : "recording off");
         }
         break;
     case TMainAction::Ptz:

@@ -152,6 +152,8 @@ private:
     rLastState TakeConnections();
     // Writes the channels to the settings file when they changed.
     void KeepConnections();
+    // Traces the programme's tick counts (ticks, missed) under a title.
+    void TraceTicks(const char* what);
     // After an unclean end, once capture is entered: asks whether the
     // channels of the last run are to be connected again.
     void OfferLastConnections();
