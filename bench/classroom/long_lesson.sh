@@ -66,8 +66,12 @@ sample() {
     # utime + stime; the command name holds no blanks here.
     cpu=$(awk '{print $14 + $15}' "/proc/$TAVRIN_PID/stat")
     echo "$t $rss $threads $files $cpu" >>"$WORK/samples.txt"
+    # Where the memory is, for whoever looks into a growth.
+    echo "$t $(grep -E '^(RssAnon|RssFile|RssShmem|VmData):' "/proc/$TAVRIN_PID/status" | tr -s ' \t' ' ' | paste -sd' ')" \
+        >>"$WORK/memory.txt"
 }
 : >"$WORK/samples.txt"
+: >"$WORK/memory.txt"
 start=$(date +%s)
 end=$((start + MINUTES * 60))
 sample 0
@@ -85,6 +89,9 @@ sample $(($(date +%s) - start))
 drive "$SHOTS/end" stop-record || fail "stopping the recording through the window (screens in $SHOTS)"
 sleep 2
 kill -0 "$TAVRIN_PID" 2>/dev/null || fail "the console ended while stopping"
+# The store opens for reading once no console holds it.
+kill "$TAVRIN_PID"
+wait "$TAVRIN_PID" 2>/dev/null || true
 
 "$CLI" info --root "$WORK/store" --user "$USER_ID" --lesson "$LESSON" --json >"$WORK/info.json" ||
     fail "tavrin-cli cannot read the store"
