@@ -51,7 +51,9 @@ drive() { # SHOT_DIR STEPS
         --rtmp "rtmp://127.0.0.1:$RTMP_PORT/live/lesson" --steps "$2"
 }
 
-"$WORK/program/tavrin" >"$WORK/tavrin.log" 2>&1 &
+# TAVRIN_WRAP runs the console under a tool (for example a heap profiler
+# when a growth is to be found); the figures then measure the tool too.
+${TAVRIN_WRAP:-} "$WORK/program/tavrin" >"$WORK/tavrin.log" 2>&1 &
 TAVRIN_PID=$!
 PEER_PIDS+=("$TAVRIN_PID")
 drive "$SHOTS/start" signin,choose-record,channels-showing,push-address,combine-four,record ||
