@@ -6,6 +6,7 @@
 #include "app/CutGesture.h"
 #include "app/DispPanel.h"
 #include "app/KeyDirector.h"
+#include "app/SavedConnections.h"
 #include "app/WindowTexts.h"
 #include "base/Message.h"
 #include "base/ProgramDir.h"
@@ -99,6 +100,7 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
         return;
     }
     nChannels = ClientCount();
+    bUncleanEnd = CaptureEndedUncleanly(hooks.iniPath);
     bAutoAdjust.assign(size_t(nChannels) + 1, true);
     rCHMenuCaption.assign(size_t(nChannels) + 1, {});
     lastState.CHLastStateArr.assign(size_t(nChannels), {});
@@ -259,6 +261,7 @@ void TFMain::OnTimer() {
     if (statusTick) {
         statusTick();
     }
+    KeepConnections();
 }
 
 void TFMain::FirstTick() {
@@ -279,6 +282,7 @@ void TFMain::FirstTick() {
         SwitchMode(mode, chosen.LI.LessionID);
         CurrentPvo = chosen;
         SetCaption(chosen);
+        OfferLastConnections();
     }
     LayoutBars();
     setEnabled(true);
@@ -351,6 +355,9 @@ int TFMain::EnterCapture(int32_t nLession) {
     }
     nCurrentMode = kModeCapture;
     nCurrentPort = 1;
+    // Taken away only when the window closes: a run that ends otherwise
+    // leaves it, and the next start offers its channels again.
+    MarkCaptureRunning(hooks.iniPath, true);
     ClickPorts.PushClickedChannel(1);
     st.layout->relaodProject(false);
     update();
@@ -405,18 +412,16 @@ void TFMain::LeaveReplay() {
     update();
 }
 
-void TFMain::RememberConnections() {
-    if (!capture || !capture->HasManager()) {
-        return;
-    }
+rLastState TFMain::TakeConnections() {
+    rLastState now;
+    now.CHLastStateArr.assign(size_t(nChannels), {});
     TCManager& m = capture->Manager();
-    lastState.CHLastStateArr.assign(size_t(nChannels), {});
     for (int i = 1; i <= nChannels; ++i) {
         TClientInfo info;
         if (!m.GetConInfo(i, info)) {
             continue;
         }
-        CHLastState& s = lastState.CHLastStateArr[size_t(i) - 1];
+        CHLastState& s = now.CHLastStateArr[size_t(i) - 1];
         s.sIP = info.IP;
         s.Mp3Name = info.Mp3Name;
         s.AudioDeviceName = info.AudioDeviceName;
@@ -425,7 +430,57 @@ void TFMain::RememberConnections() {
         s.bConnectOK = info.bConnectOK;
         s.bCycle = info.DeviceType == kDeviceMp4 && m.GetCycle(i);
     }
-    m.GetCombinePorts(lastState.CombineportsArr);
+    m.GetCombinePorts(now.CombineportsArr);
+    return now;
+}
+
+void TFMain::RememberConnections() {
+    if (!capture || !capture->HasManager()) {
+        return;
+    }
+    lastState = TakeConnections();
+}
+
+void TFMain::TraceTicks(const char* what) {
+    // How punctual the programme was, for whoever watches a long lesson from
+    // outside: the difference between two of these lines is a recording's.
+    uint64_t ticks = 0;
+    uint64_t missed = 0;
+    if (!capture->Manager().GetProgrammeTicks(ticks, missed)) {
+        return;
+    }
+    Trace(std::string(what) + ": programme ticks " + std::to_string(ticks) + ", missed " +
+          std::to_string(missed));
+}
+
+void TFMain::KeepConnections() {
+    // Until the last run's channels were offered, the file still holds them.
+    if (bUncleanEnd || CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    rLastState now = TakeConnections();
+    if (now.CHLastStateArr == keptConnections.CHLastStateArr &&
+        now.CombineportsArr == keptConnections.CombineportsArr) {
+        return;
+    }
+    if (SaveConnections(hooks.iniPath, now)) {
+        keptConnections = std::move(now);
+    }
+}
+
+void TFMain::OfferLastConnections() {
+    if (!bUncleanEnd || CurrentWorkMode() != kModeCapture) {
+        return;
+    }
+    bUncleanEnd = false;
+    const rLastState saved = LoadConnections(hooks.iniPath, nChannels);
+    if (!HasConnections(saved) || ShowMessage(kReconnectQuestion, TMsgIcon::Question,
+                                              TMsgButtons::YesNo) != TMsgAnswer::Yes) {
+        return;
+    }
+    Trace("connecting the channels of the last run again");
+    lastState = saved;
+    RestoreConnections();
 }
 
 void TFMain::RestoreConnections() {
@@ -811,6 +866,7 @@ void TFMain::DoAction(TMainAction action) {
             bCaptureState = bPreventCapture ? false : !bCaptureState;
             capture->Session().SetRecording(bCaptureState);
             RefreshButton(TBar::Capture, 4);
+            TraceTicks(bCaptureState ? "recording on" : "recording off");
         }
         break;
     case TMainAction::Ptz:
@@ -1168,6 +1224,7 @@ void TFMain::ChooseFromBar() {
     if (SwitchMode(mode, chosen.LI.LessionID) == 0) {
         CurrentPvo = chosen;
         SetCaption(chosen);
+        OfferLastConnections();
     }
 }
 
@@ -1261,6 +1318,9 @@ void TFMain::closeEvent(QCloseEvent* event) {
         return;
     }
     Timer1.stop();
+    if (bStarted && CaptureEndedUncleanly(hooks.iniPath)) {
+        MarkCaptureRunning(hooks.iniPath, false);
+    }
     // Fixed teardown order: the capture session (discovery, channels, the
     // lesson's end, the live sender last), then replay.
     capture.reset();

@@ -148,6 +148,15 @@ private:
     void RememberConnections() override;
     void RestoreConnections() override;
     void StartDiscovery() override;
+    // The channels as they are now, as the settings file keeps them.
+    rLastState TakeConnections();
+    // Writes the channels to the settings file when they changed.
+    void KeepConnections();
+    // Traces the programme's tick counts (ticks, missed) under a title.
+    void TraceTicks(const char* what);
+    // After an unclean end, once capture is entered: asks whether the
+    // channels of the last run are to be connected again.
+    void OfferLastConnections();
 
     void BuildBars();
     QWidget* BuildBar(TBar bar);
@@ -219,6 +228,9 @@ private:
     QPoint tp_delStart;
     int nCurrentClickImageTAGID = -1;
     bool bDiscoveryFailureShown = false;
+    // The last run did not close the window; its channels are not yet offered.
+    bool bUncleanEnd = false;
+    rLastState keptConnections;
     // The programme pane: where a left press may start a drag, and whether
     // one runs (its release is no click).
     std::optional<QPoint> programmeDragFrom;

@@ -19,7 +19,31 @@ TFrameQueue::TRecord& TFrameQueue::NewTail() {
         ring_ = std::move(grown);
         head_ = 0;
     }
-    return ring_[Slot(count_)];
+    TRecord& r = ring_[Slot(count_)];
+    if (r.capacity() == 0 && !spare_.empty()) {
+        r = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    return r;
+}
+
+void TFrameQueue::Spare(TRecord& r) {
+    if (spare_.size() < kSpareBuffers) {
+        spare_.push_back(std::move(r));
+    }
+    // Moved from or not kept: the slot holds no buffer either way.
+    TRecord().swap(r);
+}
+
+size_t TFrameQueue::CapacityBytes() const {
+    size_t n = 0;
+    for (const TRecord& r : ring_) {
+        n += r.capacity();
+    }
+    for (const TRecord& r : spare_) {
+        n += r.capacity();
+    }
+    return n;
 }
 
 void TFrameQueue::Counted(const TRecord& r, bool added) {
@@ -55,8 +79,8 @@ bool TFrameQueue::Pop(TRecord& out) {
     std::swap(out, r);
     head_ = (head_ + 1) % ring_.size();
     Counted(out, false);
-    // The next push writes out's old buffer: few buffers stay in use.
-    std::swap(r, ring_[Slot(count_)]);
+    // out's old buffer serves a later push.
+    Spare(r);
     return true;
 }
 
@@ -70,6 +94,7 @@ bool TFrameQueue::MoveFrontTo(TFrameQueue& other) {
     head_ = (head_ + 1) % ring_.size();
     Counted(to, false);
     other.Counted(to, true);
+    Spare(from);
     return true;
 }
 
@@ -89,6 +114,7 @@ TFrameQueue::TDropped TFrameQueue::DropFront(size_t count) {
         TRecord& r = ring_[head_];
         (IsVideo(TypeOf(r)) ? dropped.video : dropped.audio) += 1;
         Counted(r, false);
+        Spare(r);
         head_ = (head_ + 1) % ring_.size();
     }
     return dropped;

@@ -55,13 +55,23 @@ public:
     TDropped DropFront(size_t count);
     TDropped Clear() { return DropFront(count_); }
 
+    // Bytes held by the queue's buffers, records and spares together.
+    size_t CapacityBytes() const;
+    // Buffers of records that left are kept for reuse up to this many; more
+    // are freed. Slots beyond the records hold no buffer: a ring that grew
+    // once in a burst would otherwise keep a buffer in every slot, each
+    // growing in turn to the largest record it ever carried.
+    static constexpr size_t kSpareBuffers = 8;
+
 private:
     size_t Slot(size_t i) const { return (head_ + i) % ring_.size(); }
     TRecord& NewTail(); // the slot behind the last record, grown when full
     void Counted(const TRecord& r, bool added);
+    // Keeps a buffer that left the queue for reuse, or frees it.
+    void Spare(TRecord& r);
 
-    // Slots keep their buffers when their record leaves, for reuse.
     std::vector<TRecord> ring_;
+    std::vector<TRecord> spare_; // buffers for the next records
     size_t head_ = 0;
     size_t count_ = 0;
     size_t video_ = 0;

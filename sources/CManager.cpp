@@ -814,4 +814,15 @@ int TCManager::SourceResult(int nChannel) const {
     return c != nullptr && c->AVMaker ? c->AVMaker->SourceResult() : 0;
 }
 
+bool TCManager::GetProgrammeTicks(uint64_t& ticks, uint64_t& missed) {
+    if (!CombineOut) {
+        return false;
+    }
+    TCombineOut::TTickStats t;
+    CombineOut->GetTickStats(t);
+    ticks = t.ticks;
+    missed = t.missed;
+    return true;
+}
+
 } // namespace tavrin

@@ -139,6 +139,8 @@ public:
     // Read-only views for callers and tests.
     int ChannelCount() const { return int(Client.size()); }
     TCombineOut* Programme() { return CombineOut.get(); }
+    // The programme's ticks so far and those it missed; false without one.
+    bool GetProgrammeTicks(uint64_t& ticks, uint64_t& missed);
     TDispManager* Displays() { return DispManager.get(); }
     int MainDispPort() const { return nMainDispPort; }
     int MainChannel() const { return nMainChannel; }

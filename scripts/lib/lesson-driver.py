@@ -193,10 +193,29 @@ def grid_panes(w, h, channels=3):
         pw, ph = W, W * 9 // 16
         x, y = 0, (H - ph) // 2 + 61
     panes = []
+    if channels == 5:
+        # The programme large at the top left, channels 1-3 down the right,
+        # 5 and 4 along the bottom.
+        c, r = pw // 3, ph // 3
+        panes.append((x + 1, y, 2 * c - 1, 2 * r - 1))
+        for i in range(1, 4):
+            panes.append((x + 2 * c + 1, y + r * (i - 1), c - 2, r - 1))
+        panes.append((x + c + 1, y + 2 * r, c - 1, r - 1))
+        panes.append((x + 1, y + 2 * r, c - 1, r - 1))
+        return panes
     for i in range(4):
         panes.append((x + (i % 2) * (pw // 2) + 1, y + (i // 2) * (ph // 2),
                       pw // 2 - 1 - (1 if i % 2 else 0), ph // 2 - 1))
     return panes
+
+
+def lit_share(grab, rect):
+    """Share of a rectangle's sampled pixels that are not near black."""
+    x, y, w, h = rect
+    px = box_pixels(grab, x + w // 8, y + h // 8, w * 3 // 4, h * 3 // 4)
+    step = 3 * 7
+    lit = sum(1 for i in range(0, len(px) - 2, step) if max(px[i], px[i + 1], px[i + 2]) > 48)
+    return lit / max(1, len(px) // step)
 
 
 class Lesson:
@@ -263,7 +282,7 @@ class Lesson:
 
     def click_pane(self, ch):
         self.main_window()
-        panes = grid_panes(self.main[4], self.main[5])
+        panes = grid_panes(self.main[4], self.main[5], self.a.channels)
         px, py, pw, ph = panes[ch]
         self.x.click(*self.at(px + pw // 2, py + ph // 2))
 
@@ -297,6 +316,47 @@ class Lesson:
         self.main_window()
         time.sleep(2)
         self.no_message("entering capture mode")
+
+    def step_choose_record_again(self):
+        """The same lesson after the console ended without closing: it offers
+        to connect the last run's channels again; yes, and they show."""
+        c = self.chooser()
+        self.x.focus(c[0])
+        self.x.click(c[2] + 200, c[3] + 76)
+        self.x.click_button(60, "record")
+        self.x.wait_gone("the lesson chooser", c[0])
+        deadline = time.monotonic() + 15
+        while self.message_box() is None:
+            if time.monotonic() > deadline:
+                raise StepFailed("no offer to connect the last run's channels")
+            time.sleep(0.3)
+        self.answer_message("reconnect")
+        self.main_window()
+        self.step_channels_showing()
+
+    def step_channels_showing(self):
+        """Every channel in --showing (default all) shows a picture."""
+        chans = [int(c) for c in self.a.showing.split(",")] if self.a.showing else \
+            list(range(1, self.a.channels + 1))
+        deadline = time.monotonic() + 30
+        while True:
+            m = self.main_window()
+            grab = self.x.grab()
+            panes = grid_panes(m[4], m[5], self.a.channels)
+            dark = [ch for ch in chans
+                    if lit_share(grab, (m[2] + panes[ch][0], m[3] + panes[ch][1],
+                                        panes[ch][2], panes[ch][3])) < 0.2]
+            if not dark:
+                return
+            if time.monotonic() > deadline:
+                raise StepFailed("channels %s stay black" % dark)
+            time.sleep(1)
+
+    def step_combine_four(self):
+        for ch in range(1, 5):
+            self.click_pane(ch)
+        self.focus_main()
+        self.x.key("s")
 
     def channel_dialog(self, ch):
         self.click_pane(ch)
@@ -504,6 +564,11 @@ class Lesson:
                 blocks.append((left, x - left, bytes(colour)))
         return y, blocks
 
+    def step_ruler_count(self):
+        self.main_window()
+        _, blocks = self.ruler_blocks()
+        print("  ruler: %d blocks" % len(blocks), flush=True)
+
     def step_mark_deleted(self):
         self.main_window()
         y, blocks = self.ruler_blocks()
@@ -570,7 +635,8 @@ class Lesson:
 
     STEPS = ["signin", "choose-record", "connect-phone", "connect-camera", "connect-mp4",
              "loop-mp4", "push-address", "combine-two", "combine-three", "record", "error-mark",
-             "phone-outage", "stop-record", "choose-replay", "mark-deleted", "save", "make-mp4"]
+             "phone-outage", "stop-record", "choose-replay", "mark-deleted", "save", "make-mp4",
+             "choose-record-again", "channels-showing", "combine-four", "ruler-count"]
 
     def run(self, steps):
         for name in steps:
@@ -610,7 +676,9 @@ def main():
     p.add_argument("--outage", default="", help="script that interrupts a phone for a while")
     p.add_argument("--mp4-timeout", type=float, default=180)
     p.add_argument("--upload", action="store_true", help="upload the MP4 once made")
-    p.add_argument("--steps", default=",".join(Lesson.STEPS))
+    p.add_argument("--channels", type=int, default=3, help="the console's channel count")
+    p.add_argument("--showing", default="", help="channels that must show pictures: 1,3")
+    p.add_argument("--steps", default=",".join(Lesson.STEPS[:17]))
     a = p.parse_args()
     os.makedirs(a.out, exist_ok=True)
     steps = [s for s in a.steps.split(",") if s]

@@ -4,6 +4,7 @@
 // replay with delete marks, and back to capture with the same channels.
 #include "app/DispPanel.h"
 #include "app/FMain.h"
+#include "app/SavedConnections.h"
 #include "app/WindowTexts.h"
 #include "base/IniFile.h"
 #include "base/Message.h"
@@ -448,6 +449,61 @@ TEST_F(MainWindowTest, ClosingWhileRecordingAsksAndNoKeepsRecording) {
     messages.QueueAnswer(TMsgAnswer::Yes);
     EXPECT_TRUE(win_->close());
     EXPECT_EQ(win_->CurrentWorkMode(), kModeNone);
+}
+
+TEST_F(MainWindowTest, AfterAConsoleThatDidNotCloseItsChannelsAreOfferedBack) {
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    Manager().ConnectThis("Virtual Camera|Virtual Microphone", 2, kDeviceCamera);
+    // Kept in the settings as it connects, not only when the window closes.
+    const TIniFile ini(hooks_.iniPath);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ini.ReadInteger("LastConnections", "CH2Type", 0) == kDeviceCamera; }, 5000));
+    EXPECT_EQ(ini.ReadString("LastConnections", "CH2Audio", ""), "Virtual Microphone");
+    // Gone without its close, as a killed process goes.
+    win_.reset();
+    EXPECT_TRUE(CaptureEndedUncleanly(hooks_.iniPath));
+    ASSERT_TRUE(messages.Messages().empty());
+
+    messages.QueueAnswer(TMsgAnswer::Yes);
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, kReconnectQuestion);
+    EXPECT_EQ(messages.Messages()[0].icon, TMsgIcon::Question);
+    EXPECT_EQ(messages.Messages()[0].buttons, TMsgButtons::YesNo);
+    TClientInfo info;
+    ASSERT_TRUE(Manager().GetConInfo(2, info));
+    EXPECT_EQ(info.DeviceType, kDeviceCamera);
+    EXPECT_EQ(info.AudioDeviceName, "Virtual Microphone");
+    EXPECT_TRUE(WaitUntil([&] { return ShowsVideo(2); }, 10000)) << "the camera's pane stays black";
+    ASSERT_TRUE(win_->close());
+    EXPECT_FALSE(CaptureEndedUncleanly(hooks_.iniPath)) << "a closed window ended cleanly";
+
+    // After a clean end nothing is asked.
+    win_.reset();
+    Open(kModeCapture);
+    EXPECT_EQ(messages.Messages().size(), 1u);
+    ASSERT_TRUE(Manager().GetConInfo(2, info));
+    EXPECT_EQ(info.DeviceType, kDeviceNone);
+}
+
+TEST_F(MainWindowTest, AChannelOfferRefusedConnectsNothing) {
+    TMessageRecorder messages;
+    Open(kModeCapture);
+    Manager().ConnectThis("Virtual Camera|Virtual Microphone", 1, kDeviceCamera);
+    const TIniFile ini(hooks_.iniPath);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ini.ReadInteger("LastConnections", "CH1Type", 0) == kDeviceCamera; }, 5000));
+    win_.reset();
+
+    messages.QueueAnswer(TMsgAnswer::No);
+    Open(kModeCapture);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    TClientInfo info;
+    ASSERT_TRUE(Manager().GetConInfo(1, info));
+    EXPECT_EQ(info.DeviceType, kDeviceNone);
 }
 
 TEST_F(MainWindowTest, ANewLessonStoreReportsItsPreparationToTheProgressWindow) {

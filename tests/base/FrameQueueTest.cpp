@@ -72,6 +72,37 @@ TEST(FrameQueue, SteadyStreamReusesBuffers) {
     EXPECT_LE(seen.size(), 6u);
 }
 
+TEST(FrameQueue, ABurstDoesNotLeaveEverySlotGrowingToTheLargestRecord) {
+    // A channel's queue: once a stall let a thousand records pile up, then a
+    // steady stream of small pictures with a large key picture a second, a
+    // few records queued at a time, as a phone's socket delivers them.
+    TFrameQueue q;
+    TFrameQueue::TRecord out;
+    for (int i = 0; i < 1000; ++i) {
+        q.Push(kFrameAAC, i, Payload(1, 200));
+    }
+    while (q.Pop(out)) {
+    }
+    const auto small = Payload(2, 2000);
+    const auto key = Payload(3, 100000);
+    for (int i = 0; i < 20000; ++i) {
+        q.Push(i % 25 == 0 ? kFrameH264Key : kFrameH264, i, i % 25 == 0 ? key : small);
+        if (i % 3 == 2) {
+            while (q.Pop(out)) {
+            }
+        }
+    }
+    // What is queued, plus the spares, each at most a key picture.
+    const size_t bound = q.Bytes() + (TFrameQueue::kSpareBuffers + 1) * (key.size() + 64);
+    EXPECT_LE(q.CapacityBytes(), bound) << "held " << q.CapacityBytes() << " bytes";
+    // Trimmed records give their buffers back too.
+    for (int i = 0; i < 500; ++i) {
+        q.Push(kFrameH264Key, i, key);
+    }
+    q.Clear();
+    EXPECT_LE(q.CapacityBytes(), TFrameQueue::kSpareBuffers * (key.size() + 64));
+}
+
 TEST(FrameQueue, FindsKeyFramesAndDropsWholeHeads) {
     TFrameQueue q;
     const uint8_t types[] = {kFrameH264, kFrameAAC,     kFrameH264Key, kFrameH264,
