@@ -2,11 +2,12 @@
 // (read, decode, scale, compose, caption, encode, record) by tavrin-cli
 // record, against the ffmpeg command line transcoding the same seconds of
 // the same file with the same encoder settings and the caption's drawtext.
-// Usage: bench_record BIN_DIR
+// Usage: bench_record BIN_DIR (BENCH_SECONDS: recorded seconds, 15 when unset)
 #include "bench/BenchUtil.h"
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <sys/resource.h>
@@ -44,7 +45,9 @@ std::string Output(const std::string& command) {
 
 int main(int argc, char** argv) {
     const std::string bin = argc > 1 ? argv[1] : ".";
-    const int seconds = 15;
+    // A shorter run for a quick comparison; the default keeps earlier figures comparable.
+    const char* asked = std::getenv("BENCH_SECONDS");
+    const int seconds = asked != nullptr && std::atoi(asked) > 0 ? std::atoi(asked) : 15;
     tavrin::bench::TempFolder dir;
     const std::string movie = dir.File("movie.mp4");
     tavrin::bench::RunTimed(
