@@ -41,10 +41,10 @@ echo "$against"
 while read -r cmd; do
     grep -qxF "now $cmd" <<<"$against" || fail "--against drops: $cmd"
 done <<<"$list"
-grep '^rev ' <<<"$against" | grep -v -q "build/bench-rev/$sha/build/bin" && fail "--against: a REV command runs another build"
+grep '^rev ' <<<"$against" | grep -v -q "build/bench-rev/$sha/build/release/bin" && fail "--against: a REV command runs another build"
 grep -q "$BIN" <<<"$(grep '^rev ' <<<"$against")" && fail "--against: a REV command runs this build"
 # REV's own script drives REV's program where REV has the script.
-grep -qx "rev bash $ROOT/build/bench-rev/$sha/src/bench/phones.sh $ROOT/build/bench-rev/$sha/build/bin" <<<"$against" \
+grep -qx "rev bash $ROOT/build/bench-rev/$sha/bench/phones.sh $ROOT/build/bench-rev/$sha/build/release/bin" <<<"$against" \
     || fail "--against: phones is not run by REV's own script"
 
 # A subset, in both forms; a name that is no benchmark is refused.
