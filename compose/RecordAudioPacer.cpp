@@ -101,7 +101,7 @@ int TRecordAudioPacer::Release(uint32_t n) {
     }
     nDone = std::max(nDone, n + 1);
     const uint64_t due = uint64_t(n + 1 - nBase) * uint64_t(format.nSampleRate) /
-                         (kPicturesPerSecond * kSamplesPerFrame);
+                         (uint64_t(kPicturesPerSecond) * kSamplesPerFrame);
     const uint64_t wanted = due > nReleased ? due - nReleased : 0;
     // Picture n lasts until picture n + 1 is composed: the sound that
     // arrived by then is its own. The queue is in arrival order, so those
