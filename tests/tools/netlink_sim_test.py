@@ -7,10 +7,10 @@ import sys
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location(
+loader_spec = importlib.util.spec_from_file_location(
     "netlink_sim", os.path.join(HERE, "../../tools/netlink-sim/netlink-sim.py"))
-sim = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(sim)
+sim = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(sim)
 
 
 def packet(src, size=1250):
