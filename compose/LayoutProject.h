@@ -3,7 +3,7 @@
 // 1920 x 1080 YUV 4:2:0 picture. The layout editor is its only writer.
 #pragma once
 
-#include "compose/LayoutRecords.h"
+#include "compose/PlanFile.h"
 
 #include <string>
 #include <vector>
@@ -47,10 +47,10 @@ public:
     bool getIfNeedSave() const { return bNeedSave; }
     void setSaveState() { bNeedSave = true; }
 
-    const std::vector<rImage>& Images() const { return rI; }
-    const std::vector<rRectangle>& Rectangles() const { return rR; }
-    const std::vector<rFontStyle>& FontStyles() const { return rF; }
-    const std::vector<rLayout>& Layouts() const { return layout; }
+    const std::vector<rImage>& Images() const { return plan.images; }
+    const std::vector<rRectangle>& Rectangles() const { return plan.rects; }
+    const std::vector<rFontStyle>& FontStyles() const { return plan.styles; }
+    const std::vector<rLayout>& Layouts() const { return plan.scenes; }
     const std::string& FileName() const { return JSONFilename; }
     const std::string& WorkPath() const { return workPath; }
 
@@ -61,11 +61,7 @@ private:
     bool bNeedSave = false;
     std::string JSONFilename;
     std::string workPath;
-    rProjectHead rP;
-    std::vector<rImage> rI;
-    std::vector<rRectangle> rR;
-    std::vector<rFontStyle> rF;
-    std::vector<rLayout> layout;
+    TPlanRecords plan;
 };
 
 // "yyyy-mm-dd hh:nn:ss" of the local time now.

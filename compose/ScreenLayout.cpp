@@ -4,15 +4,11 @@
 #include "compose/CombineOut.h"
 #include "compose/CombineVideo.h"
 #include "compose/JpegToYUV420.h"
-#include "compose/PlanJson.h"
+#include "compose/PlanFile.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -20,19 +16,7 @@ extern "C" {
 
 namespace tavrin {
 
-using planjson::FileNamePart;
-using planjson::FolderOf;
-using planjson::IntOf;
-using planjson::Json;
-using planjson::StrOf;
-
 namespace {
-
-// The array under key, or null when it is absent or not an array.
-const Json* ArrayOf(const Json& j, const char* key) {
-    const auto it = j.find(key);
-    return it != j.end() && it->is_array() ? &*it : nullptr;
-}
 
 int64_t RoundUp16(int64_t v) {
     return (v + 15) / 16 * 16;
@@ -95,124 +79,85 @@ void TScreenLayout::clearProject() {
 int TScreenLayout::loadProject(const std::string& sFileName) {
     checkedID = -1;
     nLastLayoutID = -1;
-    struct stat st {};
-    if (::stat(sFileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || pYUVBikImage.empty()) {
+    if (pYUVBikImage.empty()) {
         return -1;
     }
     try {
-        std::ifstream in(sFileName, std::ios::binary);
-        if (!in) {
-            return -1;
+        TPlanRecords plan;
+        const TPlanRead read = ReadPlanFile(sFileName, plan);
+        if (read.result == 1 || read.result == -1) {
+            return read.result;
         }
-        const std::string text((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-        if (in.bad()) {
-            return -1;
-        }
-        const Json doc = Json::parse(text, nullptr, false);
-        if (doc.is_discarded()) {
-            return 1;
-        }
-
+        // The runtime takes whatever a JSON object holds: a plan that the
+        // editor would reject still shows the scenes it can.
         clearProject();
-        if (!doc.is_object()) {
+        if (read.result != 0) {
             return -1;
         }
-        ProjectHead.name = StrOf(doc, "name");
-        ProjectHead.rtmp = StrOf(doc, "rtmp");
+        ProjectHead.name = plan.head.name;
+        ProjectHead.rtmp = plan.head.rtmp;
         ProjectHead.filename = sFileName;
 
-        const std::string folder = FolderOf(sFileName);
-        if (const Json* images = ArrayOf(doc, "image")) {
-            for (const Json& e : *images) {
-                rImage image;
-                image.id = IntOf(e, "id");
-                image.name = StrOf(e, "name");
-                // Only the file name counts: the picture lies next to the plan.
-                image.filename = folder + FileNamePart(StrOf(e, "filename"));
-                image.pImage.resize(pYUVBikImage.size());
-                if (JpegToYUV420(image.filename, "", image.pImage.data(), nYUVHeight, nYUVWidth) !=
-                    0) {
-                    return -2;
-                }
-                rI.push_back(std::move(image));
+        for (tavrin::rImage& stored : plan.images) {
+            rImage image;
+            image.id = stored.id;
+            image.name = std::move(stored.name);
+            image.filename = std::move(stored.filename);
+            image.pImage.resize(pYUVBikImage.size());
+            if (JpegToYUV420(image.filename, "", image.pImage.data(), nYUVHeight, nYUVWidth) != 0) {
+                return -2;
             }
+            rI.push_back(std::move(image));
         }
 
-        struct TPlanRect {
-            int32_t id;
-            rRect rect;
-        };
-        std::vector<TPlanRect> rects;
-        if (const Json* list = ArrayOf(doc, "rectangle")) {
-            for (const Json& e : *list) {
-                rects.push_back(
-                    {IntOf(e, "id"), {IntOf(e, "x"), IntOf(e, "y"), IntOf(e, "w"), IntOf(e, "h")}});
-            }
-        }
         std::vector<rFontStyle> styles;
-        if (const Json* list = ArrayOf(doc, "fontstyle")) {
-            for (const Json& e : *list) {
-                rFontStyle f;
-                f.id = IntOf(e, "id");
-                f.name = StrOf(e, "name");
-                f.font = StrOf(e, "font");
-                f.size = IntOf(e, "size");
-                f.x = IntOf(e, "x");
-                f.y = IntOf(e, "y");
-                f.color = ColorToRGB(IntOf(e, "color"));
-                styles.push_back(std::move(f));
-            }
+        for (const tavrin::rFontStyle& stored : plan.styles) {
+            rFontStyle f;
+            f.id = stored.id;
+            f.name = stored.name;
+            f.font = stored.font;
+            f.size = stored.size;
+            f.x = stored.x;
+            f.y = stored.y;
+            f.color = PlanColorHex(stored.color);
+            styles.push_back(std::move(f));
         }
 
-        const Json* sence = ArrayOf(doc, "sence");
-        std::vector<std::pair<size_t, int32_t>> order;
-        if (sence != nullptr) {
-            for (size_t i = 0; i < sence->size(); ++i) {
-                order.emplace_back(i, IntOf((*sence)[i], "id"));
-            }
-        }
-        // Runtime ids follow the stored ids; equal ids keep their file order.
-        std::stable_sort(order.begin(), order.end(),
-                         [](const auto& a, const auto& b) { return a.second < b.second; });
         std::vector<int> groups;
-        scenes.reserve(order.size());
-        for (const auto& [pos, storedId] : order) {
-            const Json& e = (*sence)[pos];
-            const Json* sceneRects = ArrayOf(e, "rectangle");
-            const size_t n =
-                sceneRects != nullptr ? std::min<size_t>(sceneRects->size(), kMaxRects) : 0;
+        scenes.reserve(plan.scenes.size());
+        for (const tavrin::rLayout& stored : plan.scenes) {
+            const size_t n = std::min<size_t>(stored.rectangle.size(), kMaxRects);
             ++ProjectHead.layoutcount;
             rLayout scene;
+            // Runtime ids are positions in stored-id order.
             scene.id = int32_t(scenes.size()) + 1;
-            scene.image = IntOf(e, "image");
-            scene.name = StrOf(e, "name");
+            scene.image = stored.image;
+            scene.name = stored.name;
             for (size_t i = 0; i < n; ++i) {
-                const int32_t id = IntOf((*sceneRects)[i], "id");
-                const auto it = std::find_if(rects.begin(), rects.end(),
-                                             [id](const TPlanRect& r) { return r.id == id; });
-                if (it != rects.end()) {
+                const int32_t id = stored.rectangle[i];
+                const auto it =
+                    std::find_if(plan.rects.begin(), plan.rects.end(),
+                                 [id](const tavrin::rRectangle& r) { return r.id == id; });
+                if (it != plan.rects.end()) {
                     scene.rectangle.push_back(it->rect);
                     ++scene.rectCount;
                 }
             }
-            if (const Json* texts = ArrayOf(e, "text")) {
-                for (const Json& t : *texts) {
-                    const int32_t styleId = IntOf(t, "fontstyle");
-                    const auto it =
-                        std::find_if(styles.begin(), styles.end(),
-                                     [styleId](const rFontStyle& f) { return f.id == styleId; });
-                    if (it == styles.end()) {
-                        continue;
-                    }
-                    rText text;
-                    text.fontStyle = *it;
-                    text.fontStyle.x = IntOf(t, "x");
-                    text.fontStyle.y = IntOf(t, "y");
-                    text.name = StrOf(t, "name");
-                    scene.text.push_back(std::move(text));
-                    ++scene.textCount;
+            for (const tavrin::rText& t : stored.text) {
+                const int32_t styleId = t.fontStyle;
+                const auto it =
+                    std::find_if(styles.begin(), styles.end(),
+                                 [styleId](const rFontStyle& f) { return f.id == styleId; });
+                if (it == styles.end()) {
+                    continue;
                 }
+                rText text;
+                text.fontStyle = *it;
+                text.fontStyle.x = t.x;
+                text.fontStyle.y = t.y;
+                text.name = t.name;
+                scene.text.push_back(std::move(text));
+                ++scene.textCount;
             }
             scenes.push_back(std::move(scene));
             groups.push_back(int(n));
@@ -256,11 +201,7 @@ int TScreenLayout::GetListForThisRectCount(int nRectCount, int32_t& nCheckedID,
 }
 
 std::string TScreenLayout::ColorToRGB(int32_t color) {
-    const uint32_t c = uint32_t(color);
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X%02X%02X", c & 0xFFu, (c >> 8) & 0xFFu,
-                  (c >> 16) & 0xFFu);
-    return text;
+    return PlanColorHex(color);
 }
 
 std::string TScreenLayout::SceneTextFilter(const rLayout& scene) {

@@ -4,6 +4,7 @@
 #include "base/ProgramDir.h"
 #include "base/Trace.h"
 #include "base/ui/ShellOpen.h"
+#include "compose/PlanFile.h"
 #include "compose/ScreenLayout.h"
 #include "compose/editor/EditorHost.h"
 #include "compose/editor/F_Fontstyle.h"
@@ -516,7 +517,7 @@ void TF_EditProject::DoNew(int nType) {
         break;
     }
     case kItemFontStyle: {
-        TF_Fontstyle dialog(QStringLiteral("未命名文本"), 48, RgbToColorRef(0xFFFFFF), this);
+        TF_Fontstyle dialog(QStringLiteral("未命名文本"), 48, RgbToPlanColor(0xFFFFFF), this);
         if (dialog.exec() != QDialog::Accepted) {
             return;
         }

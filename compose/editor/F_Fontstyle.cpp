@@ -1,5 +1,6 @@
 #include "compose/editor/F_Fontstyle.h"
 
+#include "compose/PlanFile.h"
 #include "compose/editor/FilePickers.h"
 
 #include <QButtonGroup>
@@ -11,15 +12,6 @@
 #include <QTimer>
 
 namespace tavrin {
-
-int32_t RgbToColorRef(uint32_t rgb) {
-    return int32_t(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
-}
-
-uint32_t ColorRefToRgb(int32_t colorRef) {
-    const auto c = uint32_t(colorRef);
-    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-}
 
 TF_Fontstyle::TF_Fontstyle(const QString& text, int size, int32_t colorRef, QWidget* parent)
     : QDialog(parent), colorRef_(colorRef) {
@@ -59,7 +51,7 @@ TF_Fontstyle::TF_Fontstyle(const QString& text, int size, int32_t colorRef, QWid
         b->setStyleSheet(QStringLiteral("QPushButton{background:%1;border:1px solid #606060}"
                                         "QPushButton:checked{border:3px solid #3daee9}")
                              .arg(c.name()));
-        b->setChecked(RgbToColorRef(kSwatches[i]) == colorRef);
+        b->setChecked(RgbToPlanColor(kSwatches[i]) == colorRef);
         swatches->addButton(b, int(i));
     }
 
@@ -72,7 +64,7 @@ TF_Fontstyle::TF_Fontstyle(const QString& text, int size, int32_t colorRef, QWid
     connect(edText, &QLineEdit::textChanged, this, [this] { update(); });
     connect(cbSize, &QComboBox::currentIndexChanged, this, [this] { update(); });
     connect(swatches, &QButtonGroup::idClicked, this, [this](int id) {
-        colorRef_ = RgbToColorRef(kSwatches[size_t(id)]);
+        colorRef_ = RgbToPlanColor(kSwatches[size_t(id)]);
         update();
     });
     setFixedSize(500, kBandTop + 150);
@@ -94,7 +86,7 @@ void TF_Fontstyle::paintEvent(QPaintEvent* event) {
     QFont font(family_.isEmpty() ? QString::fromUtf8(kPlanFontName) : family_);
     font.setPixelSize(Size());
     p.setFont(font);
-    p.setPen(QColor::fromRgb(ColorRefToRgb(colorRef_)));
+    p.setPen(QColor::fromRgb(PlanColorToRgb(colorRef_)));
     const QRect area(2, kBandTop + 1, width() - 4, height() - kBandTop - 1);
     p.drawText(area, Qt::AlignLeft | Qt::AlignTop, edText->text());
 }

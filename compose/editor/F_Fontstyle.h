@@ -19,10 +19,6 @@ inline const char* const kPlanFontName = "思源宋体 CN SemiBold";
 inline constexpr std::array<uint32_t, 7> kSwatches = {0xFFFFFF, 0x808080, 0x000000, 0xFF0000,
                                                       0x008000, 0x0000FF, 0x008080};
 
-// 0xRRGGBB <-> the plans' 0x00BBGGRR.
-int32_t RgbToColorRef(uint32_t rgb);
-uint32_t ColorRefToRgb(int32_t colorRef);
-
 class TF_Fontstyle : public QDialog {
     Q_OBJECT
 public:

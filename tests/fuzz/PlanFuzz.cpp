@@ -1,8 +1,10 @@
-// Arbitrary .kvx text: loading must never crash, and whatever loads must
-// save and load again with the same scenes. The scene runtime reads the same
-// text on its own and must list every scene it counted.
+// Arbitrary .kvx text: reading must never crash, whatever reads must write
+// text that reads back to the same records, and whatever the editor's model
+// loads must save and load again with the same scenes. The scene runtime
+// reads the same text and must list every scene it counted.
 #include "base/Message.h"
 #include "compose/LayoutProject.h"
+#include "compose/PlanFile.h"
 #include "compose/ScreenLayout.h"
 
 #include <cstdio>
@@ -25,6 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return true;
     }();
     (void)quiet;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    TPlanRecords records;
+    const TPlanRead read = ParsePlanText(text, "", records);
+    if (read.result == 0) {
+        const std::string written = PlanText(records);
+        TPlanRecords back;
+        const TPlanRead again = ParsePlanText(written, "", back);
+        if (again.result != 0 || !again.wellFormed || PlanText(back) != written ||
+            back.scenes.size() != records.scenes.size()) {
+            std::abort();
+        }
+    }
     const std::string in = TempName(".kvx");
     if (FILE* f = std::fopen(in.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);

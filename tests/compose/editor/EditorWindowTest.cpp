@@ -6,6 +6,7 @@
 #include "base/Message.h"
 #include "base/ProgramDir.h"
 #include "compose/CombineOut.h"
+#include "compose/PlanFile.h"
 #include "compose/ScreenLayout.h"
 #include "compose/editor/EditorHost.h"
 #include "compose/editor/F_EditProject.h"
@@ -467,7 +468,7 @@ TEST_F(EditorWindow, FailuresOfTheListsAreReported) {
 }
 
 TEST_F(EditorWindow, StyleDialogDrawsItsSampleInThePlanFont) {
-    TF_Fontstyle dialog("样本", 200, RgbToColorRef(0x0000FF));
+    TF_Fontstyle dialog("样本", 200, RgbToPlanColor(0x0000FF));
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("文本样式"));
@@ -478,7 +479,7 @@ TEST_F(EditorWindow, StyleDialogDrawsItsSampleInThePlanFont) {
     EXPECT_EQ(dialog.ColorRef(), 0xFF0000) << "blue in the plans' layout";
     EXPECT_TRUE(Child<QPushButton>(&dialog, "swatch5")->isChecked());
     Click(&dialog, "swatch4");
-    EXPECT_EQ(dialog.ColorRef(), RgbToColorRef(0x008000));
+    EXPECT_EQ(dialog.ColorRef(), RgbToPlanColor(0x008000));
     const QString family = RegisterPlanFont();
     EXPECT_FALSE(family.isEmpty());
     QFont font(family);
@@ -714,7 +715,7 @@ TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
     editor->DoModify(kItemFontStyle);
     EXPECT_EQ(style->name, "标题样式");
     EXPECT_EQ(style->size, 72);
-    EXPECT_EQ(style->color, RgbToColorRef(0x008080));
+    EXPECT_EQ(style->color, RgbToPlanColor(0x008080));
     EXPECT_EQ(style->font, "思源宋体 CN SemiBold");
     EXPECT_EQ(style->x, 500);
     EXPECT_EQ(style->y, 600);
