@@ -5,6 +5,7 @@
 #include "base/Message.h"
 #include "base/Trace.h"
 #include "compose/AVFilter.h"
+#include "compose/JpegPicture.h"
 #include "mp4/CardImage.h"
 #include "mp4/ReencodeVideo.h"
 #include "mp4/StreamUnitReader.h"

@@ -1,8 +1,8 @@
 #include "compose/editor/F_Image.h"
 
+#include "compose/JpegPicture.h"
 #include "compose/LayoutRecords.h"
 #include "compose/editor/FilePickers.h"
-#include "mp4/CardImage.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -3,7 +3,7 @@
 #include "base/Message.h"
 #include "base/Trace.h"
 #include "base/ui/ShellOpen.h"
-#include "mp4/CardImage.h"
+#include "compose/JpegPicture.h"
 #include "mp4/UploadOutcome.h"
 
 #include <QCheckBox>

@@ -1,6 +1,5 @@
 // MP4 production end to end: lessons of real H.264 and AAC go through the
 // builder, and what ffprobe and ffmpeg read back from the file is checked.
-#include "base/Message.h"
 #include "mp4/CardImage.h"
 #include "mp4/Mp4Thread.h"
 #include "tests/base/TempDir.h"
@@ -351,35 +350,6 @@ TEST_F(Mp4Test, CopyModeRefusesASizeOtherThanTheRecordings) {
         test::Capture(bin + "/tavrin-cli mp4 --root '" + dir.Path() +
                           "' --user 1001 --lesson 812 --mode 0 --size 1920x1080 2>/dev/null",
                       printed));
-}
-
-class CardImageTest : public ::testing::Test {
-protected:
-    test::TempDir dir;
-    TMessageRecorder messages;
-};
-
-TEST_F(CardImageTest, AcceptsOnlyAJpegOfTheCardSize) {
-    const std::string small = dir.File("small.jpg");
-    const std::string big = dir.File("big.jpg");
-    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -f lavfi -i color=s=1280x720 -frames:v 1 '" +
-                          small + "'"));
-    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -f lavfi -i color=s=1920x1080 -frames:v 1 '" +
-                          big + "'"));
-    test::WriteFile(dir.File("not.jpg"), "not a picture");
-    EXPECT_TRUE(CheckCardImage(1280, 720, small));
-    EXPECT_TRUE(messages.Messages().empty());
-    EXPECT_FALSE(CheckCardImage(1280, 720, big));
-    EXPECT_FALSE(CheckCardImage(1280, 720, dir.File("not.jpg")));
-    EXPECT_FALSE(CheckCardImage(1280, 720, dir.File("gone.jpg")));
-    const auto shown = messages.Messages();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, "此图片分辨率不适合，需要 1280x720 分辨率");
-    EXPECT_EQ(shown[1].text, "此图片打不开");
-    EXPECT_EQ(shown[2].text, "此图片打不开");
-    for (const auto& m : shown) {
-        EXPECT_EQ(m.icon, TMsgIcon::Warning);
-    }
 }
 
 TEST(CardPictures, BuiltInBackgroundsHaveADarkBoardAndALightStrip) {
