@@ -4,6 +4,7 @@
 #include "base/Trace.h"
 #include "compose/JpegToYUV420.h"
 #include "output/Adts.h"
+#include "sources/AacRelay.h"
 #include "sources/SilentAAC.h"
 
 namespace tavrin {
@@ -181,30 +182,9 @@ bool TNative_Image::AudioPass() {
             av_packet_unref(PAVPackets.get());
             continue;
         }
-        const uint8_t* pcm = nullptr;
-        int pcmBytes = 0;
-        if (DecodeAudio.GetPCM(PAVPackets->data, PAVPackets->size, pcm, pcmBytes) > 0 &&
-            pcmBytes > 0) {
-            EncodeAudio.addPCM(nullptr, pcmBytes / 4, pcm);
-        }
+        // The MP3 decodes to interleaved 16-bit stereo: four bytes a frame.
+        queued = AacRelay.Relay(PAVPackets->data, PAVPackets->size, 4, queued, kAudioFramesPerPass);
         av_packet_unref(PAVPackets.get());
-        for (int fetch = 0; fetch < 2 && queued < kAudioFramesPerPass; ++fetch) {
-            if (fetch == 1 && queued >= 2) {
-                break;
-            }
-            bool frameError = false;
-            const int got = EncodeAudio.GetAAC(encoded, frameError);
-            if (frameError) {
-                Trace("add  silenceAudioAAC ret= " + std::to_string(got));
-                pLink.Push(kFrameAAC, 0, kSilentAACFrame);
-                ++queued;
-                break;
-            }
-            if (got > 0) {
-                pLink.PushRecord(encoded);
-                ++queued;
-            }
-        }
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include "decode/DecodeAudio.h"
 #include "output/EncodeAudio.h"
 #include "output/EncodeVideo.h"
+#include "sources/AacRelay.h"
 #include "sources/FrameList.h"
 
 #include <atomic>
@@ -77,7 +78,7 @@ private:
     AvPacketPtr PAVPackets;
     int videoStreamIndex = -1;
     int audioStreamIndex = -1;
-    std::vector<uint8_t> encoded;
+    TAacRelay AacRelay{DecodeAudio, EncodeAudio, pLink, /*endOnFrameError=*/true};
 };
 
 } // namespace tavrin

@@ -5,6 +5,7 @@
 #include "base/Rounding.h"
 #include "base/Trace.h"
 #include "output/Adts.h"
+#include "sources/AacRelay.h"
 #include "sources/SilentAAC.h"
 
 #include <algorithm>
@@ -242,26 +243,7 @@ void TNative_Mp4::QueueAudioPacket(const AVPacket* pkt, int& queued) {
         data += kAdtsHeaderSize;
         size -= int(kAdtsHeaderSize);
     }
-    const uint8_t* pcm = nullptr;
-    int pcmBytes = 0;
-    if (DecodeAudio.GetPCM(data, size, pcm, pcmBytes) > 0 && pcmBytes > 0) {
-        EncodeAudio.addPCM(nullptr, pcmBytes / bytesPersample, pcm);
-    }
-    for (int fetch = 0; fetch < 2 && queued < kChunkAudioFrames; ++fetch) {
-        if (fetch == 1 && queued >= 2) {
-            break;
-        }
-        bool frameError = false;
-        const int got = EncodeAudio.GetAAC(encoded, frameError);
-        if (frameError) {
-            Trace("add  silenceAudioAAC ret= " + std::to_string(got));
-            pLink.Push(kFrameAAC, 0, kSilentAACFrame);
-            ++queued;
-        } else if (got > 0) {
-            pLink.PushRecord(encoded);
-            ++queued;
-        }
-    }
+    queued = AacRelay.Relay(data, size, bytesPersample, queued, kChunkAudioFrames);
 }
 
 void TNative_Mp4::QueueVideoPacket(AVPacket* pkt) {

@@ -9,6 +9,7 @@
 #include "decode/DecodeAudio.h"
 #include "output/Adts.h"
 #include "output/EncodeAudio.h"
+#include "sources/AacRelay.h"
 #include "sources/FrameList.h"
 
 #include <atomic>
@@ -85,7 +86,7 @@ private:
     // Seeking from the GUI thread and reading here share the container.
     std::mutex FReadLock;
     std::vector<uint8_t> aacScratch;
-    std::vector<uint8_t> encoded;
+    TAacRelay AacRelay{DecodeAudio, EncodeAudio, pLink, /*endOnFrameError=*/false};
 };
 
 } // namespace tavrin
