@@ -113,16 +113,7 @@ int TEncodeVideo::GetPackage(const AVFrame* pInFrame, std::vector<uint8_t>& POut
     if (sent < 0) {
         return -1;
     }
-    if (avcodec_receive_packet(pH264CodecCtx.get(), packet.get()) < 0 || packet->size <= 0) {
-        av_packet_unref(packet.get());
-        return -1;
-    }
-    const int size = packet->size;
-    nLastUnitPts = packet->pts;
-    nPackageType = UnitType(packet.get());
-    POutPackage.assign(packet->data, packet->data + size);
-    av_packet_unref(packet.get());
-    return size;
+    return ReceiveUnit(POutPackage, nPackageType);
 }
 
 int TEncodeVideo::GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPackageType) {
@@ -136,6 +127,10 @@ int TEncodeVideo::GetDelayedPackage(std::vector<uint8_t>& POutPackage, int& nPac
         avcodec_send_frame(pH264CodecCtx.get(), nullptr);
     }
     av_packet_unref(packet.get());
+    return ReceiveUnit(POutPackage, nPackageType);
+}
+
+int TEncodeVideo::ReceiveUnit(std::vector<uint8_t>& POutPackage, int& nPackageType) {
     if (avcodec_receive_packet(pH264CodecCtx.get(), packet.get()) < 0 || packet->size <= 0) {
         av_packet_unref(packet.get());
         return -1;

@@ -49,6 +49,9 @@ public:
     int Height() const { return nHeight; }
 
 private:
+    // Takes the next unit out of the encoder as GetPackage returns it.
+    int ReceiveUnit(std::vector<uint8_t>& POutPackage, int& nPackageType);
+
     AvCodecContextPtr pH264CodecCtx;
     const AVCodec* pH264Codec = nullptr;
     AvPacketPtr packet;
