@@ -105,19 +105,6 @@ TMediaLesson WriteMediaLesson(const TGetLessionInfo& paths, int32_t lesson, int 
     return made;
 }
 
-bool Capture(const std::string& command, std::string& out) {
-    out.clear();
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) {
-        return false;
-    }
-    std::array<char, 4096> buf{};
-    for (size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) {
-        out.append(buf.data(), n);
-    }
-    return pclose(p) == 0;
-}
-
 std::vector<std::string> ProbePackets(const std::string& file, const std::string& stream) {
     std::string out;
     Capture("ffprobe -v error -select_streams " + stream +

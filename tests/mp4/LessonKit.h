@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/GetLessionInfo.h"
+#include "tests/support/TestMedia.h" // Capture
 
 #include <cstdint>
 #include <string>
@@ -23,9 +24,6 @@ struct TMediaLesson {
 // block. Blocks listed in deleted are marked deleted in the table.
 TMediaLesson WriteMediaLesson(const TGetLessionInfo& paths, int32_t lesson, int w, int h,
                               int seconds, const std::vector<int>& deleted = {});
-
-// Output of a shell command (stdout), and whether it exited 0.
-bool Capture(const std::string& command, std::string& out);
 
 // One line per packet of the stream ("v" or "a"): "pts_time,flags".
 std::vector<std::string> ProbePackets(const std::string& file, const std::string& stream);

@@ -18,20 +18,6 @@
 namespace tavrin {
 namespace {
 
-std::string Capture(const std::string& command) {
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n = 0;
-    while (p != nullptr && (n = fread(buffer, 1, sizeof(buffer), p)) > 0) {
-        out.append(buffer, n);
-    }
-    if (p != nullptr) {
-        ::pclose(p);
-    }
-    return out;
-}
-
 TEST(RtmpLive, ProgrammeArrivesAtARealServerWithSteadyStamps) {
     test::TempDir dir;
     const std::string adts = dir.File("a.aac");
@@ -89,17 +75,17 @@ TEST(RtmpLive, ProgrammeArrivesAtARealServerWithSteadyStamps) {
     ASSERT_TRUE(server.WaitRecordingClosed("x", 15000));
     const std::string out = server.Recording("x");
 
-    const std::string streams = Capture("ffprobe -v error -show_entries "
-                                        "stream=codec_name,width,height,sample_rate,channels "
-                                        "-of csv=p=0 '" +
-                                        out + "'");
+    const std::string streams = test::Output("ffprobe -v error -show_entries "
+                                             "stream=codec_name,width,height,sample_rate,channels "
+                                             "-of csv=p=0 '" +
+                                             out + "'");
     EXPECT_NE(streams.find("h264,1280,720"), std::string::npos) << streams;
     EXPECT_NE(streams.find("aac,48000,2"), std::string::npos) << streams;
 
     // Every picture arrived, 40 ms apart, and decodes without an error.
-    const std::string pts = Capture("ffprobe -v error -select_streams v -show_entries "
-                                    "packet=pts -of csv=p=0 '" +
-                                    out + "'");
+    const std::string pts = test::Output("ffprobe -v error -select_streams v -show_entries "
+                                         "packet=pts -of csv=p=0 '" +
+                                         out + "'");
     std::vector<long> stamps;
     for (size_t pos = 0; pos < pts.size();) {
         const size_t end = pts.find('\n', pos);
@@ -111,7 +97,7 @@ TEST(RtmpLive, ProgrammeArrivesAtARealServerWithSteadyStamps) {
         const long step = stamps[i] - stamps[i - 1];
         EXPECT_TRUE(step == 40 || step == 30 || step == 50) << i << ": " << step;
     }
-    EXPECT_EQ(Capture("ffmpeg -nostdin -v error -i '" + out + "' -f null - 2>&1"), "");
+    EXPECT_EQ(test::Output("ffmpeg -nostdin -v error -i '" + out + "' -f null - 2>&1"), "");
 }
 
 void Queue(TRtmpSend& sender, const std::vector<std::vector<uint8_t>>& frames) {
@@ -169,15 +155,16 @@ TEST(RtmpLive, ServerRestartIsFollowedByANewConnection) {
     EXPECT_TRUE(info.bConnectOK);
     sender.Destroy();
     ASSERT_TRUE(second.WaitRecordingClosed("x", 15000));
-    const std::string packets = Capture("ffprobe -v error -count_packets -select_streams v "
-                                        "-show_entries stream=nb_read_packets -of csv=p=0 '" +
-                                        second.Recording("x") + "'");
+    const std::string packets = test::Output("ffprobe -v error -count_packets -select_streams v "
+                                             "-show_entries stream=nb_read_packets -of csv=p=0 '" +
+                                             second.Recording("x") + "'");
     ASSERT_FALSE(packets.empty());
     EXPECT_GE(std::stoi(packets), 25) << packets;
     // The new stream begins on a key picture.
-    const std::string flags = Capture("ffprobe -v error -select_streams v -read_intervals %+#1 "
-                                      "-show_entries packet=flags -of csv=p=0 '" +
-                                      second.Recording("x") + "'");
+    const std::string flags =
+        test::Output("ffprobe -v error -select_streams v -read_intervals %+#1 "
+                     "-show_entries packet=flags -of csv=p=0 '" +
+                     second.Recording("x") + "'");
     EXPECT_EQ(flags.substr(0, 1), "K") << flags;
 }
 
@@ -227,12 +214,12 @@ TEST(RtmpLive, AfterAnOutageTheServerGetsTheClassroomAsItIsNotTheBacklog) {
               3);
     ASSERT_TRUE(server.WaitRecordingClosed("x", 15000));
     const std::string out = server.Recording("x");
-    const std::string flags = Capture("ffprobe -v error -select_streams v -show_entries "
-                                      "packet=flags -of csv=p=0 '" +
-                                      out + "'");
+    const std::string flags = test::Output("ffprobe -v error -select_streams v -show_entries "
+                                           "packet=flags -of csv=p=0 '" +
+                                           out + "'");
     EXPECT_EQ(std::count(flags.begin(), flags.end(), '\n'), 25) << flags;
     EXPECT_EQ(flags.substr(0, 1), "K") << flags;
-    EXPECT_EQ(Capture("ffmpeg -nostdin -v error -i '" + out + "' -f null - 2>&1"), "");
+    EXPECT_EQ(test::Output("ffmpeg -nostdin -v error -i '" + out + "' -f null - 2>&1"), "");
 }
 
 TEST(RtmpLive, TheSocketsSendBufferIsFixedSoASlowUplinkCannotHideSeconds) {
@@ -250,7 +237,7 @@ TEST(RtmpLive, TheSocketsSendBufferIsFixedSoASlowUplinkCannotHideSeconds) {
     // The kernel reports twice the size asked for; left alone it would start
     // at 16 KiB and grow with the connection, up to megabytes.
     const std::string sockets =
-        Capture("ss -tmnH dst 127.0.0.1:" + std::to_string(server.Port()) + " 2>&1");
+        test::Output("ss -tmnH dst 127.0.0.1:" + std::to_string(server.Port()) + " 2>&1");
     EXPECT_NE(sockets.find("tb262144,"), std::string::npos) << sockets;
     sender.Destroy();
 }

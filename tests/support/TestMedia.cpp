@@ -1,5 +1,7 @@
 #include "tests/support/TestMedia.h"
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 
 extern "C" {
@@ -14,6 +16,25 @@ namespace tavrin::test {
 
 bool Run(const std::string& command) {
     return std::system(command.c_str()) == 0;
+}
+
+bool Capture(const std::string& command, std::string& out) {
+    out.clear();
+    FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) {
+        return false;
+    }
+    std::array<char, 4096> buf{};
+    for (size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) {
+        out.append(buf.data(), n);
+    }
+    return pclose(p) == 0;
+}
+
+std::string Output(const std::string& command) {
+    std::string out;
+    Capture(command, out);
+    return out;
 }
 
 bool MakeTestAdts(const std::string& path, int seconds) {

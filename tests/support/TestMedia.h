@@ -8,6 +8,10 @@ namespace tavrin::test {
 
 // Runs a shell command; true when it exits 0.
 bool Run(const std::string& command);
+// Output of a shell command (stdout), and whether it exited 0.
+bool Capture(const std::string& command, std::string& out);
+// Output of a shell command (stdout), whatever its exit status.
+std::string Output(const std::string& command);
 
 // Writes an ADTS AAC stereo 48 kHz tone `seconds` long.
 bool MakeTestAdts(const std::string& path, int seconds);

@@ -34,20 +34,6 @@ using test::SaveScreenshot;
 using test::WaitUntil;
 using test::WhenModalShown;
 
-std::string Capture(const std::string& command) {
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n = 0;
-    while (p != nullptr && (n = fread(buffer, 1, sizeof(buffer), p)) > 0) {
-        out.append(buffer, n);
-    }
-    if (p != nullptr) {
-        ::pclose(p);
-    }
-    return out;
-}
-
 class CHConfig : public test::TDialogFixture {
 protected:
     void SetUp() override {
@@ -431,9 +417,9 @@ TEST_F(CHConfig, PushAddressIsCheckedAndTheButtonTogglesTheLivePush) {
     manager.Destroy();
     sender.Destroy();
     ASSERT_TRUE(server.WaitRecordingClosed("x", 15000));
-    const std::string streams = Capture("ffprobe -v error -show_entries "
-                                        "stream=codec_name,width,height -of csv=p=0 '" +
-                                        server.Recording("x") + "'");
+    const std::string streams = test::Output("ffprobe -v error -show_entries "
+                                             "stream=codec_name,width,height -of csv=p=0 '" +
+                                             server.Recording("x") + "'");
     EXPECT_NE(streams.find("h264,1280,720"), std::string::npos) << streams;
     EXPECT_NE(streams.find("aac"), std::string::npos) << streams;
 }
