@@ -5,7 +5,7 @@
 #include "platform/LessonCache.h"
 #include "platform/voServer.h"
 #include "tests/base/TempDir.h"
-#include "tests/platform/SimProcess.h"
+#include "tests/support/PlatformSimSuite.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@ using test::PlatformSimDir;
 using test::ReadFile;
 using test::TempDir;
 using test::TPlatformSim;
+using test::TPlatformSimSuite;
 using test::WriteFile;
 
 json Lesson(int id, int day, const std::string& teacher) {
@@ -77,37 +78,24 @@ std::string Accounts() {
 class PlatformSimTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<TempDir>();
-        WriteFile(dir_->File("accounts.json"), Accounts());
-        sim_ = std::make_unique<TPlatformSim>(
-            dir_->File("accounts.json"), std::vector<std::string>{"--installer-size", "300000"});
+        suite_ = std::make_unique<TPlatformSimSuite>(
+            Accounts(), std::vector<std::string>{"--installer-size", "300000"});
     }
-    static void TearDownTestSuite() {
-        sim_.reset();
-        dir_.reset();
-    }
+    static void TearDownTestSuite() { suite_.reset(); }
     void SetUp() override {
-        ASSERT_GT(sim_->Port(), 0) << "platform-sim did not start";
+        ASSERT_GT(suite_->Port(), 0) << "platform-sim did not start";
         std::filesystem::remove(Cache());
     }
 
-    static std::string Cache() { return dir_->File("lesson.dat"); }
-    static TvoServerSetup Setup(int port = sim_->Port()) {
-        TvoServerSetup setup;
-        setup.https.Host = "127.0.0.1";
-        setup.https.Port = port;
-        setup.https.CAFile = PlatformSimDir() + "/platform-cert.pem";
-        setup.sCacheFile = Cache();
-        setup.sOwnVersion = "1.2.3.9";
-        return setup;
+    static std::string Cache() { return suite_->Cache(); }
+    static TvoServerSetup Setup(int port = suite_->Port()) {
+        return suite_->Setup(port, "1.2.3.9");
     }
 
-    static std::unique_ptr<TempDir> dir_;
-    static std::unique_ptr<TPlatformSim> sim_;
+    static std::unique_ptr<TPlatformSimSuite> suite_;
 };
 
-std::unique_ptr<TempDir> PlatformSimTest::dir_;
-std::unique_ptr<TPlatformSim> PlatformSimTest::sim_;
+std::unique_ptr<TPlatformSimSuite> PlatformSimTest::suite_;
 
 TEST_F(PlatformSimTest, SignInReceivesTheDecodedSchedule) {
     TMessageRecorder recorder;
@@ -169,7 +157,7 @@ TEST_F(PlatformSimTest, NewerConsoleVersionSignsInWithMinusTwo) {
     const std::vector<Tvo_FromServer>* list = nullptr;
     EXPECT_EQ(server.GetLessionList(list), 1);
     EXPECT_EQ(server.GetCommInfo().URL,
-              "https://127.0.0.1:" + std::to_string(sim_->Port()) + "/download/setupVO.exe");
+              "https://127.0.0.1:" + std::to_string(suite_->Port()) + "/download/setupVO.exe");
 }
 
 TEST_F(PlatformSimTest, UnreadableVersionOffersTheListThisAnswerSaved) {
@@ -208,7 +196,7 @@ TEST_F(PlatformSimTest, UnreachablePlatformFallsBackToTheSavedListOfThisAccountO
     }
     const std::string saved = ReadFile(Cache());
     // The broken, dropped and unreachable cases each end in the offline offer.
-    for (const int32_t port : {sim_->Port(), 1}) {
+    for (const int32_t port : {suite_->Port(), 1}) {
         for (const int32_t user : {2003, 2004}) {
             TMessageRecorder recorder;
             TvoServer server(Setup(port));
@@ -253,7 +241,7 @@ TEST_F(PlatformSimTest, InstallerDownloadsWithItsAnnouncedSize) {
     THttpsClient client(Setup().https);
     int64_t lastReceived = 0, lastTotal = 0;
     int steps = 0;
-    const std::string file = dir_->File("setupVO.exe");
+    const std::string file = suite_->File("setupVO.exe");
     EXPECT_EQ(client.Download(server.GetCommInfo().URL, file,
                               [&](int64_t received, int64_t total) {
                                   EXPECT_GE(received, lastReceived);
@@ -269,9 +257,9 @@ TEST_F(PlatformSimTest, InstallerDownloadsWithItsAnnouncedSize) {
     EXPECT_GT(steps, 0);
     EXPECT_EQ(ReadFile(file).substr(0, 26), "setupVO stand-in installer");
 
-    const std::string base = "https://127.0.0.1:" + std::to_string(sim_->Port());
+    const std::string base = "https://127.0.0.1:" + std::to_string(suite_->Port());
     EXPECT_EQ(client.Download(base + "/nothing", file, nullptr), 404);
-    EXPECT_EQ(client.Download("http://127.0.0.1:" + std::to_string(sim_->Port()) +
+    EXPECT_EQ(client.Download("http://127.0.0.1:" + std::to_string(suite_->Port()) +
                                   "/download/setupVO.exe",
                               file, nullptr),
               -1); // never without TLS

@@ -8,7 +8,7 @@
 #include "platform/ui/LessonTable.h"
 #include "platform/voServer.h"
 #include "tests/base/TempDir.h"
-#include "tests/platform/SimProcess.h"
+#include "tests/support/PlatformSimSuite.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
 #include <QApplication>
@@ -71,22 +71,13 @@ std::string Accounts() {
 class ChooserTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        simDir_ = std::make_unique<TempDir>();
-        test::WriteFile(simDir_->File("accounts.json"), Accounts());
-        sim_ = std::make_unique<test::TPlatformSim>(
-            simDir_->File("accounts.json"),
-            std::vector<std::string>{"--today", "2026-03-04 10:15:00"});
+        suite_ = std::make_unique<test::TPlatformSimSuite>(
+            Accounts(), std::vector<std::string>{"--today", "2026-03-04 10:15:00"});
     }
-    static void TearDownTestSuite() {
-        sim_.reset();
-        simDir_.reset();
-    }
+    static void TearDownTestSuite() { suite_.reset(); }
     void SetUp() override {
-        ASSERT_GT(sim_->Port(), 0) << "platform-sim did not start";
-        TvoServerSetup setup;
-        setup.https.Port = sim_->Port();
-        setup.https.CAFile = test::PlatformSimDir() + "/platform-cert.pem";
-        setup.sOwnVersion = "0.1.0.1";
+        ASSERT_GT(suite_->Port(), 0) << "platform-sim did not start";
+        const TvoServerSetup setup = suite_->Setup(suite_->Port(), "0.1.0.1", false);
         server = std::make_unique<TvoServer>(setup);
         ASSERT_EQ(server->Login(1001, "demo1001"), 200);
         paths.initialize(root.Path(), "1001");
@@ -126,12 +117,10 @@ protected:
     std::string userDir;
     std::unique_ptr<TvoServer> server;
     std::unique_ptr<TF_ChooseLession> chooser;
-    static std::unique_ptr<TempDir> simDir_;
-    static std::unique_ptr<test::TPlatformSim> sim_;
+    static std::unique_ptr<test::TPlatformSimSuite> suite_;
 };
 
-std::unique_ptr<TempDir> ChooserTest::simDir_;
-std::unique_ptr<test::TPlatformSim> ChooserTest::sim_;
+std::unique_ptr<test::TPlatformSimSuite> ChooserTest::suite_;
 
 TEST_F(ChooserTest, ColumnsShowTheLessonAgainstThePlatformDate) {
     Show(-1);

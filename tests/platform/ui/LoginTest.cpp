@@ -5,7 +5,7 @@
 #include "platform/ui/F_Login.h"
 #include "platform/voServer.h"
 #include "tests/base/TempDir.h"
-#include "tests/platform/SimProcess.h"
+#include "tests/support/PlatformSimSuite.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
 #include <QApplication>
@@ -25,6 +25,7 @@ namespace {
 using nlohmann::json;
 using test::TempDir;
 using test::TPlatformSim;
+using test::TPlatformSimSuite;
 using test::TXdo;
 using test::WaitUntil;
 
@@ -56,32 +57,22 @@ std::string Accounts(const std::string& version) {
 class LoginTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<TempDir>();
-        test::WriteFile(dir_->File("accounts.json"), Accounts("0.1.0.1"));
-        sim_ = std::make_unique<TPlatformSim>(
-            dir_->File("accounts.json"),
+        suite_ = std::make_unique<TPlatformSimSuite>(
+            Accounts("0.1.0.1"),
             std::vector<std::string>{"--installer-size", std::to_string(kInstallerSize)});
     }
-    static void TearDownTestSuite() {
-        sim_.reset();
-        dir_.reset();
-    }
+    static void TearDownTestSuite() { suite_.reset(); }
     void SetUp() override {
-        ASSERT_GT(sim_->Port(), 0) << "platform-sim did not start";
+        ASSERT_GT(suite_->Port(), 0) << "platform-sim did not start";
         std::filesystem::remove(Cache());
         // The installer goes to the temporary folder: this test's own.
         ::setenv("TMPDIR", tmp_.Path().c_str(), 1);
     }
     void TearDown() override { ::unsetenv("TMPDIR"); }
 
-    static std::string Cache() { return dir_->File("lesson.dat"); }
+    static std::string Cache() { return suite_->Cache(); }
     static TvoServerSetup Setup(int port, bool withCache = true) {
-        TvoServerSetup setup;
-        setup.https.Port = port;
-        setup.https.CAFile = test::PlatformSimDir() + "/platform-cert.pem";
-        setup.sCacheFile = withCache ? Cache() : std::string();
-        setup.sOwnVersion = "0.1.0.1";
-        return setup;
+        return suite_->Setup(port, "0.1.0.1", withCache);
     }
     // A port nobody listens on.
     static int DeadPort() {
@@ -98,12 +89,10 @@ protected:
     }
 
     TempDir tmp_;
-    static std::unique_ptr<TempDir> dir_;
-    static std::unique_ptr<TPlatformSim> sim_;
+    static std::unique_ptr<TPlatformSimSuite> suite_;
 };
 
-std::unique_ptr<TempDir> LoginTest::dir_;
-std::unique_ptr<TPlatformSim> LoginTest::sim_;
+std::unique_ptr<TPlatformSimSuite> LoginTest::suite_;
 
 TEST_F(LoginTest, AccountAndPasswordAreCheckedBeforeAnyRequest) {
     // A plain listener stands in for the platform: it would see any request.
@@ -144,7 +133,7 @@ TEST_F(LoginTest, EachRefusalShowsItsTextAndKeepsTheDialogOpen) {
         {"1003", "pw", "登录失败！本用户所属代理商未配置服务器\r\n错误码：400"},
         {"1004", "pw", "登录失败！本用户无操作权限\r\n错误码：500"},
     };
-    TvoServer server(Setup(sim_->Port()));
+    TvoServer server(Setup(suite_->Port()));
     TF_Login login(server);
     login.show();
     for (const Case& c : cases) {
@@ -173,7 +162,7 @@ TEST_F(LoginTest, EachRefusalShowsItsTextAndKeepsTheDialogOpen) {
 }
 
 TEST_F(LoginTest, TypedThroughTheServerTheSignInGreetsWithTheChineseNames) {
-    TvoServer server(Setup(sim_->Port()));
+    TvoServer server(Setup(suite_->Port()));
     TF_Login login(server);
     login.SetAccount(1001);
     InstallMessageBoxHandler();
@@ -219,7 +208,7 @@ TEST_F(LoginTest, TypedThroughTheServerTheSignInGreetsWithTheChineseNames) {
 }
 
 TEST_F(LoginTest, EscapeCancels) {
-    TvoServer server(Setup(sim_->Port()));
+    TvoServer server(Setup(suite_->Port()));
     TF_Login login(server);
     login.open();
     TXdo xdo;
@@ -232,7 +221,7 @@ TEST_F(LoginTest, EscapeCancels) {
 
 TEST_F(LoginTest, ANewerVersionIsDownloadedOpenedAndTheProcessEnds) {
     // A slow platform, so the window has to keep running during the download.
-    TPlatformSim slow(dir_->File("accounts.json"),
+    TPlatformSim slow(suite_->AccountsFile(),
                       {"--installer-size", std::to_string(kInstallerSize), "--delay", "0.3"});
     ASSERT_GT(slow.Port(), 0);
     TvoServer server(Setup(slow.Port()));
@@ -282,7 +271,7 @@ TEST_F(LoginTest, AFailedDownloadReportsAndStillSignsIn) {
     TempDir other;
     test::WriteFile(other.File("accounts.json"), Accounts("9.9.9.9"));
     const std::string missing =
-        "https://127.0.0.1:" + std::to_string(sim_->Port()) + "/nothing/setupVO.exe";
+        "https://127.0.0.1:" + std::to_string(suite_->Port()) + "/nothing/setupVO.exe";
     TPlatformSim newer(other.File("accounts.json"), {"--url", missing});
     ASSERT_GT(newer.Port(), 0);
     TvoServer server(Setup(newer.Port()));
@@ -306,7 +295,7 @@ TEST_F(LoginTest, AFailedDownloadReportsAndStillSignsIn) {
 
 TEST_F(LoginTest, OfflineTheSavedListSignsInWithItsNames) {
     {
-        TvoServer online(Setup(sim_->Port()));
+        TvoServer online(Setup(suite_->Port()));
         TMessageRecorder quiet;
         ASSERT_EQ(online.Login(1001, "demo1001"), 200);
         ASSERT_TRUE(std::filesystem::exists(Cache()));

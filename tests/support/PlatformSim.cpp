@@ -1,4 +1,4 @@
-#include "tests/platform/SimProcess.h"
+#include "tests/support/PlatformSim.h"
 
 #include "tests/support/ChildProcess.h"
 
