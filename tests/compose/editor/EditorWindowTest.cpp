@@ -17,6 +17,7 @@
 #include "compose/editor/Snapshot.h"
 #include "tests/base/TempDir.h"
 #include "tests/compose/editor/EditorTestKit.h"
+#include "tests/support/ScenarioSteps.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
 #include <QApplication>
@@ -226,11 +227,14 @@ TEST_F(EditorWindow, ChooserNamesTheNewPlanFileOrOpensTheOneInUse) {
 }
 
 TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
+    test::TScenarioSteps steps;
+    TAVRIN_STEP(steps, "a new plan opens unwritten");
     const QString file = QString::fromStdString(plans.File("活动一.kvx"));
     auto editor = Open(kPlanNew, file);
     EXPECT_EQ(editor->windowTitle(), QStringLiteral("活动编辑"));
     EXPECT_FALSE(fs::exists(file.toStdString())) << "nothing is written before saving";
 
+    TAVRIN_STEP(steps, "images need a name and a fitting file");
     // A scene needs a background first; an image needs a name and a file.
     editor->DoNew(kItemLayout);
     AddImage(*editor, "", QString::fromStdString(images.File("bg.jpg")));
@@ -244,6 +248,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_TRUE(fs::exists(plans.File("bg.jpg"))) << "copied beside the plan";
     EXPECT_EQ(Names(editor->List(kItemImage)), std::vector<QString>{"底图一"});
 
+    TAVRIN_STEP(steps, "rectangles and a text style");
     // Two rectangles (an empty name is refused) and a red 64 style.
     AddRect(*editor, "");
     AddRect(*editor, "框一");
@@ -267,6 +272,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(style.font, "思源宋体 CN SemiBold");
     EXPECT_EQ(style.x, 300);
 
+    TAVRIN_STEP(steps, "two scenes");
     // A scene with both rectangles and two texts of the style.
     WhenModalShown("tavrin::TF_Layout", [](QWidget* d) {
         EXPECT_EQ(Child<QLineEdit>(d, "edName")->text(), QStringLiteral("未命名场景"));
@@ -295,6 +301,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(first.text[1].x, 300);
     EXPECT_EQ(Names(editor->List(kItemLayout)), (std::vector<QString>{"场景一", "场景二"}));
 
+    TAVRIN_STEP(steps, "rectangle dragged on the picture");
     // Rectangle 1 dragged by its body on the picture.
     editor->ShowItem(kItemRectangle, 1);
     QWidget* picture = editor->Picture();
@@ -313,10 +320,12 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(moved.top, 100 + ty - fy);
     EXPECT_EQ(moved.width, 320);
 
+    TAVRIN_STEP(steps, "aspect buttons");
     // Aspect buttons on the selected rectangle.
     editor->SetAspect(16, 9);
     EXPECT_EQ(Item<rRectangle>(editor->View(), kItemRectangle, 1).rect.height, 180);
 
+    TAVRIN_STEP(steps, "scenes swapped");
     // Swapping the first scene with the second keeps the ids in place.
     SelectRow(editor->List(kItemLayout), 0);
     editor->DoSwap(kItemLayout);
@@ -324,6 +333,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(Ids(editor->List(kItemLayout)), (std::vector<int>{1, 2}));
     EXPECT_EQ(editor->SelectedId(kItemLayout), 2);
 
+    TAVRIN_STEP(steps, "rectangle deleted");
     // Deleting rectangle 1 leaves 场景一 drawing rectangle 2 only.
     SelectRow(editor->List(kItemRectangle), 0);
     editor->DoDelete(kItemRectangle);
@@ -340,6 +350,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     const int oldX = moved.left * 1280 / 1920;
     EXPECT_LT(jpeg.At(oldX, (moved.top + 90) * 720 / 1080).g, 100) << "rectangle 1 is gone";
 
+    TAVRIN_STEP(steps, "saving");
     // Saving needs a name and an rtmp:// address.
     auto* name = Child<QLineEdit>(editor.get(), "edName");
     auto* rtmp = Child<QLineEdit>(editor.get(), "edRtmp");
@@ -361,6 +372,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(json.find(images.Path()), std::string::npos) << "only the file name is stored";
     EXPECT_NE(json.find("\"filename\":\"bg.jpg\""), std::string::npos);
 
+    TAVRIN_STEP(steps, "the plan model reads the file");
     // The plan model reads the file back unchanged ...
     fs::remove(images.File("bg.jpg"));
     TLayoutProject model;
@@ -384,6 +396,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(head.rtmp, "RTMP://127.0.0.1/live/a");
     EXPECT_EQ(head.name, "活动一");
 
+    TAVRIN_STEP(steps, "the scene runtime reads the file");
     // ... and so does the scene runtime.
     TScreenLayout runtime;
     ASSERT_TRUE(runtime.initialize(1920, 1080));
@@ -395,6 +408,7 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_EQ(list[1]->name, "场景一");
     EXPECT_EQ(list[1]->textCount, 2);
 
+    TAVRIN_STEP(steps, "reopened and closed");
     // Reopened, the editor finds everything; closing with unsaved changes
     // asks first.
     editor.reset();
@@ -646,6 +660,8 @@ QPoint EntryAt(QListWidget* list, int row) {
 }
 
 TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
+    test::TScenarioSteps steps;
+    TAVRIN_STEP(steps, "editor with a plan to modify");
     auto editor = Open(kPlanNew, QString::fromStdString(plans.File("m.kvx")), "m");
     ASSERT_TRUE(test::WriteSolidJpeg(images.File("green.jpg"), 1920, 1080, {30, 180, 30}));
     AddImage(*editor, "底图", QString::fromStdString(images.File("bg.jpg")));
@@ -662,6 +678,7 @@ TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
     editor->DoNew(kItemLayout);
     const size_t shownBefore = messages.Messages().size();
 
+    TAVRIN_STEP(steps, "image modified");
     // The image: prefilled; a new file from elsewhere is copied and decoded.
     SelectRow(editor->List(kItemImage), 0);
     pickers.files.push_back(QString::fromStdString(images.File("green.jpg")));
@@ -682,6 +699,7 @@ TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
     EXPECT_GT(image.pImage->at(50 * 1920 + 50), 100) << "the green picture's light luma";
     EXPECT_EQ(Names(editor->List(kItemImage)), std::vector<QString>{"绿底"});
 
+    TAVRIN_STEP(steps, "rectangle renamed");
     // The second rectangle renamed; an empty name is refused.
     SelectRow(editor->List(kItemRectangle), 1);
     for (const char* name : {"", "框三"}) {
@@ -695,6 +713,7 @@ TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
     EXPECT_EQ(Texts().at(shownBefore), "需要输入视频框名");
     EXPECT_EQ(Names(editor->List(kItemRectangle)), (std::vector<QString>{"框一", "框三"}));
 
+    TAVRIN_STEP(steps, "text style modified");
     // The style: text, size and colour replaced, its place kept.
     void* p = nullptr;
     ASSERT_EQ(editor->View().getItem(kItemFontStyle, 1, p), 1);
@@ -720,6 +739,7 @@ TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
     EXPECT_EQ(style->x, 500);
     EXPECT_EQ(style->y, 600);
 
+    TAVRIN_STEP(steps, "scene modified");
     // The scene: its members checked, its texts listed; text 1 unchecked,
     // text 2 renamed, a third added at the style's place, 框三 joined.
     SelectRow(editor->List(kItemLayout), 0);
@@ -755,6 +775,7 @@ TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
     EXPECT_EQ(scene.text[1].y, 600);
     EXPECT_TRUE(editor->View().getIfNeedSave());
 
+    TAVRIN_STEP(steps, "scene list menu");
     // The list menus, through the X server: the scene list's has the two
     // scene entries, and "复制场景" appends a selected copy.
     test::TXdo xdo;
@@ -771,6 +792,7 @@ TEST_F(EditorWindow, ItemsAreModifiedThroughTheirDialogsAndTheListMenus) {
     EXPECT_EQ(copy.text.size(), 2u);
     EXPECT_EQ(editor->View().CurrentItem().id, 2) << "the copy is shown";
 
+    TAVRIN_STEP(steps, "rectangle list menu");
     // The rectangle list's menu acts on the rectangle list.
     editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(1);
     editor->findChild<QTabWidget*>("resTabs")->setCurrentIndex(1);
@@ -879,6 +901,8 @@ TEST_F(EditorLive, ScenesAndTheAddressGoLive) {
 
 // The same window driven through the X server.
 TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
+    test::TScenarioSteps steps;
+    TAVRIN_STEP(steps, "editor shown for real input");
     const std::string file = plans.File("x.kvx");
     {
         TLayoutProject plan;
@@ -905,6 +929,7 @@ TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
     editor->findChild<QTabWidget*>("resTabs")->setCurrentIndex(1);
     test::Pump(100);
     test::TXdo xdo;
+    TAVRIN_STEP(steps, "rectangle entry clicked");
     // Click the rectangle's entry itself.
     QListWidget* rects = editor->List(kItemRectangle);
     const QRect entry = rects->visualItemRect(rects->item(0));
@@ -913,6 +938,7 @@ TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
     ASSERT_TRUE(
         test::WaitUntil([&] { return editor->View().CurrentItem().nType == kItemRectangle; }));
 
+    TAVRIN_STEP(steps, "rectangle dragged with the pointer");
     // Drag the rectangle by its body with the real pointer.
     QWidget* picture = editor->Picture();
     const TDispMap map = editor->View().Map();
@@ -932,6 +958,7 @@ TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
     EXPECT_EQ(rect().top, 300 + ty - fy);
     test::SaveScreen("editor-dragged");
 
+    TAVRIN_STEP(steps, "address typed and saved");
     // Type a new address and save through the buttons of the info page.
     editor->findChild<QTabWidget*>("tabs")->setCurrentIndex(2);
     test::Pump(100);
@@ -949,12 +976,14 @@ TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
     back.getHeadInfo(head);
     EXPECT_EQ(head.rtmp, "rtmp://127.0.0.1/live/typed");
 
+    TAVRIN_STEP(steps, "live address outside capture mode");
     // Live address outside capture mode.
     ASSERT_TRUE(Texts().empty());
     ASSERT_TRUE(xdo.Click(Child<QPushButton>(editor.get(), "btnUseAddress")));
     ASSERT_TRUE(test::WaitUntil([&] { return !Texts().empty(); }));
     EXPECT_EQ(Texts().back(), "请在录课模式下使用");
 
+    TAVRIN_STEP(steps, "snapshot from the picture menu");
     // The picture's menu saves a snapshot of what it shows.
     const size_t before = Texts().size();
     ASSERT_TRUE(xdo.MoveTo(picture->mapToGlobal(QPoint(20, 20))));
@@ -984,6 +1013,7 @@ TEST_F(EditorWindow, RealMouseAndKeysDriveTheEditor) {
     fs::copy_file(snapshot, test::TestOutputDir() + "/snapshot-720p.jpg",
                   fs::copy_options::overwrite_existing);
 
+    TAVRIN_STEP(steps, "double click uses the scene");
     // A double click on the scene entry uses it.
     TScreenLayout runtime;
     ASSERT_TRUE(runtime.initialize(1920, 1080));
