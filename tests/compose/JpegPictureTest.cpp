@@ -9,6 +9,12 @@
 namespace tavrin {
 namespace {
 
+// One picture of an ffmpeg lavfi source as a JPEG file.
+bool MakeJpeg(const std::string& path, const std::string& source) {
+    return test::Run("ffmpeg -nostdin -v error -f lavfi -i " + source + " -frames:v 1 '" + path +
+                     "'");
+}
+
 class CardImageTest : public ::testing::Test {
 protected:
     test::TempDir dir;
@@ -18,10 +24,8 @@ protected:
 TEST_F(CardImageTest, AcceptsOnlyAJpegOfTheCardSize) {
     const std::string small = dir.File("small.jpg");
     const std::string big = dir.File("big.jpg");
-    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -f lavfi -i color=s=1280x720 -frames:v 1 '" +
-                          small + "'"));
-    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -f lavfi -i color=s=1920x1080 -frames:v 1 '" +
-                          big + "'"));
+    ASSERT_TRUE(MakeJpeg(small, "color=s=1280x720"));
+    ASSERT_TRUE(MakeJpeg(big, "color=s=1920x1080"));
     test::WriteFile(dir.File("not.jpg"), "not a picture");
     EXPECT_TRUE(CheckCardImage(1280, 720, small));
     EXPECT_TRUE(messages.Messages().empty());
@@ -41,9 +45,7 @@ TEST_F(CardImageTest, AcceptsOnlyAJpegOfTheCardSize) {
 TEST(JpegPicture, SizeAndExactSizePicture) {
     test::TempDir dir;
     const std::string jpg = dir.File("white.jpg");
-    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -f lavfi -i color=c=white:s=320x240 "
-                          "-frames:v 1 '" +
-                          jpg + "'"));
+    ASSERT_TRUE(MakeJpeg(jpg, "color=c=white:s=320x240"));
     int w = 0;
     int h = 0;
     ASSERT_TRUE(JpegSize(jpg, w, h));
