@@ -293,6 +293,44 @@ TEST_F(FileSourcesTest, ImageWithoutMp3RepeatsOneCachedGroupWithSilence) {
     EXPECT_TRUE(messages.Messages().empty());
 }
 
+// With an MP3 the sound is decoded and encoded again: each pass queues its
+// video frame and then two real AAC frames, none of them the silent one.
+TEST_F(FileSourcesTest, ImageWithMp3SendsItsSoundReencodedTwoFramesAPass) {
+    TMessageRecorder messages;
+    const std::string jpg = dir.File("p.jpg");
+    const std::string mp3 = dir.File("s.mp3");
+    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=640x360 "
+                          "-frames:v 1 '" +
+                          jpg + "'"));
+    ASSERT_TRUE(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i sine=f=440:r=44100 -ac 2 -t 3 "
+                          "-c:a libmp3lame '" +
+                          mp3 + "'"));
+    TNative_Image image;
+    ASSERT_EQ(image.initialize(jpg, mp3), 0);
+    ASSERT_TRUE(image.HasMp3());
+    Records records;
+    for (int chunk = 0; chunk < 4; ++chunk) {
+        ASSERT_EQ(image.ReadChunk(), 0) << chunk;
+        const std::vector<uint8_t>* head = nullptr;
+        while (image.GetPackage(head) == 0) {
+            records.push_back(*head);
+            image.DeleteHead();
+        }
+    }
+    ASSERT_EQ(records.size(), 36u) << "four chunks of three passes, three records a pass";
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (i % 3 == 0) {
+            EXPECT_NE(records[i][0], kFrameAAC) << i;
+            continue;
+        }
+        ASSERT_EQ(records[i][0], kFrameAAC) << i;
+        const bool silent = records[i].size() == 13u + sizeof kSilentAACFrame &&
+                            std::memcmp(records[i].data() + 13, kSilentAACFrame, 13) == 0;
+        EXPECT_FALSE(silent) << i;
+    }
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
 TEST_F(FileSourcesTest, MakerForwardsOneRecordPerTurnAndGatesAfterDisconnect) {
     const std::string movie = MakeMovie(dir, "f.mp4", "-c:a aac -ar 48000 -ac 2");
     ASSERT_FALSE(movie.empty());
