@@ -425,6 +425,25 @@ TEST_F(EditorWindow, PlanIsDesignedSavedAndReadBackEverywhere) {
     EXPECT_TRUE(closedAt.isValid());
 }
 
+// Files that are no plan the editor wrote are refused with the same message
+// as a missing file, and the editor shows nothing of them.
+TEST_F(EditorWindow, PlanFilesThatAreNoPlanAreRefused) {
+    const std::vector<std::string> bad = {
+        "{not json", "[1,2,3]", R"({"userid":1,"name":"x","createtime":"c","rtmp":""})",
+        R"({"userid":1,"name":"x","createtime":"c","lastrefreshtime":"l","rtmp":"",)"
+        R"("sence":[{"id":1,"name":"s","image":1,"rectangle":[]}]})"};
+    for (size_t i = 0; i < bad.size(); ++i) {
+        const std::string file = plans.File("bad" + std::to_string(i) + ".kvx");
+        test::WriteFile(file, bad[i]);
+        auto editor = std::make_unique<TF_EditProject>(&host);
+        EXPECT_EQ(editor->initialize(kPlanOpen, 1920, 7, "", QString::fromStdString(file), 1080),
+                  -1)
+            << bad[i];
+        EXPECT_EQ(Texts().back(), "打开项目文件失败\n" + file) << bad[i];
+        EXPECT_EQ(editor->List(kItemLayout)->count(), 0) << bad[i];
+    }
+}
+
 TEST_F(EditorWindow, FailuresOfTheListsAreReported) {
     auto broken = std::make_unique<TF_EditProject>(&host);
     EXPECT_EQ(broken->initialize(kPlanOpen, 1920, 7, "", "/no/such.kvx", 1080), -1);
