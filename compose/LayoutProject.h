@@ -21,9 +21,9 @@ public:
     TLayoutProject& operator=(const TLayoutProject&) = delete;
 
     int newProject(int32_t userid, const std::string& sProjectName, const std::string& sFileName);
-    // 0, -1 no such file, 1 not JSON, kPlanInvalid when a head key or a
-    // scene's rectangle/text array is missing or mistyped. On any failure
-    // the model keeps its previous content.
+    // 0, -1 no such file (or unreadable), 1 not JSON, kPlanInvalid when it
+    // is no object or a head key or a scene's rectangle/text array is
+    // missing or mistyped. On any failure the model keeps its content.
     int loadProject(const std::string& sFileName);
     // 0, -1 when no file name is set, -3 when the file cannot be written.
     int saveProject();
