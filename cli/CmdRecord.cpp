@@ -425,6 +425,8 @@ int RunRecord(const TCliArgs& args) {
     std::printf("programme: %llu ticks, %llu missed\n",
                 static_cast<unsigned long long>(ticks.ticks - ticksBefore.ticks),
                 static_cast<unsigned long long>(ticks.missed - ticksBefore.missed));
+    std::printf("programme: %llu missed ticks made up in the recording\n",
+                static_cast<unsigned long long>(ticks.repeated - ticksBefore.repeated));
     return 0;
 }
 
