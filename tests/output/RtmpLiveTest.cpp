@@ -295,21 +295,33 @@ TEST(RtmpLive, AStoppedPushSendsWhatIsQueuedBeforeClosing) {
     EXPECT_EQ(packets, "100\n");
 }
 
-TEST(RtmpLive, AStoppedPushGivesUpTheFinalSendingWhenTheServerTakesNothing) {
+// Queues 100 MB of pictures for a server that stops reading (slow: it
+// reads in short bursts, a few times a second), stops the push and moves
+// the count on about as fast as time until the stop is through. Returns
+// how far the count moved.
+uint32_t StopWithABacklogNobodyTakes(bool slow, TClientSendInfo& info) {
     test::TempDir dir;
     test::NginxRtmp server(dir.Path());
-    ASSERT_TRUE(server.Listening());
+    EXPECT_TRUE(server.Listening());
     TTestClock clock(10000); // stands still unless moved
     TRtmpSend sender;
     sender.initialize(640, 360, 0);
     sender.SetPause(false);
     sender.refreshURL(server.Url("x"));
     sender.Start();
-    ASSERT_TRUE(WaitConnected(sender, 20000));
-    // The server stops reading: far more than the socket buffers can take
-    // is queued, and the sender blocks writing it.
+    EXPECT_TRUE(WaitConnected(sender, 20000));
     server.Freeze(true);
-    // Large pictures (one NAL unit each, for the muxer to pass on).
+    std::atomic<bool> stopped{false};
+    std::thread reading([&] {
+        while (slow && !stopped) {
+            server.Freeze(false);
+            SleepMs(1);
+            server.Freeze(true);
+            SleepMs(50);
+        }
+    });
+    // Large pictures (one NAL unit each, for the muxer to pass on): far more
+    // than the socket buffers take.
     std::vector<uint8_t> unit(200000, 0x55);
     unit[0] = unit[1] = unit[2] = 0;
     unit[3] = 1;
@@ -320,7 +332,6 @@ TEST(RtmpLive, AStoppedPushGivesUpTheFinalSendingWhenTheServerTakesNothing) {
                                        uint32_t(unit.size()), 0};
         sender.addPackage_IncludeHead(head, unit.data());
     }
-    std::atomic<bool> stopped{false};
     std::thread stopping([&] {
         sender.Destroy();
         stopped = true;
@@ -328,21 +339,36 @@ TEST(RtmpLive, AStoppedPushGivesUpTheFinalSendingWhenTheServerTakesNothing) {
     for (int t = 0; t < 10000 && !sender.Terminated(); t += 2) {
         SleepMs(2);
     }
-    // The count moves on about as fast as time until the stop is through
-    // (FFmpeg looks at the interrupt between waits of 100 ms): the stop
-    // takes the final sending's limit, not a write limit per frame left.
+    // FFmpeg looks at the interrupt between waits of 100 ms.
     uint32_t moved = 0;
-    for (int step = 0; step < 200 && !stopped; ++step) {
+    for (int step = 0; step < 300 && !stopped; ++step) {
         clock.Advance(100);
         moved += 100;
         SleepMs(100);
     }
     stopping.join();
-    EXPECT_LE(moved, TRtmpSend::kFinalSendMs + 600);
-    TClientSendInfo info;
+    stopped = true;
+    reading.join();
     sender.GetClientInfo(info);
+    return moved;
+}
+
+TEST(RtmpLive, AStoppedPushGivesUpTheFinalSendingWhenTheServerTakesNothing) {
+    TClientSendInfo info;
+    // The stop takes the final sending's limit, not a write limit per frame left.
+    EXPECT_LE(StopWithABacklogNobodyTakes(false, info), TRtmpSend::kFinalSendMs + 600);
     EXPECT_LT(info.nHasSendFrames, 500u);
     EXPECT_EQ(info.nRemainFrames, 0u);
+    EXPECT_EQ(info.nHasSendFrames + info.nThrowFrames, 500u);
+}
+
+TEST(RtmpLive, AStoppedPushOnASlowUplinkSendsForItsLimitOnly) {
+    TClientSendInfo info;
+    // Every write gets through within its own limit, but the whole backlog
+    // would take many seconds.
+    EXPECT_LE(StopWithABacklogNobodyTakes(true, info), TRtmpSend::kFinalSendMs + 600);
+    EXPECT_GT(info.nHasSendFrames, 0u);
+    EXPECT_LT(info.nHasSendFrames, 500u);
     EXPECT_EQ(info.nHasSendFrames + info.nThrowFrames, 500u);
 }
 
