@@ -184,7 +184,7 @@ for i in $(seq "$PHONES"); do
     reconnects=$(grep -c "^ch$i reconnecting" "$WORK/out" || true)
     per+=" ch$i $got/~$sent $moving, $reconnects reconnects;"
 done
-what="2% loss, 20+-30 ms, 6 Mbit/s each, ${BURST}s of 30% loss at ${T_BURST}s"
+what="${WIFI_LOSS}% loss, 20+-${JITTER:-30} ms, 6 Mbit/s each, ${BURST}s of 30% loss at ${T_BURST}s"
 [ -z "${CLEAR:-}" ] || what="reference: the link unimpaired"
 echo "wifi ${PHONES} phones ${TOTAL}s (${what}):${per} ${latency}; pictures dropped ${dropped:-?}, blocks ${blocks:-?} vs ${TOTAL} s, missed ticks ${missed}, channels stuck after the burst ${stuck}"
 
