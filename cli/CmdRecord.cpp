@@ -344,7 +344,12 @@ int RunRecord(const TCliArgs& args) {
     // The latency probe: when the programme showed the phones' marked pictures.
     std::unique_ptr<TMarkProbe> marks;
     if (args.Has("marks") && manager.Programme() != nullptr) {
-        marks = std::make_unique<TMarkProbe>(*manager.Programme());
+        // The scripts that ask for marks show channels 1-4 in quadrants 1-4.
+        std::vector<const TClientThread*> shown;
+        for (int ch = 1; ch <= TMarkProbe::kSlots; ++ch) {
+            shown.push_back(manager.Worker(ch));
+        }
+        marks = std::make_unique<TMarkProbe>(*manager.Programme(), std::move(shown));
     }
     TCombineOut::TTickStats ticksBefore;
     if (manager.Programme() != nullptr) {
@@ -425,6 +430,8 @@ int RunRecord(const TCliArgs& args) {
     std::printf("programme: %llu ticks, %llu missed\n",
                 static_cast<unsigned long long>(ticks.ticks - ticksBefore.ticks),
                 static_cast<unsigned long long>(ticks.missed - ticksBefore.missed));
+    std::printf("programme: %llu missed ticks made up in the recording\n",
+                static_cast<unsigned long long>(ticks.repeated - ticksBefore.repeated));
     return 0;
 }
 

@@ -12,7 +12,8 @@ namespace tavrin::cli {
 namespace {
 
 constexpr uint8_t kWhiteLuma = 225;
-constexpr size_t kReservedSightings = size_t(4) * 3600; // a mark a second per slot for an hour
+constexpr size_t kReservedSightings = size_t(4) * 3600;      // a mark a second per slot for an hour
+constexpr size_t kReservedQueued = size_t(2) * 4 * 25 * 600; // two stages of ten minutes
 
 double WallClockSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
@@ -21,13 +22,40 @@ double WallClockSeconds() {
 
 } // namespace
 
-TMarkProbe::TMarkProbe(TCombineOut& programme) : Programme(programme) {
+TMarkProbe::TMarkProbe(TCombineOut& programme, std::vector<const TClientThread*> workers)
+    : Programme(programme), Workers(std::move(workers)) {
     Seen.reserve(kReservedSightings);
+    Queued.reserve(kReservedQueued);
     Programme.SetTickObserver([this](const AVFrame* picture) { OnTick(picture); });
+    for (size_t i = 0; i < Workers.size(); ++i) {
+        if (Workers[i] == nullptr) {
+            continue;
+        }
+        const int slot = int(i) + 1;
+        Workers[i]->SetStageObserver([this, slot](int, TClientThread::TStage stage, int64_t pts) {
+            if (stage != TClientThread::kStageQueued && stage != TClientThread::kStagePlayed) {
+                return;
+            }
+            const double now = WallClockSeconds();
+            std::lock_guard<std::mutex> lock(FQueuedLock);
+            if (Queued.size() < Queued.capacity()) {
+                Queued.push_back({slot, stage == TClientThread::kStagePlayed, pts, now});
+            }
+        });
+    }
 }
 
 TMarkProbe::~TMarkProbe() {
+    Stop();
+}
+
+void TMarkProbe::Stop() {
     Programme.SetTickObserver(nullptr);
+    for (const TClientThread* worker : Workers) {
+        if (worker != nullptr) {
+            worker->SetStageObserver(nullptr);
+        }
+    }
 }
 
 bool TMarkProbe::QuadrantIsWhite(const AVFrame* picture, int slot) {
@@ -60,7 +88,7 @@ void TMarkProbe::OnTick(const AVFrame* picture) {
 }
 
 bool TMarkProbe::Write(const std::string& path) {
-    Programme.SetTickObserver(nullptr);
+    Stop();
     FILE* f = std::fopen(path.c_str(), "w");
     if (f == nullptr) {
         return false;
@@ -68,6 +96,11 @@ bool TMarkProbe::Write(const std::string& path) {
     std::lock_guard<std::mutex> lock(FLock);
     for (const auto& [slot, at] : Seen) {
         std::fprintf(f, "seen %d %.6f\n", slot, at);
+    }
+    std::lock_guard<std::mutex> queuedLock(FQueuedLock);
+    for (const TQueued& q : Queued) {
+        std::fprintf(f, "%s %d %.6f %.6f\n", q.played ? "played" : "queued", q.slot,
+                     double(q.stamp) / 1e6, q.at);
     }
     return std::fclose(f) == 0;
 }

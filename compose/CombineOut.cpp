@@ -1,6 +1,7 @@
 #include "compose/CombineOut.h"
 
 #include <algorithm>
+#include <string>
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -9,6 +10,7 @@ extern "C" {
 #include "base/GetLessionInfo.h"
 #include "base/GloTimer.h"
 #include "base/MediaFrame.h"
+#include "base/Trace.h"
 #include "decode/DispManager.h"
 #include "output/RtmpSend.h"
 #include "output/SaveAV.h"
@@ -92,17 +94,20 @@ void TCombineOut::Execute() {
         if (!TickDue(now, last)) {
             continue;
         }
+        const uint32_t late = now - due;
+        const uint32_t missed = started && late > kResyncMs - kTickMs ? late / kTickMs : 0;
+        const uint32_t repeated = missed > 0 ? RepeatForRecording(missed) : 0;
+        Tick(now);
         if (started) {
-            const uint32_t late = now - due;
+            // Counted once the tick is done, so a reader of the counts sees
+            // whole ticks.
             std::lock_guard<std::mutex> lock(FStatsLock);
             latenessRing[nTicks % kLatenessKept] = uint16_t(std::min<uint32_t>(late, 65535));
             ++nTicks;
-            if (late > kResyncMs - kTickMs) {
-                nMissedTicks += late / kTickMs;
-            }
+            nMissedTicks += missed;
+            nRepeatedTicks += repeated;
         }
         started = true;
-        Tick(now);
     }
 }
 
@@ -110,6 +115,7 @@ void TCombineOut::GetTickStats(TTickStats& stats) {
     std::lock_guard<std::mutex> lock(FStatsLock);
     stats.ticks = nTicks;
     stats.missed = nMissedTicks;
+    stats.repeated = nRepeatedTicks;
     const size_t kept = size_t(std::min<uint64_t>(nTicks, kLatenessKept));
     stats.lateness.resize(kept);
     for (size_t i = 0; i < kept; ++i) {
@@ -162,6 +168,29 @@ void TCombineOut::Tick(uint32_t /*now*/) {
     } else if (!capture) {
         nTickRun = 0;
     }
+    EncodeProgramme(record);
+}
+
+uint32_t TCombineOut::RepeatForRecording(uint32_t missed) {
+    // Only a run under way (its first picture already taken) loses time.
+    if (first || !bCapture || nTickRun == 0 || nTickRun != nCaptureRun) {
+        return 0;
+    }
+    const uint32_t repeats = std::min(missed, kMaxRepeatedTicks);
+    // The sound that came in meanwhile is spread over the stall's pictures
+    // rather than held against the picture before it (and dropped as late).
+    Pacer.Spread(repeats);
+    // The live sender gets them too: its stream shares the encoder, whose
+    // later pictures refer to these.
+    for (uint32_t i = 0; i < repeats; ++i) {
+        EncodeProgramme(true);
+    }
+    Trace("repeated for the recording =" + std::to_string(repeats) + " of " +
+          std::to_string(missed) + " missed");
+    return repeats;
+}
+
+void TCombineOut::EncodeProgramme(bool record) {
     TRtmpSend* sender = Sender;
     if (sender == nullptr && !record) {
         return; // nobody takes the picture: nothing is encoded

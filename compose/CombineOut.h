@@ -12,7 +12,10 @@
 // long whatever the live sender or a busy machine does to the encoder's
 // rhythm. The run waits only until the sound channel has delivered a
 // frame (since the pipeline started), because its silence must match that
-// frame's format.
+// frame's format. When a starved machine makes the tick miss its time, the
+// recording still gets a picture for every tick of wall time (the last one
+// again, up to a second's worth at once); previews and the live push just
+// skip.
 #pragma once
 
 #include "av/AvPtr.h"
@@ -76,19 +79,26 @@ public:
     int GetAVCounterThisperiod(uint32_t& VCount, uint32_t& ACount, bool& VideoOK, bool& AudioOK);
 
     // The tick rule: whether a tick runs at now, moving last on. Missed ticks
-    // are dropped, not caught up.
+    // are dropped, not caught up (while recording, the recording gets the
+    // last picture again for them; see kMaxRepeatedTicks).
     static bool TickDue(uint32_t now, uint32_t& last);
     // One tick of the loop; public so that tests can drive ticks exactly.
     void Tick(uint32_t now);
 
     // How punctual the ticks were: lateness of each tick after its due time
-    // (the last kLatenessKept ticks) and ticks dropped by resynchronising.
+    // (the last kLatenessKept ticks), ticks dropped by resynchronising and,
+    // of those, ticks the recording got the last picture again for.
     static constexpr size_t kLatenessKept = 8192;
     struct TTickStats {
         uint64_t ticks = 0;
         uint64_t missed = 0;
+        uint64_t repeated = 0;
         std::vector<uint16_t> lateness; // milliseconds, oldest first
     };
+    // While recording, the ticks a starved thread missed are made up with
+    // the last picture, at most this many at once (a second): a long stall
+    // must not bury the encoder, and its sound could not be kept anyway.
+    static constexpr uint32_t kMaxRepeatedTicks = 25;
     void GetTickStats(TTickStats& stats);
 
     // Called on the pipeline's thread with every tick's programme picture
@@ -109,6 +119,12 @@ protected:
 
 private:
     void NewPeriod();
+    // Encodes the programme picture and hands the unit on (recording it
+    // when record is set).
+    void EncodeProgramme(bool record);
+    // Gives the recording the last picture again for ticks a starved thread
+    // missed; returns how many.
+    uint32_t RepeatForRecording(uint32_t missed);
     void RecordAudio(const uint8_t* data, int size);
 
     TCombineVideo CombineVideo;
@@ -145,6 +161,7 @@ private:
     std::vector<uint16_t> latenessRing = std::vector<uint16_t>(kLatenessKept);
     uint64_t nTicks = 0;
     uint64_t nMissedTicks = 0;
+    uint64_t nRepeatedTicks = 0;
 };
 
 } // namespace tavrin

@@ -82,6 +82,20 @@ void TRecordAudioPacer::Composed(uint32_t nPictures) {
     nComposed = nPictures;
 }
 
+void TRecordAudioPacer::Spread(uint32_t nRepeats) {
+    std::lock_guard lock(FLock);
+    size_t from = 0;
+    while (from < count && stamps[(head + from) % kSlots] != nComposed) {
+        ++from;
+    }
+    const uint64_t arrived = count - from;
+    for (uint64_t i = 0; i < arrived; ++i) {
+        // Rounded down, so each picture has at least its share by its end.
+        stamps[(head + from + i) % kSlots] =
+            nComposed + uint32_t(i * (uint64_t(nRepeats) + 1) / arrived);
+    }
+}
+
 const std::vector<uint8_t>& TRecordAudioPacer::SilenceFor(const TAdtsFormat& f) {
     for (const TSilence& s : silences) {
         if (s.format == f) {

@@ -33,8 +33,9 @@ class TRecordAudioPacer {
 public:
     static constexpr uint32_t kPicturesPerSecond = 25;
     static constexpr uint32_t kSamplesPerFrame = 1024;
-    // Frames the queue holds; more than a stall's backlog is never kept.
-    static constexpr size_t kSlots = 16;
+    // Frames the queue holds: a little more than the sound of the longest
+    // stall of the programme's tick that the recording makes up (a second).
+    static constexpr size_t kSlots = 56;
     // An ADTS frame is at most 8191 bytes long.
     static constexpr size_t kSlotBytes = 8192;
     // Sound beyond what is due by more than this many frames came too late
@@ -72,6 +73,11 @@ public:
     // nPictures pictures of the run have been composed; frames arriving from
     // now on belong to later pictures.
     void Composed(uint32_t nPictures);
+    // The programme missed nRepeats ticks and is about to compose that many
+    // stand-in pictures: the frames that arrived since the last picture was
+    // composed came over the whole stall, so they are spread evenly over
+    // that picture and the stand-ins (in arrival order, earlier ones first).
+    void Spread(uint32_t nRepeats);
     // The recorder took picture n (0-based) of the run: hands the sink the
     // frames due by that picture's end. Returns how many.
     int Release(uint32_t n);

@@ -37,7 +37,7 @@ constexpr size_t kHardQueueLimit = 3000;
 
 int TRtmpSend::InterruptRTMPIO(void* opaque) {
     auto* sender = static_cast<TRtmpSend*>(opaque);
-    if (sender->Terminated()) {
+    if (sender->Terminated() && !sender->FinalSendAllowed()) {
         return 1; // shutting down: give up the blocking call at once
     }
     if (GlobeElapsed(sender->ioStart) <= sender->ioLimit) {
@@ -47,6 +47,10 @@ int TRtmpSend::InterruptRTMPIO(void* opaque) {
         Trace("interruptRTMPIO");
     }
     return 1;
+}
+
+bool TRtmpSend::FinalSendAllowed() const {
+    return bFinalSend && GlobeElapsed(nStopAt) <= kFinalSendMs;
 }
 
 void TRtmpSend::BeginBlockingCall(uint32_t limitMs) {
@@ -474,9 +478,45 @@ void TRtmpSend::Execute() {
             fresh = true;
         }
     }
+    if (bFinalSend) {
+        SendQueuedOnStop(held, holding, fresh);
+    } else if (holding) {
+        ++nThrowFrames;
+    }
+}
+
+void TRtmpSend::SendQueuedOnStop(std::vector<uint8_t>& held, bool holding, bool fresh) {
+    while (nErrorCode == kConnectOK && FinalSendAllowed()) {
+        if (!holding) {
+            std::lock_guard<std::mutex> lock(FFrameLock);
+            if (!pLink.Pop(held)) {
+                return;
+            }
+            holding = true;
+        }
+        const bool audio = TFrameQueue::TypeOf(held) == kFrameAAC;
+        if (audio && held.size() <= kMediaFrameHeadSize + kAdtsHeaderSize) {
+            holding = false;
+            ++nThrowFrames;
+            continue;
+        }
+        if (WriteFrame(held, fresh) < 0) {
+            break; // the connection or the time is up; what is left goes
+        }
+        holding = false;
+        fresh = true;
+        ++(audio ? nACount_inner : nVCount_inner);
+    }
+    if (holding) {
+        ++nThrowFrames;
+    }
 }
 
 void TRtmpSend::Destroy() {
+    // A push stopped while live ends its stream with what was queued; the
+    // blocking calls are given up once kFinalSendMs has passed.
+    nStopAt = GetGlobeCount();
+    bFinalSend = Running() && !bPause && bHasRtmpIni && nErrorCode == kConnectOK;
     Terminate();
     WaitFor();
     if (ofmt_ctx && bHasRtmpIni && nErrorCode == kConnectOK) {
@@ -484,6 +524,7 @@ void TRtmpSend::Destroy() {
         BeginBlockingCall(kWriteLimitMs);
         av_write_trailer(ofmt_ctx.get());
     }
+    bFinalSend = false;
     CloseOutput();
     {
         std::lock_guard<std::mutex> lock(FFrameLock);

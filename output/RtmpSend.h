@@ -37,6 +37,10 @@ public:
     static constexpr uint32_t kLiveDelayLimitMs = 1500;
     // How long the live line keeps saying that groups are being dropped.
     static constexpr uint32_t kDroppingShownMs = 3000;
+    // A push stopped normally first sends what is queued, for at most this
+    // long: on a healthy uplink that is a fraction of it, and a dead one
+    // must not hold up the end of the lesson.
+    static constexpr uint32_t kFinalSendMs = 1000;
 
     TRtmpSend();
     ~TRtmpSend() override;
@@ -55,7 +59,8 @@ public:
     // The audio delay in effect, in milliseconds.
     int AudioDelayMs() const { return nAudiooffSet; }
     int GetClientInfo(TClientSendInfo& info);
-    // Stops the thread, closes the output and empties the queue.
+    // Stops the thread, sends what is queued when the stream is live (for
+    // at most kFinalSendMs), closes the output and empties the queue.
     void Destroy();
 
 protected:
@@ -70,6 +75,10 @@ private:
     void SkipToKeyFrame();          // takes FFrameLock
     void DropStaleGroups();         // under FFrameLock
     uint32_t AgeOf(size_t i) const; // under FFrameLock
+    // After a normal stop: writes the held frame and the queue until the
+    // connection fails or kFinalSendMs has passed.
+    void SendQueuedOnStop(std::vector<uint8_t>& held, bool holding, bool fresh);
+    bool FinalSendAllowed() const;
     static int InterruptRTMPIO(void* opaque);
     void BeginBlockingCall(uint32_t limitMs);
 
@@ -95,6 +104,8 @@ private:
     std::atomic<bool> bNeedIFrame{true};
     std::atomic<bool> bChangeURL{false};
     std::atomic<bool> bPause{true};
+    std::atomic<bool> bFinalSend{false}; // stopping, with a connection to send the queue on
+    std::atomic<uint32_t> nStopAt{0};
 
     TFrameQueue pLink;
     std::mutex FFrameLock;

@@ -1,6 +1,7 @@
 #include "compose/CombineOut.h"
 
 #include "base/GloTimer.h"
+#include "base/Trace.h"
 #include "decode/DispManager.h"
 #include "output/Adts.h"
 #include "output/ReadAV.h"
@@ -11,6 +12,7 @@
 #include "tests/output/StoreTestKit.h"
 #include "tests/support/Pictures.h"
 
+#include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -325,6 +327,133 @@ TEST(CombineOut, RecordsEveryPictureWithPacedSoundAcrossAStalledSoundChannel) {
     ASSERT_TRUE(decoded);
     EXPECT_GT(MaxLuma(decoded.get(), 10, 684, 300, 712), 80);
     EXPECT_LT(MaxLuma(out.ProgrammeFrame(), 10, 684, 300, 712), 50);
+}
+
+// Waits (bounded) until the pipeline's thread has finished `ticks` counted
+// ticks; the first tick of the thread is not counted.
+bool WaitTicks(TCombineOut& out, uint64_t ticks) {
+    TCombineOut::TTickStats stats;
+    for (int i = 0; i < 5000; ++i) {
+        out.GetTickStats(stats);
+        if (stats.ticks >= ticks) {
+            return stats.ticks == ticks;
+        }
+        SleepMs(2);
+    }
+    return false;
+}
+
+TEST(CombineOut, AStarvedTickLosesNoRecordedTimeUpToOneSecond) {
+    test::TempDir dir;
+    TGetLessionInfo paths;
+    paths.initialize(dir.Path(), "7");
+    TSaveAV recorder;
+    recorder.Create(paths);
+    ASSERT_EQ(recorder.NewLession(33, 640, 360), 0);
+    TTraceCapture trace;
+    TTestClock clock(50000);
+    TCombineOut out;
+    out.initialize(nullptr, 0, 640, 360, 1000 * 1024, kNoRect, nullptr);
+    out.SetOutputs(nullptr, &recorder);
+    out.SetMainPortForAudio(1);
+    std::atomic<int> composed{0};
+    out.SetTickObserver([&composed](const AVFrame*) { ++composed; });
+    out.Start();
+    for (int i = 0; i < 5000 && composed == 0; ++i) {
+        SleepMs(2);
+    }
+    ASSERT_EQ(composed, 1);
+    clock.Advance(40);
+    ASSERT_TRUE(WaitTicks(out, 1));
+
+    // The sound channel's frames arrive as their sound ends; the tick thread
+    // is starved now and then, while the sound keeps arriving. The run's
+    // picture 0 is composed at t = 0.
+    const std::vector<uint8_t> first = AdtsFrame(0);
+    out.PushAAC(first.data(), int(first.size()), 1, nullptr); // its format only
+    out.SetCaptureState(true);
+    uint32_t seq = 0;
+    uint32_t t = 0;
+    uint64_t ticks = 1;
+    auto Step = [&](uint32_t ms) {
+        t += ms;
+        for (; int64_t(seq + 1) * 1024 * 1000 <= int64_t(t) * 48000; ++seq) {
+            const std::vector<uint8_t> aac = AdtsFrame(seq);
+            out.PushAAC(aac.data(), int(aac.size()), 1, nullptr);
+        }
+        clock.Advance(ms);
+        return WaitTicks(out, ++ticks);
+    };
+    clock.Advance(40);
+    ASSERT_TRUE(WaitTicks(out, ++ticks)); // picture 0
+    // Stalls of 3, 5, 11 and 25 ticks' length between steady ticks.
+    const uint32_t stalls[] = {120, 200, 440, 1000};
+    for (const uint32_t stall : stalls) {
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_TRUE(Step(40));
+        }
+        ASSERT_TRUE(Step(stall));
+    }
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(Step(40));
+    }
+    const uint32_t inTime = t / 40 + 1; // pictures the run's wall time calls for
+    TCombineOut::TTickStats stats;
+    out.GetTickStats(stats);
+    EXPECT_EQ(stats.missed, 2u + 4u + 10u + 24u);
+    EXPECT_EQ(stats.repeated, stats.missed);
+    const TRecordAudioPacer::TStats sound = out.RecordAudioStats();
+    EXPECT_EQ(sound.nDropped, 0u); // the sound of each stall went with its pictures
+    EXPECT_LE(sound.nSilent, 2u);
+
+    // A stall beyond the bound: the recording loses what is beyond it.
+    ASSERT_TRUE(Step(2000));
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(Step(40));
+    }
+    out.GetTickStats(stats);
+    EXPECT_EQ(stats.missed, 40u + 49u);
+    EXPECT_EQ(stats.repeated, 40u + TCombineOut::kMaxRepeatedTicks);
+    const uint32_t lost = 49 - TCombineOut::kMaxRepeatedTicks;
+    const uint32_t wanted = t / 40 + 1 - lost;
+    out.SetCaptureState(false);
+    out.Terminate();
+    out.WaitFor();
+    recorder.EndLession();
+    EXPECT_TRUE(trace.Contains("----ss---repeated for the recording =24 of 24 missed"));
+    EXPECT_TRUE(trace.Contains("----ss---repeated for the recording =25 of 49 missed"));
+
+    TReadAV reader;
+    reader.initialize(paths);
+    ASSERT_EQ(reader.OpenLession(33), 0);
+    std::vector<uint8_t> data;
+    int size = 0;
+    int type = 0;
+    int block = 0;
+    std::vector<TBlockCounts> blocks;
+    while (reader.GetFrame(data, size, type, block, false) >= 0) {
+        if (size_t(block) >= blocks.size()) {
+            blocks.resize(size_t(block) + 1);
+        }
+        TBlockCounts& b = blocks[size_t(block)];
+        ++(type == kFrameAAC ? b.audio : b.video);
+        b.keys += type == kFrameH264Key ? 1 : 0;
+    }
+    int video = 0;
+    for (const TBlockCounts& b : blocks) {
+        video += b.video;
+    }
+    // Every tick of wall time gave a recorded picture (the encoder keeps its
+    // last few when the recording ends).
+    EXPECT_GE(uint32_t(video) + 3, wanted) << "of " << inTime << " before the long stall";
+    EXPECT_LE(uint32_t(video), wanted);
+    ASSERT_EQ(blocks.size(), size_t(video + 24) / 25);
+    for (size_t i = 0; i + 1 < blocks.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(blocks[i].video, 25);
+        EXPECT_EQ(blocks[i].keys, 1);
+        EXPECT_TRUE(blocks[i].audio == 46 || blocks[i].audio == 47) << blocks[i].audio;
+    }
 }
 
 TEST(CombineOut, RecordingWaitsForTheSoundChannelsFirstFrame) {

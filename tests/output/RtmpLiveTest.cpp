@@ -11,8 +11,10 @@
 #include "tests/support/TestMedia.h"
 
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tavrin {
@@ -240,6 +242,121 @@ TEST(RtmpLive, TheSocketsSendBufferIsFixedSoASlowUplinkCannotHideSeconds) {
         test::Output("ss -tmnH dst 127.0.0.1:" + std::to_string(server.Port()) + " 2>&1");
     EXPECT_NE(sockets.find("tb262144,"), std::string::npos) << sockets;
     sender.Destroy();
+}
+
+bool WaitConnected(TRtmpSend& sender, int waitMs) {
+    TClientSendInfo info;
+    for (int t = 0; t < waitMs; t += 20) {
+        sender.GetClientInfo(info);
+        if (info.bConnectOK) {
+            return true;
+        }
+        SleepMs(20);
+    }
+    return false;
+}
+
+TEST(RtmpLive, AStoppedPushSendsWhatIsQueuedBeforeClosing) {
+    test::TempDir dir;
+    const auto video = test::EncodeTestVideo(640, 360, 100);
+    ASSERT_EQ(video.size(), 100u);
+    test::NginxRtmp server(dir.Path());
+    ASSERT_TRUE(server.Listening());
+    TRtmpSend sender;
+    sender.initialize(640, 360, 0);
+    sender.SetPause(false);
+    sender.refreshURL(server.Url("x"));
+    sender.Start();
+    ASSERT_TRUE(WaitConnected(sender, 20000));
+    // The lesson ends just as four seconds of the programme were queued.
+    Queue(sender, video);
+    sender.Destroy();
+    TClientSendInfo info;
+    sender.GetClientInfo(info);
+    EXPECT_EQ(info.nHasSendFrames, 100u);
+    EXPECT_EQ(info.nThrowFrames, 0u);
+    ASSERT_TRUE(server.WaitRecordingClosed("x", 15000));
+    const std::string packets = Capture("ffprobe -v error -count_packets -select_streams v "
+                                        "-show_entries stream=nb_read_packets -of csv=p=0 '" +
+                                        server.Recording("x") + "'");
+    EXPECT_EQ(packets, "100\n");
+}
+
+// Queues 100 MB of pictures for a server that stops reading (slow: it
+// reads in short bursts, a few times a second), stops the push and moves
+// the count on about as fast as time until the stop is through. Returns
+// how far the count moved.
+uint32_t StopWithABacklogNobodyTakes(bool slow, TClientSendInfo& info) {
+    test::TempDir dir;
+    test::NginxRtmp server(dir.Path());
+    EXPECT_TRUE(server.Listening());
+    TTestClock clock(10000); // stands still unless moved
+    TRtmpSend sender;
+    sender.initialize(640, 360, 0);
+    sender.SetPause(false);
+    sender.refreshURL(server.Url("x"));
+    sender.Start();
+    EXPECT_TRUE(WaitConnected(sender, 20000));
+    server.Freeze(true);
+    std::atomic<bool> stopped{false};
+    std::thread reading([&] {
+        while (slow && !stopped) {
+            server.Freeze(false);
+            SleepMs(1);
+            server.Freeze(true);
+            SleepMs(50);
+        }
+    });
+    // Large pictures (one NAL unit each, for the muxer to pass on): far more
+    // than the socket buffers take.
+    std::vector<uint8_t> unit(200000, 0x55);
+    unit[0] = unit[1] = unit[2] = 0;
+    unit[3] = 1;
+    for (int i = 0; i < 500; ++i) {
+        const bool key = i % 25 == 0;
+        unit[4] = key ? 0x65 : 0x41;
+        const TZeroMediaFrameHead head{uint8_t(key ? kFrameH264Key : kFrameH264),
+                                       uint32_t(unit.size()), 0};
+        sender.addPackage_IncludeHead(head, unit.data());
+    }
+    std::thread stopping([&] {
+        sender.Destroy();
+        stopped = true;
+    });
+    for (int t = 0; t < 10000 && !sender.Terminated(); t += 2) {
+        SleepMs(2);
+    }
+    // FFmpeg looks at the interrupt between waits of 100 ms.
+    uint32_t moved = 0;
+    for (int step = 0; step < 300 && !stopped; ++step) {
+        clock.Advance(100);
+        moved += 100;
+        SleepMs(100);
+    }
+    stopping.join();
+    stopped = true;
+    reading.join();
+    sender.GetClientInfo(info);
+    return moved;
+}
+
+TEST(RtmpLive, AStoppedPushGivesUpTheFinalSendingWhenTheServerTakesNothing) {
+    TClientSendInfo info;
+    // The stop takes the final sending's limit, not a write limit per frame left.
+    EXPECT_LE(StopWithABacklogNobodyTakes(false, info), TRtmpSend::kFinalSendMs + 600);
+    EXPECT_LT(info.nHasSendFrames, 500u);
+    EXPECT_EQ(info.nRemainFrames, 0u);
+    EXPECT_EQ(info.nHasSendFrames + info.nThrowFrames, 500u);
+}
+
+TEST(RtmpLive, AStoppedPushOnASlowUplinkSendsForItsLimitOnly) {
+    TClientSendInfo info;
+    // Every write gets through within its own limit, but the whole backlog
+    // would take many seconds.
+    EXPECT_LE(StopWithABacklogNobodyTakes(true, info), TRtmpSend::kFinalSendMs + 600);
+    EXPECT_GT(info.nHasSendFrames, 0u);
+    EXPECT_LT(info.nHasSendFrames, 500u);
+    EXPECT_EQ(info.nHasSendFrames + info.nThrowFrames, 500u);
 }
 
 TEST(RtmpLive, UnreachableServerIsRetriedEverySecond) {

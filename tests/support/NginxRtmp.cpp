@@ -82,9 +82,17 @@ NginxRtmp::NginxRtmp(const std::string& dir, int port)
 }
 
 NginxRtmp::~NginxRtmp() {
+    Freeze(false); // a stopped process would keep its SIGTERM pending
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+void NginxRtmp::Freeze(bool frozen) {
+    if (pid_ > 0 && frozen != frozen_) {
+        ::kill(pid_, frozen ? SIGSTOP : SIGCONT);
+        frozen_ = frozen;
     }
 }
 

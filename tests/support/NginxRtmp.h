@@ -23,12 +23,16 @@ public:
     std::string Recording(const std::string& stream) const;
     // Waits (bounded) until nginx has closed the stream's recording.
     bool WaitRecordingClosed(const std::string& stream, int waitMs) const;
+    // Stops or resumes the server process: its connections stay open but
+    // nothing more is read, as behind a link that drops every packet.
+    void Freeze(bool frozen);
 
 private:
     std::string dir_;
     int port_ = 0;
     pid_t pid_ = -1;
     bool listening_ = false;
+    bool frozen_ = false;
 };
 
 // A TCP port on 127.0.0.1 that nobody listens on right now.
