@@ -82,14 +82,25 @@ bool TCombineOut::TickDue(uint32_t now, uint32_t& last) {
     return true;
 }
 
+uint32_t TCombineOut::TickWaitMs(uint32_t now, uint32_t last) {
+    const int32_t since = int32_t(now - last);
+    if (since >= int32_t(kTickMs)) {
+        return 0;
+    }
+    // A count behind the last tick (a clock set back) waits one period.
+    return since < 0 ? kTickMs : kTickMs - uint32_t(since);
+}
+
 void TCombineOut::Execute() {
     uint32_t last = 0;
     bool started = false;
     while (!Terminated()) {
-        SleepMs(2);
         const uint32_t now = GetGlobeCount();
         const uint32_t due = last + kTickMs;
         if (!TickDue(now, last)) {
+            // Asleep until the due millisecond: polling every 2 ms cost CPU
+            // and made each tick up to 2 ms late.
+            SleepMs(TickWaitMs(now, last));
             continue;
         }
         if (started) {

@@ -78,6 +78,9 @@ public:
     // The tick rule: whether a tick runs at now, moving last on. Missed ticks
     // are dropped, not caught up.
     static bool TickDue(uint32_t now, uint32_t& last);
+    // Milliseconds from now until the tick after last is due (0: due now).
+    // The loop sleeps that long instead of polling the count.
+    static uint32_t TickWaitMs(uint32_t now, uint32_t last);
     // One tick of the loop; public so that tests can drive ticks exactly.
     void Tick(uint32_t now);
 
