@@ -1,6 +1,7 @@
 #include "compose/CombineOut.h"
 
 #include <algorithm>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -63,6 +64,11 @@ int TCombineOut::initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVW
         names.Get_WaterMark_inCapture(*l, nYUVWidth == 1280 ? 0 : 1, caption);
         Filter = std::make_unique<TAVFilter>();
         Filter->initialize(caption, nYUVWidth, nYUVHeight);
+        FindCaptionBand();
+    }
+    pLent.reset(av_frame_alloc());
+    if (!pLent) {
+        return kNoPipeline;
     }
     if (CombineVideo.initialize(nYUVWidth, nYUVHeight) != 0 ||
         EncodeVideo.initialize(nYUVWidth, nYUVHeight, nBitrate, false) != 0) {
@@ -178,12 +184,23 @@ void TCombineOut::Tick(uint32_t /*now*/) {
         return; // nobody takes the picture: nothing is encoded
     }
 
-    // A picture the caption filter did not deliver goes out without caption
-    // rather than not at all.
-    const AVFrame* picture = pFrame.get();
+    // The encoder and the caption take the tick picture by reference rather
+    // than copying it. A picture the caption filter did not deliver goes out
+    // without caption rather than not at all.
+    const bool lent = LendPicture();
+    const AVFrame* picture = lent ? pLent.get() : pFrame.get();
     AVFrame* captioned = nullptr;
-    if (Filter && Filter->PushFrame(pFrame.get(), captioned) == 0 && captioned != nullptr) {
-        picture = captioned;
+    if (Filter) {
+        if (lent) {
+            CopyCaptionBand(true);
+            if (Filter->PushFrameInPlace(pLent.get(), captioned) == 0 && captioned != nullptr) {
+                picture = captioned;
+            } else if (pLent->buf[0] == nullptr) {
+                picture = pFrame.get(); // the graph kept the reference
+            }
+        } else if (Filter->PushFrame(pFrame.get(), captioned) == 0 && captioned != nullptr) {
+            picture = captioned;
+        }
     }
     if (record) {
         // Key pictures are counted from the run's first picture, not left to
@@ -199,6 +216,12 @@ void TCombineOut::Tick(uint32_t /*now*/) {
     if (captioned != nullptr) {
         av_frame_unref(captioned);
     }
+    if (lent) {
+        av_frame_unref(pLent.get());
+        if (Filter) {
+            CopyCaptionBand(false); // the preview picture is uncaptioned again
+        }
+    }
     if (size <= 0) {
         return;
     }
@@ -212,6 +235,71 @@ void TCombineOut::Tick(uint32_t /*now*/) {
         record && k >= 0 && Recorder != nullptr) {
         Recorder->PushH264(unit.data(), size, type);
         Pacer.Release(uint32_t(k));
+    }
+}
+
+bool TCombineOut::LendPicture() {
+    // Still held from an earlier tick (nothing here keeps it): then the
+    // picture is copied as before rather than written under a reader.
+    if (bLent || !pLent || pFrameBuffer.empty()) {
+        return false;
+    }
+    AVBufferRef* ref = av_buffer_create(pFrameBuffer.data(), pFrameBuffer.size(),
+                                        &TCombineOut::PictureReturned, this, 0);
+    if (ref == nullptr) {
+        return false;
+    }
+    bLent = true;
+    AVFrame* f = pLent.get();
+    f->buf[0] = ref;
+    for (int i = 0; i < 3; ++i) {
+        f->data[i] = pFrame->data[i];
+        f->linesize[i] = pFrame->linesize[i];
+    }
+    f->width = pFrame->width;
+    f->height = pFrame->height;
+    f->format = pFrame->format;
+    return true;
+}
+
+void TCombineOut::PictureReturned(void* opaque, uint8_t* /*data*/) {
+    static_cast<TCombineOut*>(opaque)->bLent = false;
+}
+
+void TCombineOut::FindCaptionBand() {
+    nBandFirst = 0;
+    nBandRows = 0;
+    int first = 0;
+    int last = 0;
+    const int H = pFrame->height;
+    if (!Filter->DrawnRows(first, last)) {
+        return;
+    }
+    // A margin of whole chroma rows: antialiased edges that happened to
+    // leave both probes unchanged still lie inside.
+    first = std::max(0, (first - 2) & ~1);
+    last = std::min(H - 1, (last + 2) | 1);
+    nBandFirst = first;
+    nBandRows = last - first + 1;
+    const size_t W = size_t(pFrame->width);
+    captionBand.resize(W * size_t(nBandRows) + 2 * ((W + 1) / 2) * size_t((nBandRows + 1) / 2));
+}
+
+void TCombineOut::CopyCaptionBand(bool bSave) {
+    uint8_t* band = captionBand.data();
+    for (int plane = 0; plane < 3 && nBandRows > 0; ++plane) {
+        const int shift = plane == 0 ? 0 : 1;
+        const size_t rowBytes = size_t((pFrame->width + shift) >> shift);
+        const int rows = (nBandRows + shift) >> shift;
+        uint8_t* at =
+            pFrame->data[plane] + size_t(nBandFirst >> shift) * size_t(pFrame->linesize[plane]);
+        for (int r = 0; r < rows; ++r, at += pFrame->linesize[plane], band += rowBytes) {
+            if (bSave) {
+                std::memcpy(band, at, rowBytes);
+            } else {
+                std::memcpy(at, band, rowBytes);
+            }
+        }
     }
 }
 

@@ -112,6 +112,10 @@ protected:
 
 private:
     void NewPeriod();
+    bool LendPicture();
+    void FindCaptionBand();
+    void CopyCaptionBand(bool bSave);
+    static void PictureReturned(void* opaque, uint8_t* data);
     void RecordAudio(const uint8_t* data, int size);
 
     TCombineVideo CombineVideo;
@@ -129,6 +133,15 @@ private:
     TEncodeVideo EncodeVideo;
     AvFramePtr pFrame;                 // wraps pFrameBuffer
     std::vector<uint8_t> pFrameBuffer; // Y, U, V one after the other, as the ports want it
+    // The tick picture lent by reference to the caption and the encoder: the
+    // caption is drawn into pFrameBuffer itself and the rows it covers are
+    // put back afterwards, so the picture is never copied whole a second
+    // time and stays the preview's uncaptioned picture.
+    AvFramePtr pLent;
+    std::atomic<bool> bLent{false}; // a reference to pFrameBuffer is out
+    int nBandFirst = 0;             // luma rows the caption draws into
+    int nBandRows = 0;
+    std::vector<uint8_t> captionBand; // those rows (and their chroma) before drawing
     std::unique_ptr<TAVFilter> Filter;
     std::mutex FLevelLock;
     rAudioChannel AudioChannel;
