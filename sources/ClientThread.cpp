@@ -214,6 +214,8 @@ void TClientThread::VideoPath(const TVideoInput& in) {
         preview_->GetRect(disp, portRect);
     }
     DecodeVideo.SetPreviewSize(portRect.w, portRect.h);
+    // Without a preview link nobody sees the channel: no preview is scaled.
+    DecodeVideo.SetPreviewWanted(preview_ != nullptr);
     int dstW = 0;
     int dstH = 0;
     int nCount = 0;

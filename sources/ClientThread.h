@@ -69,6 +69,8 @@ public:
     std::string GetPIX() const { return DecodeVideo.GetPIX(); }
     // Size of the source's pictures as last decoded; false before the first.
     bool GetWH(int& w, int& h) const { return DecodeVideo.GetWH(w, h); }
+    // Preview pictures scaled for this channel so far.
+    uint64_t PreviewsScaled() const { return DecodeVideo.PreviewsScaled(); }
 
     void Destroy();
 
