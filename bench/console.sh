@@ -62,7 +62,7 @@ cpu0=$(cpu_ticks)
 t0=$(date +%s.%N)
 PERF=0
 if command -v perf >/dev/null 2>&1 &&
-    perf record -q -g -p "$TAVRIN_PID" -o "$WORK/perf.data" -- sleep "$SECONDS_RUN" \
+    perf record -q -p "$TAVRIN_PID" -o "$WORK/perf.data" -- sleep "$SECONDS_RUN" \
         >"$WORK/perf.out" 2>&1; then
     PERF=1
 else
@@ -105,10 +105,13 @@ else:
 PY
 )
 
-# The programme's size and the panes' (the window lays five channels out
-# around the programme pane; each is scaled to its pane).
-read -r PW PH < <("$BIN/tavrin-cli" settings --ini "$WORK/program/vo.ini" --screen-width 1280 \
-    --screen-height 960 | awk '/^programme/ {print $2, $4}')
+# The programme's size and bit rate (the console's settings) and the panes'
+# size (the window lays five channels out around the programme pane; each
+# is scaled to its pane).
+"$BIN/tavrin-cli" settings --ini "$WORK/program/vo.ini" --screen-width 1280 --screen-height 960 \
+    >"$WORK/settings.txt"
+read -r PW PH < <(awk '/^programme/ {print $2, $4}' "$WORK/settings.txt")
+RATE=$(awk '/^video bit rate/ {print $4}' "$WORK/settings.txt")
 eval "$geometry"
 read -r paneW paneH < <(/usr/bin/python3 - "$ROOT/scripts/lib/lesson-driver.py" "$WIDTH" "$HEIGHT" <<'PY'
 import importlib.util, sys
@@ -139,7 +142,7 @@ graph+="[s0][s1][s2][s3]xstack=inputs=4:layout=0_0|w0_0|0_h0|w0_h0,drawtext=font
 /usr/bin/time -f '%U %S %e' -o "$WORK/ref.time" ffmpeg -nostdin -v error "${inputs[@]}" \
     -re -f lavfi -i "sine=f=440:r=48000" -filter_complex "$graph" \
     -map "[v]" -map 5:a -t "$SECONDS_RUN" -c:v libx264 -preset superfast -tune zerolatency -g 25 \
-    -b:v 4096k -c:a aac -b:a 128k -ac 2 -f flv "rtmp://127.0.0.1:$RTMP_PORT/live/ref" ||
+    -b:v "${RATE}k" -c:a aac -b:a 128k -ac 2 -f flv "rtmp://127.0.0.1:$RTMP_PORT/live/ref" ||
     fail "the ffmpeg reference failed"
 ref=$(tail -1 "$WORK/ref.time")
 awk -v t="$ref" -v s="$SECONDS_RUN" 'BEGIN { split(t, a, " "); exit !(a[3] > s - 2) }' ||
@@ -152,6 +155,7 @@ echo "console 5x1080p phones, six panes, programme ${PW}x${PH} of four (${SECOND
     "tick lateness p99 ${late} ms, missed ticks ${missed}"
 if [ $PERF -eq 1 ]; then
     echo "top cost centres of the console:"
+    # (The sampling costs the console a little CPU of its own: noise.)
     perf report -i "$WORK/perf.data" --no-children --sort dso,symbol --stdio -q 2>/dev/null |
-        grep -v '^$' | grep -v '^ *|' | grep -v '^ *-' | head -5 | sed 's/^ */  /'
+        awk '$1 ~ /%$/ { $1 = $1; sub(/( -)+$/, ""); print "  " $0 }' | head -5 || true
 fi
