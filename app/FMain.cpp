@@ -449,8 +449,17 @@ void TFMain::TraceTicks(const char* what) {
     if (!capture->Manager().GetProgrammeTicks(ticks, missed)) {
         return;
     }
+    // The lateness since the last of these lines: at "recording off" that
+    // of the recording.
+    std::string late;
+    uint32_t p99 = 0;
+    uint32_t most = 0;
+    if (capture->Manager().GetProgrammeLateness(nTicksTraced, p99, most)) {
+        late = ", lateness p99 " + std::to_string(p99) + " ms, max " + std::to_string(most) + " ms";
+    }
+    nTicksTraced = ticks;
     Trace(std::string(what) + ": programme ticks " + std::to_string(ticks) + ", missed " +
-          std::to_string(missed));
+          std::to_string(missed) + late);
 }
 
 void TFMain::KeepConnections() {

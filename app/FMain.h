@@ -215,6 +215,7 @@ private:
     std::vector<CHMenuCaption> rCHMenuCaption;
 
     bool bCaptureState = false;
+    uint64_t nTicksTraced = 0; // the programme tick of the last TraceTicks
     bool bReplayPause = false;
     bool bPlayAudio = false;
     bool bDeleteFlag = false;

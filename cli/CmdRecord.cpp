@@ -294,6 +294,7 @@ int RunRecord(const TCliArgs& args) {
     cfg.nBitrate = int64_t(bitrateK) * 1024;
     cfg.rtmpURL = args.Get("rtmp");
     cfg.nChannels = kMaxChannels;
+    cfg.bPreviewShown = false; // the panes are offscreen: nobody would see a preview
     cfg.layout = args.Has("plan") ? &layout : nullptr;
     cfg.bDiscovery = discover;
 

@@ -1,6 +1,8 @@
 #include "compose/AVFilter.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 extern "C" {
@@ -35,6 +37,15 @@ std::string Escaped(std::string_view text, std::string_view special) {
 // once for the option list, then again for the graph.
 std::string EscapedPath(const std::string& path) {
     return Escaped(Escaped(path, "\\': \t"), "\\'[],; \t");
+}
+
+bool RowDiffers(const uint8_t* row, int width, uint8_t value) {
+    for (int x = 0; x < width; ++x) {
+        if (row[x] != value) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -223,6 +234,75 @@ int TAVFilter::PushFrame(const AVFrame* PInFrame, AVFrame*& POutFrame) {
     }
     POutFrame = frame_out.get();
     return 0;
+}
+
+int TAVFilter::PushFrameInPlace(AVFrame* PInFrame, AVFrame*& POutFrame) {
+    ++nEffectCount;
+    POutFrame = nullptr;
+    if (nBuildResult < 0) {
+        return nBuildResult;
+    }
+    if (PInFrame == nullptr || PInFrame->buf[0] == nullptr || PInFrame->width != nWidth ||
+        PInFrame->height != nHeight || PInFrame->format != AV_PIX_FMT_YUV420P) {
+        return AVERROR(EINVAL);
+    }
+    av_frame_unref(frame_out.get());
+    pts += kPtsStep;
+    PInFrame->pts = pts;
+    const int ret = av_buffersrc_add_frame_flags(buffersrc_ctx, PInFrame, 0);
+    if (ret < 0) {
+        return ret;
+    }
+    const int got = av_buffersink_get_frame(buffersink_ctx, frame_out.get());
+    if (got < 0) {
+        return got;
+    }
+    POutFrame = frame_out.get();
+    return 0;
+}
+
+bool TAVFilter::DrawnRows(int& nFirst, int& nLast) {
+    const int64_t savedPts = pts;
+    const int64_t savedCount = nEffectCount;
+    AvFramePtr probe(av_frame_alloc());
+    nFirst = nHeight;
+    nLast = -1;
+    bool ran = probe != nullptr;
+    if (ran) {
+        probe->format = AV_PIX_FMT_YUV420P;
+        probe->width = nWidth;
+        probe->height = nHeight;
+        ran = av_frame_get_buffer(probe.get(), 0) >= 0;
+    }
+    // A pixel any caption colour covers differs from black or from white.
+    for (const uint8_t back : {uint8_t(0), uint8_t(255)}) {
+        if (!ran) {
+            break;
+        }
+        for (int plane = 0; plane < 3; ++plane) {
+            const int rows = plane == 0 ? nHeight : (nHeight + 1) / 2;
+            std::memset(probe->data[plane], plane == 0 ? back : 128,
+                        size_t(probe->linesize[plane]) * size_t(rows));
+        }
+        AVFrame* drawn = nullptr;
+        ran = PushFrame(probe.get(), drawn) == 0 && drawn != nullptr;
+        for (int y = 0; ran && y < nHeight; ++y) {
+            const bool changed =
+                RowDiffers(drawn->data[0] + size_t(y) * size_t(drawn->linesize[0]), nWidth, back) ||
+                RowDiffers(drawn->data[1] + size_t(y / 2) * size_t(drawn->linesize[1]),
+                           (nWidth + 1) / 2, 128) ||
+                RowDiffers(drawn->data[2] + size_t(y / 2) * size_t(drawn->linesize[2]),
+                           (nWidth + 1) / 2, 128);
+            if (changed) {
+                nFirst = std::min(nFirst, y);
+                nLast = std::max(nLast, y);
+            }
+        }
+        av_frame_unref(frame_out.get());
+    }
+    pts = savedPts;
+    nEffectCount = savedCount;
+    return ran && nLast >= nFirst;
 }
 
 int TAVFilter::GetFrame(AVFrame*& POutFrame) {

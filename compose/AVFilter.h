@@ -40,6 +40,15 @@ public:
     // the filter's output, valid until the caller unreferences it or the
     // next push; otherwise the FFmpeg error.
     int PushFrame(const AVFrame* PInFrame, AVFrame*& POutFrame);
+    // The same without copying the input: the graph takes PInFrame's
+    // reference (PInFrame is left empty on 0) and, when its buffer is
+    // writable, draws into that very buffer. For pictures already in a
+    // buffer nobody else reads.
+    int PushFrameInPlace(AVFrame* PInFrame, AVFrame*& POutFrame);
+    // The rows a description that does not move draws into, found by running
+    // a black and a white picture through the graph: false when it draws
+    // nothing or cannot run. Leaves the graph's count and stamps as they were.
+    bool DrawnRows(int& nFirst, int& nLast);
     // Takes a further picture from the graph's end.
     int GetFrame(AVFrame*& POutFrame);
 

@@ -1,6 +1,7 @@
 #include "compose/CombineOut.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 extern "C" {
@@ -65,6 +66,11 @@ int TCombineOut::initialize(TDispManager* disp, TNativeWindow xHandle, int nYUVW
         names.Get_WaterMark_inCapture(*l, nYUVWidth == 1280 ? 0 : 1, caption);
         Filter = std::make_unique<TAVFilter>();
         Filter->initialize(caption, nYUVWidth, nYUVHeight);
+        FindCaptionBand();
+    }
+    pLent.reset(av_frame_alloc());
+    if (!pLent) {
+        return kNoPipeline;
     }
     if (CombineVideo.initialize(nYUVWidth, nYUVHeight) != 0 ||
         EncodeVideo.initialize(nYUVWidth, nYUVHeight, nBitrate, false) != 0) {
@@ -84,14 +90,25 @@ bool TCombineOut::TickDue(uint32_t now, uint32_t& last) {
     return true;
 }
 
+uint32_t TCombineOut::TickWaitMs(uint32_t now, uint32_t last) {
+    const int32_t since = int32_t(now - last);
+    if (since >= int32_t(kTickMs)) {
+        return 0;
+    }
+    // A count behind the last tick (a clock set back) waits one period.
+    return since < 0 ? kTickMs : kTickMs - uint32_t(since);
+}
+
 void TCombineOut::Execute() {
     uint32_t last = 0;
     bool started = false;
     while (!Terminated()) {
-        SleepMs(2);
         const uint32_t now = GetGlobeCount();
         const uint32_t due = last + kTickMs;
         if (!TickDue(now, last)) {
+            // Asleep until the due millisecond: polling every 2 ms cost CPU
+            // and made each tick up to 2 ms late.
+            SleepMs(TickWaitMs(now, last));
             continue;
         }
         const uint32_t late = now - due;
@@ -196,12 +213,23 @@ void TCombineOut::EncodeProgramme(bool record) {
         return; // nobody takes the picture: nothing is encoded
     }
 
-    // A picture the caption filter did not deliver goes out without caption
-    // rather than not at all.
-    const AVFrame* picture = pFrame.get();
+    // The encoder and the caption take the tick picture by reference rather
+    // than copying it. A picture the caption filter did not deliver goes out
+    // without caption rather than not at all.
+    const bool lent = LendPicture();
+    const AVFrame* picture = lent ? pLent.get() : pFrame.get();
     AVFrame* captioned = nullptr;
-    if (Filter && Filter->PushFrame(pFrame.get(), captioned) == 0 && captioned != nullptr) {
-        picture = captioned;
+    if (Filter) {
+        if (lent) {
+            CopyCaptionBand(true);
+            if (Filter->PushFrameInPlace(pLent.get(), captioned) == 0 && captioned != nullptr) {
+                picture = captioned;
+            } else if (pLent->buf[0] == nullptr) {
+                picture = pFrame.get(); // the graph kept the reference
+            }
+        } else if (Filter->PushFrame(pFrame.get(), captioned) == 0 && captioned != nullptr) {
+            picture = captioned;
+        }
     }
     if (record) {
         // Key pictures are counted from the run's first picture, not left to
@@ -217,6 +245,12 @@ void TCombineOut::EncodeProgramme(bool record) {
     if (captioned != nullptr) {
         av_frame_unref(captioned);
     }
+    if (lent) {
+        av_frame_unref(pLent.get());
+        if (Filter) {
+            CopyCaptionBand(false); // the preview picture is uncaptioned again
+        }
+    }
     if (size <= 0) {
         return;
     }
@@ -230,6 +264,71 @@ void TCombineOut::EncodeProgramme(bool record) {
         record && k >= 0 && Recorder != nullptr) {
         Recorder->PushH264(unit.data(), size, type);
         Pacer.Release(uint32_t(k));
+    }
+}
+
+bool TCombineOut::LendPicture() {
+    // Still held from an earlier tick (nothing here keeps it): then the
+    // picture is copied as before rather than written under a reader.
+    if (bLent || !pLent || pFrameBuffer.empty()) {
+        return false;
+    }
+    AVBufferRef* ref = av_buffer_create(pFrameBuffer.data(), pFrameBuffer.size(),
+                                        &TCombineOut::PictureReturned, this, 0);
+    if (ref == nullptr) {
+        return false;
+    }
+    bLent = true;
+    AVFrame* f = pLent.get();
+    f->buf[0] = ref;
+    for (int i = 0; i < 3; ++i) {
+        f->data[i] = pFrame->data[i];
+        f->linesize[i] = pFrame->linesize[i];
+    }
+    f->width = pFrame->width;
+    f->height = pFrame->height;
+    f->format = pFrame->format;
+    return true;
+}
+
+void TCombineOut::PictureReturned(void* opaque, uint8_t* /*data*/) {
+    static_cast<TCombineOut*>(opaque)->bLent = false;
+}
+
+void TCombineOut::FindCaptionBand() {
+    nBandFirst = 0;
+    nBandRows = 0;
+    int first = 0;
+    int last = 0;
+    const int H = pFrame->height;
+    if (!Filter->DrawnRows(first, last)) {
+        return;
+    }
+    // A margin of whole chroma rows: antialiased edges that happened to
+    // leave both probes unchanged still lie inside.
+    first = std::max(0, (first - 2) & ~1);
+    last = std::min(H - 1, (last + 2) | 1);
+    nBandFirst = first;
+    nBandRows = last - first + 1;
+    const size_t W = size_t(pFrame->width);
+    captionBand.resize(W * size_t(nBandRows) + 2 * ((W + 1) / 2) * size_t((nBandRows + 1) / 2));
+}
+
+void TCombineOut::CopyCaptionBand(bool bSave) {
+    uint8_t* band = captionBand.data();
+    for (int plane = 0; plane < 3 && nBandRows > 0; ++plane) {
+        const int shift = plane == 0 ? 0 : 1;
+        const size_t rowBytes = size_t((pFrame->width + shift) >> shift);
+        const int rows = (nBandRows + shift) >> shift;
+        uint8_t* at =
+            pFrame->data[plane] + size_t(nBandFirst >> shift) * size_t(pFrame->linesize[plane]);
+        for (int r = 0; r < rows; ++r, at += pFrame->linesize[plane], band += rowBytes) {
+            if (bSave) {
+                std::memcpy(band, at, rowBytes);
+            } else {
+                std::memcpy(at, band, rowBytes);
+            }
+        }
     }
 }
 

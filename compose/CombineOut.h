@@ -82,6 +82,9 @@ public:
     // are dropped, not caught up (while recording, the recording gets the
     // last picture again for them; see kMaxRepeatedTicks).
     static bool TickDue(uint32_t now, uint32_t& last);
+    // Milliseconds from now until the tick after last is due (0: due now).
+    // The loop sleeps that long instead of polling the count.
+    static uint32_t TickWaitMs(uint32_t now, uint32_t last);
     // One tick of the loop; public so that tests can drive ticks exactly.
     void Tick(uint32_t now);
 
@@ -125,6 +128,10 @@ private:
     // Gives the recording the last picture again for ticks a starved thread
     // missed; returns how many.
     uint32_t RepeatForRecording(uint32_t missed);
+    bool LendPicture();
+    void FindCaptionBand();
+    void CopyCaptionBand(bool bSave);
+    static void PictureReturned(void* opaque, uint8_t* data);
     void RecordAudio(const uint8_t* data, int size);
 
     TCombineVideo CombineVideo;
@@ -142,6 +149,15 @@ private:
     TEncodeVideo EncodeVideo;
     AvFramePtr pFrame;                 // wraps pFrameBuffer
     std::vector<uint8_t> pFrameBuffer; // Y, U, V one after the other, as the ports want it
+    // The tick picture lent by reference to the caption and the encoder: the
+    // caption is drawn into pFrameBuffer itself and the rows it covers are
+    // put back afterwards, so the picture is never copied whole a second
+    // time and stays the preview's uncaptioned picture.
+    AvFramePtr pLent;
+    std::atomic<bool> bLent{false}; // a reference to pFrameBuffer is out
+    int nBandFirst = 0;             // luma rows the caption draws into
+    int nBandRows = 0;
+    std::vector<uint8_t> captionBand; // those rows (and their chroma) before drawing
     std::unique_ptr<TAVFilter> Filter;
     std::mutex FLevelLock;
     rAudioChannel AudioChannel;

@@ -184,6 +184,7 @@ AVFrame* TDecodeVideo::ScalePreview(const AVFrame* pic) {
         !pSwsCxt_Client.Scale(pic->data, pic->linesize, pFrameYUV->data, pFrameYUV->linesize)) {
         return nullptr;
     }
+    ++nPreviewsScaled;
     return pFrameYUV.get();
 }
 
@@ -264,6 +265,9 @@ int TDecodeVideo::MakeClipAndPreview(bool bFullScreen, const AVFrame* pic, AVFra
             }
         }
     }
+    if (!bPreviewWanted) {
+        return 1; // the clip (if any) is all there is to make
+    }
     POutFrame = ScalePreview(pic);
     return POutFrame != nullptr ? 1 : 0;
 }
@@ -295,6 +299,9 @@ int TDecodeVideo::MakePreview(const AVFrame* pic, AVFrame*& POutFrame) {
     const int x = std::clamp(s.xPos, 0, W - cw);
     const int y = std::clamp(s.yPos, 0, H - ch);
     SetTrueRect(SDL_Rect{x, y, cw, ch});
+    if (!bPreviewWanted) {
+        return 1;
+    }
     POutFrame = ScalePreview(pic);
     return POutFrame != nullptr ? 1 : 0;
 }

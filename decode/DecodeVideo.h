@@ -8,6 +8,7 @@
 #include "decode/TestRect.h"
 #include "decode/YuvScaler.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -62,6 +63,13 @@ public:
     // picture's own size the preview is the picture itself. Called by the
     // thread that decodes.
     void SetPreviewSize(int w, int h);
+    // Whether previews are made at all: a channel nobody watches (no
+    // display) gets no preview (POutFrame stays null) and is only decoded
+    // and clipped. Called by the thread that decodes.
+    void SetPreviewWanted(bool bWanted) { bPreviewWanted = bWanted; }
+    // Previews scaled so far (a preview of the picture's own size is the
+    // picture and not counted).
+    uint64_t PreviewsScaled() const { return nPreviewsScaled; }
     // The stamp given to the next H.264 unit, and the stamp of the unit the
     // last picture came from (pictures may leave the decoder later than
     // their unit went in).
@@ -127,6 +135,8 @@ private:
     int yPos = 0;
     std::vector<uint8_t> clipBuf;    // behind pFrameYUV_Clip
     std::vector<uint8_t> previewBuf; // behind pFrameYUV
+    bool bPreviewWanted = true;
+    std::atomic<uint64_t> nPreviewsScaled{0};
     int previewW = kPreviewW;
     int previewH = kPreviewH;
     SDL_Rect trueRect{0, 0, 0, 0};

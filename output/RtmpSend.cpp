@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -28,6 +29,7 @@ std::atomic<bool> gInterrupted{false};
 constexpr uint32_t kConnectLimitMs = 3000;
 constexpr uint32_t kWriteLimitMs = 1000;
 constexpr int kSendBufferBytes = 128 * 1024; // the kernel doubles it
+constexpr uint32_t kIdleWaitMs = 10; // longest sleep of an idle sender
 
 // Frames a stalled server may leave queued when the queue holds no second
 // key frame to cut at; past this the whole queue goes.
@@ -140,6 +142,7 @@ void TRtmpSend::addPackage_IncludeHead(const TZeroMediaFrameHead& head, const ui
     if (head.nFrameType == kFrameH264Key) {
         DropStaleGroups(); // a fresh group to restart from is now queued
     }
+    FFrameQueued.notify_one();
 }
 
 uint32_t TRtmpSend::AgeOf(size_t i) const {
@@ -414,7 +417,16 @@ void TRtmpSend::Execute() {
     std::vector<uint8_t> held;
 
     while (!Terminated()) {
-        SleepMs(2);
+        if (holding) {
+            SleepMs(2); // a frame the connection refused: retry at a measured pace
+        } else {
+            // Asleep until a frame is queued instead of polling every 2 ms;
+            // the bound keeps the reconnect rule, a new address and
+            // Terminate noticed.
+            std::unique_lock<std::mutex> lock(FFrameLock);
+            FFrameQueued.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs),
+                                  [this] { return !bPause && !pLink.Empty(); });
+        }
         if (bPause) {
             continue;
         }

@@ -12,6 +12,7 @@
 #include "output/RtmpStamper.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <span>
@@ -109,6 +110,7 @@ private:
 
     TFrameQueue pLink;
     std::mutex FFrameLock;
+    std::condition_variable FFrameQueued; // a frame queued, under FFrameLock
     std::mutex FSetLock;
     TClientSendInfo ClientSendInfo; // address and pause, under FSetLock
     // Counters of the statistics, written by several threads.

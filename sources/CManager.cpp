@@ -68,6 +68,16 @@ std::string TCManager::MakePixLabel(int nWidth, int nHeight, int64_t nBitrate) {
     return label + ", " + rate + "Mbps";
 }
 
+uint64_t TCManager::PreviewsScaled() const {
+    uint64_t total = 0;
+    for (const auto& c : Client) {
+        if (c->ClientThread) {
+            total += c->ClientThread->PreviewsScaled();
+        }
+    }
+    return total;
+}
+
 int TCManager::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, int64_t nBitrate,
                           const SDL_Rect& xr, int nChannel, const std::vector<int>& portsTagArr,
                           const std::vector<TNativeWindow>& portsHandleArr,
@@ -91,9 +101,9 @@ int TCManager::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, 
 
         CombineOut = std::make_unique<TCombineOut>();
         CombineOut->SetOutputs(Sender, Recorder);
-        nMainDispPort = CombineOut->initialize(DispManager.get(), xHandle, nYUVWidth, nYUVHeight,
-                                               nBitrate, xr, l);
-        if (nMainDispPort < 0) {
+        nMainDispPort = CombineOut->initialize(bPreviewShown ? DispManager.get() : nullptr, xHandle,
+                                               nYUVWidth, nYUVHeight, nBitrate, xr, l);
+        if (nMainDispPort == TCombineOut::kNoPipeline || (bPreviewShown && nMainDispPort < 0)) {
             Trace("channel manager: no programme pipeline");
             return -1;
         }
@@ -124,7 +134,8 @@ int TCManager::initialize(TNativeWindow xHandle, int nYUVWidth, int nYUVHeight, 
                 Trace("channel manager: no decoder for channel " + std::to_string(c.info.nChannel));
                 return -1;
             }
-            c.ClientThread->SetLinks(ProgrammeLink.get(), PreviewLink.get(),
+            c.ClientThread->SetLinks(ProgrammeLink.get(),
+                                     bPreviewShown ? PreviewLink.get() : nullptr,
                                      WavePlayer->IsOpen() ? MonitorLink.get() : nullptr);
             c.ClientThread->Start();
 
@@ -822,6 +833,30 @@ bool TCManager::GetProgrammeTicks(uint64_t& ticks, uint64_t& missed) {
     CombineOut->GetTickStats(t);
     ticks = t.ticks;
     missed = t.missed;
+    return true;
+}
+
+bool TCManager::GetProgrammeLateness(uint64_t nFromTick, uint32_t& p99, uint32_t& most) {
+    if (!CombineOut) {
+        return false;
+    }
+    TCombineOut::TTickStats t;
+    CombineOut->GetTickStats(t);
+    return LatenessFrom(t.lateness, t.ticks, nFromTick, p99, most);
+}
+
+bool TCManager::LatenessFrom(const std::vector<uint16_t>& lateness, uint64_t ticks,
+                             uint64_t nFromTick, uint32_t& p99, uint32_t& most) {
+    const uint64_t firstKept = ticks - lateness.size();
+    const size_t skip = size_t(
+        std::min<uint64_t>(lateness.size(), nFromTick > firstKept ? nFromTick - firstKept : 0));
+    std::vector<uint16_t> late(lateness.begin() + std::ptrdiff_t(skip), lateness.end());
+    if (late.empty()) {
+        return false;
+    }
+    std::sort(late.begin(), late.end());
+    p99 = late[std::min(late.size() - 1, late.size() * 99 / 100)];
+    most = late.back();
     return true;
 }
 

@@ -56,6 +56,12 @@ public:
     // Live push and lesson recorder of the programme (either may be null);
     // both outlive the manager. Call before initialize.
     void SetOutputs(TRtmpSend* sender, TSaveAV* recorder);
+    // Whether anybody sees the panes (default true). Without a display the
+    // channels make no previews and the programme has no preview port; the
+    // ports still exist for the calls that name them. Call before initialize.
+    void SetPreviewShown(bool bShown) { bPreviewShown = bShown; }
+    // Preview pictures the channels have scaled so far.
+    uint64_t PreviewsScaled() const;
 
     // One slot per entry of portsTagArr (its channel number); a window
     // handle of 0, or a missing one, gives an offscreen port. 0, or -1 when
@@ -141,6 +147,14 @@ public:
     TCombineOut* Programme() { return CombineOut.get(); }
     // The programme's ticks so far and those it missed; false without one.
     bool GetProgrammeTicks(uint64_t& ticks, uint64_t& missed);
+    // Lateness (ms) of the programme's ticks from tick number nFromTick on,
+    // as far as they are kept: the 99th percentile and the largest; false
+    // without a programme or without such ticks.
+    bool GetProgrammeLateness(uint64_t nFromTick, uint32_t& p99, uint32_t& most);
+    // The same figures out of the lateness the pipeline kept of its last
+    // ticks (oldest first; ticks is the count of all ticks so far).
+    static bool LatenessFrom(const std::vector<uint16_t>& lateness, uint64_t ticks,
+                             uint64_t nFromTick, uint32_t& p99, uint32_t& most);
     TDispManager* Displays() { return DispManager.get(); }
     int MainDispPort() const { return nMainDispPort; }
     int MainChannel() const { return nMainChannel; }
@@ -176,6 +190,7 @@ private:
     std::vector<bool> bAutoAdjust; // by channel number; entry 0 unused
     int32_t nMainChannel = 0;
     int32_t nMainDispPort = -1;
+    bool bPreviewShown = true;
     TActionForESC rLastActionForESC;
     std::string YUVBikImageFileName;
     std::string sPixA;

@@ -65,6 +65,7 @@ int TCaptureSession::Start(const TCaptureSessionConfig& cfg) {
 
     pManager = std::make_unique<TCManager>();
     pManager->SetOutputs(pSender.get(), pRecorder.get());
+    pManager->SetPreviewShown(Cfg.bPreviewShown);
     std::vector<int> tags;
     std::vector<TNativeWindow> handles;
     std::vector<SDL_Rect> rects;

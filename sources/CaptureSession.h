@@ -49,6 +49,8 @@ struct TCaptureSessionConfig {
     int nChannels = 3;                       // channel slots 1..nChannels
     TCapturePane programme;                  // pane 0
     std::vector<TCapturePane> panes;         // channels 1..nChannels; missing ones offscreen
+    // False when no pane is ever seen (no display): then no preview is made.
+    bool bPreviewShown = true;
     // Automatic focus of phone channels, by channel number (entry 0 unused);
     // channels without an entry keep it on.
     std::vector<bool> autoAdjust;

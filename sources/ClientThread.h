@@ -13,6 +13,7 @@
 #include "sources/SourceLinks.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -68,12 +69,18 @@ public:
     std::string GetPIX() const { return DecodeVideo.GetPIX(); }
     // Size of the source's pictures as last decoded; false before the first.
     bool GetWH(int& w, int& h) const { return DecodeVideo.GetWH(w, h); }
+    // Preview pictures scaled for this channel so far.
+    uint64_t PreviewsScaled() const { return DecodeVideo.PreviewsScaled(); }
 
     void Destroy();
 
     // One step of the thread loop, exposed so the pacing can be driven by
     // the test clock: is a video record due now (schedules the next one)?
     bool IsDue();
+    // How long the loop may sleep when nothing is due: until the next
+    // record's time when pictures are queued, else until a push wakes it
+    // (bounded either way, so that Terminate is noticed). 0: due now.
+    static uint32_t IdleWaitMs(uint32_t now, uint32_t needPlay, int queuedVideo);
     // Plays records from the head until one video record was played.
     void PlayNext();
 
@@ -130,6 +137,7 @@ private:
     AVFrame* pFrameYUV_Clip = nullptr;
     TFrameQueue Frame; // its counts are nVCount and nACount
     mutable std::mutex FFrameLock;
+    std::condition_variable FFrameQueued; // a push, under FFrameLock
     TDecodeVideo DecodeVideo;
     TDecodeAudio DecodeAudio;
     // A channel plays from its own queue and, for a local device, from the

@@ -41,6 +41,27 @@ TEST(CombineOutTick, FortyMillisecondStepsAndResync) {
     EXPECT_EQ(last, 0x18u);
 }
 
+// The loop sleeps exactly until the tick rule fires: never past the due
+// millisecond, never waking before it to find nothing due.
+TEST(CombineOutTick, WaitEndsOnTheDueMillisecond) {
+    for (const uint32_t start : {0u, 960u, 0xFFFFFFE0u}) {
+        for (uint32_t since = 0; since <= 45; ++since) {
+            const uint32_t now = start + since;
+            const uint32_t wait = TCombineOut::TickWaitMs(now, start);
+            uint32_t last = start;
+            EXPECT_TRUE(TCombineOut::TickDue(now + wait, last)) << start << "+" << since;
+            if (wait > 0) {
+                last = start;
+                EXPECT_FALSE(TCombineOut::TickDue(now + wait - 1, last)) << start << "+" << since;
+            }
+        }
+    }
+    EXPECT_EQ(TCombineOut::TickWaitMs(961, 960), 39u);
+    EXPECT_EQ(TCombineOut::TickWaitMs(1000, 960), 0u);
+    EXPECT_EQ(TCombineOut::TickWaitMs(0x10u, 0xFFFFFFF0u), 8u); // across the wrap
+    EXPECT_EQ(TCombineOut::TickWaitMs(950, 960), 40u);          // the count went back
+}
+
 const SDL_Rect kNoRect{0, 0, 0, 0};
 
 // Delivers a solid picture for nPort at the size the programme wants.

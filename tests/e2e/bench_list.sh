@@ -28,6 +28,9 @@ done
 for s in "$ROOT"/bench/*.sh; do
     grep -q "^bash $s " <<<"$list" || fail "$s is not run"
 done
+# The console as a teacher runs it is one of them, by its name.
+grep -qx "bash $ROOT/bench/console.sh $BIN" <<<"$(BENCH_BIN=$BIN "$ROOT/scripts/bench" --list --only console)" ||
+    fail "--only console does not run bench/console.sh"
 
 # Against a revision: every benchmark once on each side, REV's side with REV's
 # programs from its own folder under build/bench-rev.

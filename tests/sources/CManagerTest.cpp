@@ -8,6 +8,7 @@
 #include "tests/sources/ManagerFixture.h"
 #include "tests/support/TestMedia.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -32,6 +33,29 @@ TEST(CManagerLabel, ProgrammeLabelNamesSizeAndRate) {
     EXPECT_EQ("720P, 1.5Mbps", TCManager::MakePixLabel(1280, 720, 1572864));
     EXPECT_EQ("4K, 8.0Mbps", TCManager::MakePixLabel(3840, 2160, 8 << 20));
     EXPECT_EQ("1024x768, 0.5Mbps", TCManager::MakePixLabel(1024, 768, 524288));
+}
+
+// The lateness of a recording is read from the ticks the pipeline kept:
+// those from a given tick number on, however much of the history the ring
+// has already dropped.
+TEST(CManagerLabel, LatenessOfTheTicksFromAGivenTick) {
+    const uint64_t ticks = 1300; // ticks 1000..1299 kept
+    std::vector<uint16_t> late(300, 1);
+    late[0] = 90;   // tick 1000
+    late[99] = 70;  // tick 1099
+    late[100] = 9;  // tick 1100
+    late[299] = 12; // tick 1299
+    uint32_t p99 = 0;
+    uint32_t most = 0;
+    ASSERT_TRUE(TCManager::LatenessFrom(late, ticks, 1100, p99, most));
+    EXPECT_EQ(most, 12u);
+    EXPECT_EQ(p99, 9u);                                              // of 200 ticks, the 199th
+    ASSERT_TRUE(TCManager::LatenessFrom(late, ticks, 0, p99, most)); // from before the ring
+    EXPECT_EQ(most, 90u);
+    EXPECT_EQ(p99, 12u); // of 300 ticks, the 298th
+    ASSERT_TRUE(TCManager::LatenessFrom(late, ticks, 1299, p99, most));
+    EXPECT_EQ(most, 12u);
+    EXPECT_FALSE(TCManager::LatenessFrom(late, ticks, 1300, p99, most)); // nothing since
 }
 
 // Without a sound device the console still captures; monitoring is silent.
@@ -127,6 +151,54 @@ TEST_F(CManagerTest, UnknownChannelsAndBadAddressesChangeNothing) {
     }
     EXPECT_EQ(1, manager.MainAudioChannel());
     EXPECT_EQ(0, manager.ActionForESC().nActionType);
+}
+
+// A console nobody watches (tavrin-cli record) scales no preview pictures:
+// its channels still deliver to the programme, and the programme has no
+// preview port. The watched one previews the same movie.
+TEST_F(CManagerTest, UnseenPanesGetNoPreviewPictures) {
+    test::TempDir dir;
+    const std::string movie = dir.File("phone.mp4");
+    ASSERT_TRUE(
+        test::Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=640x360:r=25 -f lavfi "
+                  "-i sine=f=440:r=48000 -t 3 -c:v libx264 -g 25 -pix_fmt yuv420p -c:a aac '" +
+                  movie + "'"));
+    // One source feeds one channel: the second channel plays a copy.
+    const std::string other = dir.File("phone2.mp4");
+    ASSERT_TRUE(test::Run("cp '" + movie + "' '" + other + "'"));
+    TCManager unseen;
+    unseen.SetPreviewShown(false);
+    ASSERT_EQ(0, unseen.initialize(0, 1280, 720, 2048 * 1024, {0, 0, 320, 180}, 0, {1, 2}, {}, {},
+                                   nullptr));
+    EXPECT_EQ(-1, unseen.MainDispPort());
+    EXPECT_EQ(1, unseen.SetCombinePorts({1}, false));
+    std::atomic<int> composed{0}; // programme pictures showing the movie
+    unseen.Programme()->SetTickObserver([&](const AVFrame* f) {
+        if (f->data[0][size_t(f->height / 2) * size_t(f->linesize[0]) + size_t(f->width / 2)] !=
+            TCombineVideo::kBackY) {
+            ++composed;
+        }
+    });
+    EXPECT_EQ(-1, unseen.ConnectThis(movie, 1, 6)); // on the programme
+    EXPECT_EQ(-1, unseen.ConnectThis(other, 2, 6)); // only previewed, if anybody looked
+    EXPECT_EQ(1, manager.SetCombinePorts({1}, false));
+    EXPECT_EQ(-1, manager.ConnectThis(movie, 1, 6));
+    EXPECT_EQ(-1, manager.ConnectThis(other, 2, 6));
+
+    uint32_t v = 0;
+    uint32_t a = 0;
+    int type = 0;
+    bool vOK = false;
+    bool aOK = false;
+    unseen.GetAVCounterThisperiod(0, v, a, type, vOK, aOK);
+    EXPECT_TRUE(WaitFor([&] { return manager.PreviewsScaled() >= 20 && composed >= 10; }));
+    unseen.Programme()->SetTickObserver(nullptr);
+    unseen.GetAVCounterThisperiod(0, v, a, type, vOK, aOK);
+    EXPECT_GT(v, 0u); // the programme ticked on
+    uint32_t channel = 0;
+    unseen.GetAVCounterThisperiod(2, channel, a, type, vOK, aOK);
+    EXPECT_GT(channel, 0u); // and the unseen channels decoded
+    EXPECT_EQ(unseen.PreviewsScaled(), 0u);
 }
 
 TEST_F(CManagerTest, LocalMp4ChannelPlaysIsControlledAndCutsUndo) {

@@ -75,6 +75,35 @@ TEST_F(ClientThreadTest, NoBurstAfterAGap) {
     EXPECT_EQ(worker.NeedPlayCount(), 10000u + 500 + 80);
 }
 
+// The worker's loop sleeps as long as IdleWaitMs says: it must wake on the
+// millisecond the next record is due, not after it, and sleep through an
+// empty queue (a push wakes it).
+TEST_F(ClientThreadTest, IdleWaitEndsWhenTheNextRecordIsDue) {
+    Push(kFrameMarkerVideo, 6);
+    ASSERT_TRUE(worker.IsDue());
+    worker.PlayNext();
+    for (int played = 0; played < 4; ++played) {
+        const uint32_t wait =
+            TClientThread::IdleWaitMs(clock.Now(), worker.NeedPlayCount(), worker.QueuedVideo());
+        ASSERT_GT(wait, 0u);
+        clock.Advance(wait - 1);
+        EXPECT_FALSE(worker.IsDue()) << "woken before the record's time, play " << played;
+        EXPECT_EQ(
+            TClientThread::IdleWaitMs(clock.Now(), worker.NeedPlayCount(), worker.QueuedVideo()),
+            1u);
+        clock.Advance(1);
+        EXPECT_EQ(
+            TClientThread::IdleWaitMs(clock.Now(), worker.NeedPlayCount(), worker.QueuedVideo()),
+            0u);
+        ASSERT_TRUE(worker.IsDue()) << "play " << played;
+        worker.PlayNext();
+    }
+    EXPECT_EQ(TClientThread::IdleWaitMs(1000, 900, 0), 40u) << "empty: until a push";
+    EXPECT_EQ(TClientThread::IdleWaitMs(1000, 900, 2), 0u) << "after a stall: at once";
+    EXPECT_EQ(TClientThread::IdleWaitMs(0xFFFFFFFEu, 5, 1), 7u) << "across the wrap";
+    EXPECT_EQ(TClientThread::IdleWaitMs(0, 5000, 1), 40u) << "never longer than a period";
+}
+
 // Drives a worker for ms milliseconds of the test clock: every period ms
 // `arrive` pictures are queued, and the worker plays whatever is due. Returns
 // the clock counts at which pictures were played.

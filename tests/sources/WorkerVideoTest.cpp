@@ -88,6 +88,46 @@ TEST_F(WorkerVideoTest, PreviewOnlyWhenNotOnTheProgramme) {
     EXPECT_GE(preview.frames, 6);
 }
 
+// A channel nobody watches (no preview link: no display) is decoded and
+// clipped for the programme, but no preview picture is scaled for it; one
+// that is watched gets a preview of each picture, on or off the programme.
+TEST_F(WorkerVideoTest, NoPreviewIsScaledForAChannelNobodySees) {
+    TClientThread unseen;
+    ASSERT_EQ(unseen.initialize(2, 2, 1280, 720), 0);
+    unseen.SetLinks(&programme, nullptr, &monitor);
+    // Pictures of a size no preview would have by chance.
+    units = test::EncodeTestVideo(640, 360, 12);
+    ASSERT_EQ(units.size(), 12u);
+    preview.portRect = {0, 0, 320, 180};
+    programme.slot = 1;
+    programme.dstW = 640;
+    programme.dstH = 360;
+    const size_t half = units.size() / 2;
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (i == half) {
+            programme.slot = 0; // off the programme for the second half
+        }
+        unseen.PushFrame(units[i].data());
+        unseen.PlayNext();
+    }
+    EXPECT_EQ(programme.pushedPictureWidths.size(), half);
+    EXPECT_EQ(unseen.PreviewsScaled(), 0u);
+    EXPECT_EQ(preview.frames, 0);
+
+    programme.slot = 1;
+    programme.pushedPictureWidths.clear();
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (i == half) {
+            programme.slot = 0;
+        }
+        worker.PushFrame(units[i].data());
+        worker.PlayNext();
+    }
+    EXPECT_EQ(programme.pushedPictureWidths.size(), half);
+    EXPECT_EQ(worker.PreviewsScaled(), uint64_t(units.size()));
+    EXPECT_EQ(preview.frames, int(units.size()));
+}
+
 TEST_F(WorkerVideoTest, TestRectangleIsShownInPortPixelsAndAdjustedTo16By9) {
     int mx = 0;
     int my = 0;
