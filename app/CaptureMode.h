@@ -1,46 +1,132 @@
 // Capture mode's controller: it owns the capture session (live sender,
 // lesson recorder, channel manager, discovery), which the command line's
-// recorder drives too, and says in the window's words why a lesson's store
-// cannot be opened. Destroying it leaves capture mode in the session's
-// fixed order.
+// recorder drives too, and what the operator does in capture: the pane
+// gestures (selection, cut and trial rectangles, the programme's drag, the
+// double-click enlargement), the channel and layout menus, the record, PTZ
+// and monitor toggles and the programme combinations. It sees the window
+// only through IMainView. Destroying it leaves capture mode in the
+// session's fixed order, and its toggles show off again.
 #pragma once
 
+#include "app/ClickHistory.h"
+#include "app/MainView.h"
+#include "app/ModeSwitch.h"
 #include "base/ui/F_progress.h"
-#include "sources/CManager.h"
 #include "sources/CaptureSession.h"
 #include "sources/Director.h"
 
+#include <QObject>
+#include <QPoint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
-class TCaptureMode {
+// One pane gesture as the controller needs it.
+struct TPaneInput {
+    int tag = 0;   // 0 the programme, else the channel
+    QPoint pos;    // in the pane
+    QPoint global; // on the screen (for menus)
+    int paneW = 1; // the pane's size
+    int paneH = 1;
+    bool bLeft = false; // the left button (the right one otherwise)
+    bool bRight = false;
+    bool bLeftHeld = false; // motion: the left button is down
+    bool bCtrl = false;
+};
+
+class TCaptureMode : public QObject {
 public:
-    TCaptureMode() = default;
+    // What the window keeps across lessons: the phones' automatic focus by
+    // channel (entry 0 unused) and the PTZ mode.
+    struct TKept {
+        std::vector<bool> bAutoAdjust;
+        bool bPTZMode = false;
+    };
+    TCaptureMode(IMainView& view, TKept& kept);
+    ~TCaptureMode() override;
     TCaptureMode(const TCaptureMode&) = delete;
     TCaptureMode& operator=(const TCaptureMode&) = delete;
 
     // Enters capture for cfg.lesson: 0 or the session's negative result.
     // A new store whose zeros have to be written shows the progress window.
-    int Open(TCaptureSessionConfig cfg) {
-        if (!cfg.prepareProgress) {
-            cfg.prepareProgress = storeProgress.Callback();
-        }
-        return session.Start(cfg);
-    }
+    int Open(TCaptureSessionConfig cfg);
     // The message for a failed Open: the store's three cases, whose texts
     // name the lesson's capture folder (dir); nothing for the others.
     static void ShowOpenFailure(int result, const std::string& dir);
 
     TCaptureSession& Session() { return session; }
     bool HasManager() const { return session.Running(); }
-    TCManager& Manager() { return *session.Manager(); }
     // The director's verbs on this session's channels and scenes.
-    TDirector Director() { return TDirector(*session.Manager(), session.Layout()); }
+    TDirector Director() { return session.Director(); }
+
+    // --- what the window shows -------------------------------------------
+    // The selected pane (0 the programme).
+    uint32_t CurrentPort() const { return nCurrentPort; }
+    // 0 all panes, 1 one pane enlarged over the grid.
+    uint32_t DispMode() const { return nDispMode; }
+    const TClickHistory& ClickHistory() const { return ClickPorts; }
+    bool PtzMode() const { return kept.bPTZMode; }
+    bool PlayAudio() const { return bPlayAudio; }
+    bool DraggingProgramme() const { return bDraggingProgramme; }
+    bool Recording() const { return session.Recording(); }
+    bool RecordingPrevented() const { return session.Prevented(); }
+
+    // --- the operator's commands -----------------------------------------
+    void ToggleRecording();
+    void TogglePtz();
+    void ToggleMonitor();
+    // The recording limits were reached: recording goes off and stays off
+    // for this lesson.
+    void StopRecordingAtLimit();
+    // Combines the n channels selected most recently (see TClickHistory).
+    void CombineRecent(int n, bool fullScreen, bool swap);
+    // Makes a scene of the activity plan current and combines as many
+    // recent channels: its video count.
+    int UseLayout(int ID);
+    // The scenes of this many rectangles to choose from, or the recent
+    // channels at once when the plan has none.
+    void ShowLayoutMenu(int count);
+    // The channel's whole picture, without cut.
+    void FullPictureNoCut(int nChannel);
+
+    // --- pane gestures -----------------------------------------------------
+    void PanePressed(const TPaneInput& in);
+    void PaneMoved(const TPaneInput& in);
+    void PaneReleased(const TPaneInput& in);
+    void PaneDoubleClicked(const TPaneInput& in);
+
+    // --- remembered connections ------------------------------------------
+    // The channels as they are now, as the settings file keeps them.
+    rLastState TakeConnections();
+    // Connects the channels of s again and restores its programme.
+    void RestoreConnections(const rLastState& s);
 
 private:
+    void SelectPane(int i);
+    void PaneClicked(int tag);
+    void ShowChannelMenu(int nChannel, QPoint global);
+
+    IMainView& view;
+    TKept& kept;
     TStorePrepareProgress storeProgress;
     TCaptureSession session;
+
+    uint32_t nCurrentPort = 1;
+    uint32_t nDispMode = 0;
+    TClickHistory ClickPorts;
+    uint64_t nTicksTraced = 0; // the programme tick of the last tick trace
+    bool bPlayAudio = false;
+    bool bAfterDBDone = false;
+    bool bCtrlAtPress = false;
+    int xStart = 0;
+    int yStart = 0;
+    // The programme pane: where a left press may start a drag, and whether
+    // one runs (its release is no click).
+    std::optional<QPoint> programmeDragFrom;
+    bool bDraggingProgramme = false;
+    bool bProgrammeDragged = false;
 };
 
 } // namespace tavrin

@@ -1,12 +1,11 @@
 #include "app/CaptureStatus.h"
 
-#include "app/DispPanel.h"
-#include "app/FMain.h"
+#include "app/CaptureMode.h"
 #include "base/Message.h"
-#include "sources/CManager.h"
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 
 namespace tavrin {
@@ -26,7 +25,7 @@ constexpr const char* kSlidesOnSoundChannelMessage =
 
 } // namespace
 
-TCaptureStatus::TCaptureStatus(TFMain& w) : win(w), font(w.font()) {
+TCaptureStatus::TCaptureStatus(IStatusHost& w, const QFont& windowFont) : win(w), font(windowFont) {
     font.setPointSize(12);
 }
 
@@ -36,21 +35,22 @@ void TCaptureStatus::ErrorMarked(int digit) {
 }
 
 void TCaptureStatus::Tick() {
-    if (win.CurrentWorkMode() != kModeCapture) {
+    if (win.CaptureNow() == nullptr) {
         Clear();
         return;
     }
-    TCaptureSession& session = win.Capture()->Session();
-    TCManager& m = win.Capture()->Manager();
-    const int programmeBottom = win.Grid().DispOne.Bottom();
-    const int selected = int(win.CurrentPort());
-    const int nChannels = m.ChannelCount();
+    TCaptureMode& capture = *win.CaptureNow();
+    TCaptureSession& session = capture.Session();
+    const TDirector director = session.Director();
+    const int programmeBottom = win.ProgrammeBottom();
+    const int selected = int(capture.CurrentPort());
+    const int nChannels = director.ChannelCount();
     // A window too narrow for the counters at their usual pitch draws them
     // closer together rather than past its right edge.
     const QFontMetrics fm(font);
     const int counterWidth = std::max(fm.horizontalAdvance(QStringLiteral("  00:00")),
                                       fm.horizontalAdvance(QStringLiteral(">00:00")));
-    const int pitch = CounterPitch(win.width(), nChannels, counterWidth);
+    const int pitch = CounterPitch(win.WindowWidth(), nChannels, counterWidth);
     if (programmeBottom != layoutBottom || pitch != layoutPitch) {
         DropTexts();
         layoutBottom = programmeBottom;
@@ -69,17 +69,17 @@ void TCaptureStatus::Tick() {
     int L = 0;
     const bool answered = session.RecordTotals(T, L);
     // The window lets the next lesson record again when it enters capture.
-    if (!win.RecordingPrevented() && limits.PreventCapture()) {
+    if (!capture.RecordingPrevented() && limits.PreventCapture()) {
         limits.EnterCapture();
     }
     const TRecordingLimits::TVerdict verdict = limits.Tick(answered, T, L);
     if (verdict == TRecordingLimits::TVerdict::Stop) {
-        win.StopRecordingAtLimit();
+        capture.StopRecordingAtLimit();
     }
     if (const char* text = RecordingLimitMessage(verdict)) {
         messages.emplace_back(text, TMsgIcon::Warning);
     }
-    Put(RecordingLine(win.RecordingPrevented(), win.CaptureState(), T, L, m.GetPIX(0)));
+    Put(RecordingLine(capture.RecordingPrevented(), capture.Recording(), T, L, director.Pix(0)));
 
     Put(FrameCounterLabel());
     TChannelCounters c;
@@ -131,18 +131,15 @@ void TCaptureStatus::Put(const TStatusText& t) {
         if (it->second.text.text == t.text && it->second.text.colour == t.colour) {
             return;
         }
-        win.update(it->second.rect);
+        win.Repaint(it->second.rect);
         it->second = TPlaced{t, rect};
     }
-    win.update(rect);
+    win.Repaint(rect);
 }
 
 QRect TCaptureStatus::FrameRectOf(int nChannel) const {
-    const TDispPanel* pane = win.Pane(nChannel);
-    if (pane == nullptr) {
-        return {};
-    }
-    return pane->geometry().adjusted(-1, -1, 1, 1);
+    const QRect pane = win.PaneGeometry(nChannel);
+    return pane.isEmpty() ? QRect() : pane.adjusted(-1, -1, 1, 1);
 }
 
 void TCaptureStatus::SetFrame(int nChannel, TLostFrame look) {
@@ -156,12 +153,12 @@ void TCaptureStatus::SetFrame(int nChannel, TLostFrame look) {
     const QRect r = FrameRectOf(nChannel);
     // Only the one-pixel frame changes; repainting the panes' area would be
     // clipped away anyway, but the region keeps the update small.
-    win.update(QRegion(r).subtracted(QRegion(r.adjusted(1, 1, -1, -1))));
+    win.Repaint(QRegion(r).subtracted(QRegion(r.adjusted(1, 1, -1, -1))));
 }
 
 void TCaptureStatus::DropTexts() {
     for (const auto& [place, placed] : texts) {
-        win.update(placed.rect);
+        win.Repaint(placed.rect);
     }
     texts.clear();
 }
@@ -176,10 +173,11 @@ void TCaptureStatus::Clear() {
 }
 
 void TCaptureStatus::Paint(QPainter& p) const {
-    if (win.CurrentWorkMode() != kModeCapture) {
+    const TCaptureMode* capture = win.CaptureNow();
+    if (capture == nullptr) {
         return;
     }
-    if (win.DispMode() == 0) {
+    if (capture->DispMode() == 0) {
         for (size_t ch = 1; ch < frames.size(); ++ch) {
             if (frames[ch] == TLostFrame::None) {
                 continue;

@@ -18,14 +18,30 @@
 #include <vector>
 
 class QPainter;
+class QRegion;
 
 namespace tavrin {
 
-class TFMain;
+class TCaptureMode;
+
+// The window as the status lines need it.
+class IStatusHost {
+public:
+    virtual ~IStatusHost() = default;
+    // Capture mode's controller, null outside capture mode.
+    virtual TCaptureMode* CaptureNow() = 0;
+    // The status lines sit above the programme's bottom edge and within
+    // the window's width.
+    virtual int ProgrammeBottom() const = 0;
+    virtual int WindowWidth() const = 0;
+    // Pane i's place on the window (empty when there is none).
+    virtual QRect PaneGeometry(int i) const = 0;
+    virtual void Repaint(const QRegion& r) = 0;
+};
 
 class TCaptureStatus {
 public:
-    explicit TCaptureStatus(TFMain& win);
+    TCaptureStatus(IStatusHost& win, const QFont& windowFont);
 
     // One tick after the first; nothing but clearing outside capture mode.
     void Tick();
@@ -57,7 +73,7 @@ private:
     QRect FrameRectOf(int nChannel) const;
     void Clear();
 
-    TFMain& win;
+    IStatusHost& win;
     QFont font;
     TRecordingLimits limits;
     int nDecCount = 0; // ticks left of the error-mark notice

@@ -1,11 +1,9 @@
 #include "app/FMain.h"
 
 #include "app/AboutBox.h"
-#include "app/CaptureStatus.h"
 #include "app/ChannelMenuItem.h"
 #include "app/CutGesture.h"
 #include "app/DispPanel.h"
-#include "app/KeyDirector.h"
 #include "app/SavedConnections.h"
 #include "app/WindowTexts.h"
 #include "base/Message.h"
@@ -20,7 +18,6 @@
 #include "compose/editor/PlanEditorLauncher.h"
 #include "decode/DispManager.h"
 #include "decode/SdlHandles.h"
-#include "sources/CManager.h"
 #include "sources/Discovery.h"
 #include "sources/ui/F_CHConfig.h"
 #include "sources/ui/F_Mp4Adjust.h"
@@ -48,9 +45,6 @@ namespace {
 const QColor kBackground(38, 38, 38);
 const QColor kFrameGreen(0, 187, 0);
 const QColor kFrameRed(255, 0, 0);
-// A press on the programme pane becomes a drag once the pointer has gone
-// this far along either axis; a shorter move is still a click.
-constexpr int kProgrammeDragThreshold = 10;
 
 bool DefaultInitSdl() {
     SetSdlProcessHints();
@@ -101,32 +95,24 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     }
     nChannels = ClientCount();
     bUncleanEnd = CaptureEndedUncleanly(hooks.iniPath);
-    bAutoAdjust.assign(size_t(nChannels) + 1, true);
-    rCHMenuCaption.assign(size_t(nChannels) + 1, {});
+    captureKept.bAutoAdjust.assign(size_t(nChannels) + 1, true);
     lastState.CHLastStateArr.assign(size_t(nChannels), {});
-    ClickPorts = TClickHistory(nChannels);
     resize(int(st.settings.cWidth), int(st.settings.cHeight));
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");
     LayoutBars();
     // The channel windows reach capture mode only through this accessor,
     // asked anew on every use.
-    channelAccess = MakeChannelAccessor(
-        [this]() -> TCManager* {
-            return CurrentWorkMode() == kModeCapture ? &capture->Manager() : nullptr;
-        },
-        [this]() -> TRtmpSend* {
-            return CurrentWorkMode() == kModeCapture ? capture->Session().Sender() : nullptr;
-        });
+    channelAccess = MakeSessionAccessor([this]() -> TCaptureSession* {
+        return CurrentWorkMode() == kModeCapture ? &capture->Session() : nullptr;
+    });
     chConfig = new TF_CHConfig(channelAccess, this);
     chConfig->hide();
     fConfig = new TFConfig(hooks.drives != nullptr ? *hooks.drives : systemDrives, this);
     fConfig->hide();
     setEnabled(false);
     bStarted = true;
-    status = std::make_unique<TCaptureStatus>(*this);
-    SetStatusTick([this] { status->Tick(); });
-    SetStatusPaint([this](QPainter& p) { status->Paint(p); });
-    keys = std::make_unique<TKeyDirector>(*this);
+    status = std::make_unique<TCaptureStatus>(static_cast<IStatusHost&>(*this), font());
+    keys = std::make_unique<TKeyDirector>(static_cast<IKeyHost&>(*this));
 }
 
 TFMain::~TFMain() {
@@ -153,7 +139,7 @@ void TFMain::BuildBars() {
     static_cast<QHBoxLayout*>(Panel_Replay->layout())->insertWidget(6, ComboBox1);
     connect(ComboBox1, &QComboBox::activated, this, [this](int k) {
         if (CurrentWorkMode() == kModeReplay) {
-            replay->Worker().SetAudioDelayFrameCount(AudioOffsetOfEntry(k));
+            replay->SetAudioOffset(AudioOffsetOfEntry(k));
         }
     });
     Panel_Capture->hide();
@@ -198,41 +184,23 @@ TImageButton* TFMain::Button(TBar bar, int tag) const {
     return nullptr;
 }
 
-void TFMain::RefreshButton(TBar bar, int tag) {
-    TImageButton* b = Button(bar, tag);
-    if (b == nullptr) {
-        return;
-    }
-    if (bar == TBar::Capture) {
-        switch (tag) {
-        case 4:
-            b->SetRunning(bCaptureState);
-            break;
-        case 6:
-            b->SetLatched(bPTZMode);
-            break;
-        case 9:
-            b->SetRunning(bPlayAudio);
-            break;
-        default:
-            break;
+void TFMain::ShowToggle(TMainAction action, bool on) {
+    for (TBar bar : {TBar::Capture, TBar::Replay}) {
+        const TActionEntry* e = EntryOf(bar, action);
+        TImageButton* b = e != nullptr ? Button(bar, e->tag) : nullptr;
+        if (b == nullptr) {
+            continue;
         }
-    } else {
-        switch (tag) {
-        case 4:
-            b->SetRunning(!bReplayPause);
-            break;
-        case 9:
-            // In replay the flag means "sound switched off".
-            b->SetRunning(!bPlayAudio);
-            break;
-        case 20:
-            b->SetLatched(bDeleteFlag);
-            break;
-        default:
-            break;
+        if (e->look == TToggleLook::Running) {
+            b->SetRunning(on);
+        } else if (e->look == TToggleLook::Latched) {
+            b->SetLatched(on);
         }
     }
+}
+
+void TFMain::RepaintRuler() {
+    update(ToQRect(RulerRect()));
 }
 
 void TFMain::LayoutBars() {
@@ -258,8 +226,8 @@ void TFMain::OnTimer() {
         FirstTick();
         return;
     }
-    if (statusTick) {
-        statusTick();
+    if (status) {
+        status->Tick();
     }
     KeepConnections();
 }
@@ -311,16 +279,10 @@ int TFMain::SwitchMode(int mode, int32_t nLession) {
 
 int TFMain::EnterCapture(int32_t nLession) {
     nCurrentMode = kModeNone;
-    nDispMode = 0;
     update();
-    ClickPorts.Clear();
     Panel_Replay->hide();
     Panel_ReplayArea->hide();
     Panel_Capture->show();
-    bCaptureState = false;
-    bPlayAudio = false;
-    RefreshButton(TBar::Capture, 4);
-    RefreshButton(TBar::Capture, 9);
     CurrentPvo = ChosenPvo;
 
     const INIAnotherSet& set = st.settings.another;
@@ -335,17 +297,15 @@ int TFMain::EnterCapture(int32_t nLession) {
     config.nChannels = nChannels;
     config.layout = st.layout.get();
     config.bDiscovery = true;
-    config.autoAdjust = bAutoAdjust;
     config.nAudioChannel = 1;
-    bPreventCapture = false;
 
+    capture = std::make_unique<TCaptureMode>(static_cast<IMainView&>(*this), captureKept);
     CreatePanes();
     config.programme = {DispPanel[0]->NativeHandle(), SizeOf(grid.panes[0])};
     for (int i = 1; i <= nChannels; ++i) {
         config.panes.push_back(
             {DispPanel[size_t(i)]->NativeHandle(), SizeOf(grid.panes[size_t(i)])});
     }
-    capture = std::make_unique<TCaptureMode>();
     if (const int r = capture->Open(config); r < 0) {
         const std::string dir = capture->Session().CaptureDir();
         capture.reset();
@@ -354,18 +314,15 @@ int TFMain::EnterCapture(int32_t nLession) {
         return r;
     }
     nCurrentMode = kModeCapture;
-    nCurrentPort = 1;
     // Taken away only when the window closes: a run that ends otherwise
     // leaves it, and the next start offers its channels again.
     MarkCaptureRunning(hooks.iniPath, true);
-    ClickPorts.PushClickedChannel(1);
     st.layout->relaodProject(false);
     update();
     return 0;
 }
 
 void TFMain::LeaveCapture() {
-    ResetToggles();
     // Recording ends first, the live sender last.
     capture.reset();
     Panel_Capture->hide();
@@ -378,11 +335,10 @@ int TFMain::EnterReplay(int32_t nLession) {
     Panel_Capture->hide();
     Panel_Replay->show();
     Panel_ReplayArea->show();
-    bDeleteFlag = false;
     update();
     LayoutReplayPane();
 
-    replay = std::make_unique<TReplayMode>(*st.paths);
+    replay = std::make_unique<TReplayMode>(*st.paths, static_cast<IMainView&>(*this));
     // The worker hands its ruler redraws to this thread and waits for them;
     // ending the worker makes a pending one give way, so none outlives it.
     const int r = replay->Open(nLession, Panel_ReplayArea->NativeHandle(),
@@ -393,10 +349,6 @@ int TFMain::EnterReplay(int32_t nLession) {
         return r;
     }
     ComboBox1->setCurrentIndex(AudioOffsetEntryFor(st.settings.another.nAudioDelay));
-    bReplayPause = false;
-    bPlayAudio = false;
-    RefreshButton(TBar::Replay, 4);
-    RefreshButton(TBar::Replay, 9);
     nCurrentMode = kModeReplay;
     replay->Start(11);
     update();
@@ -404,7 +356,6 @@ int TFMain::EnterReplay(int32_t nLession) {
 }
 
 void TFMain::LeaveReplay() {
-    ResetToggles();
     Panel_ReplayArea->hide();
     Panel_Replay->hide();
     replay.reset();
@@ -412,54 +363,11 @@ void TFMain::LeaveReplay() {
     update();
 }
 
-rLastState TFMain::TakeConnections() {
-    rLastState now;
-    now.CHLastStateArr.assign(size_t(nChannels), {});
-    TCManager& m = capture->Manager();
-    for (int i = 1; i <= nChannels; ++i) {
-        TClientInfo info;
-        if (!m.GetConInfo(i, info)) {
-            continue;
-        }
-        CHLastState& s = now.CHLastStateArr[size_t(i) - 1];
-        s.sIP = info.IP;
-        s.Mp3Name = info.Mp3Name;
-        s.AudioDeviceName = info.AudioDeviceName;
-        s.nChannel = i;
-        s.nDeviceType = info.DeviceType;
-        s.bConnectOK = info.bConnectOK;
-        s.bCycle = info.DeviceType == kDeviceMp4 && m.GetCycle(i);
-    }
-    m.GetCombinePorts(now.CombineportsArr);
-    return now;
-}
-
 void TFMain::RememberConnections() {
     if (!capture || !capture->HasManager()) {
         return;
     }
-    lastState = TakeConnections();
-}
-
-void TFMain::TraceTicks(const char* what) {
-    // How punctual the programme was, for whoever watches a long lesson from
-    // outside: the difference between two of these lines is a recording's.
-    uint64_t ticks = 0;
-    uint64_t missed = 0;
-    if (!capture->Manager().GetProgrammeTicks(ticks, missed)) {
-        return;
-    }
-    // The lateness since the last of these lines: at "recording off" that
-    // of the recording.
-    std::string late;
-    uint32_t p99 = 0;
-    uint32_t most = 0;
-    if (capture->Manager().GetProgrammeLateness(nTicksTraced, p99, most)) {
-        late = ", lateness p99 " + std::to_string(p99) + " ms, max " + std::to_string(most) + " ms";
-    }
-    nTicksTraced = ticks;
-    Trace(std::string(what) + ": programme ticks " + std::to_string(ticks) + ", missed " +
-          std::to_string(missed) + late);
+    lastState = capture->TakeConnections();
 }
 
 void TFMain::KeepConnections() {
@@ -467,7 +375,7 @@ void TFMain::KeepConnections() {
     if (bUncleanEnd || CurrentWorkMode() != kModeCapture) {
         return;
     }
-    rLastState now = TakeConnections();
+    rLastState now = capture->TakeConnections();
     if (now.CHLastStateArr == keptConnections.CHLastStateArr &&
         now.CombineportsArr == keptConnections.CombineportsArr) {
         return;
@@ -493,22 +401,8 @@ void TFMain::OfferLastConnections() {
 }
 
 void TFMain::RestoreConnections() {
-    if (CurrentWorkMode() != kModeCapture) {
-        return;
-    }
-    TCManager& m = capture->Manager();
-    for (const CHLastState& s : lastState.CHLastStateArr) {
-        std::string text;
-        int type = 0;
-        if (s.nChannel >= 1 && RestoreTarget(s, text, type)) {
-            m.ConnectThis(text, s.nChannel, type);
-            if (type == kDeviceMp4) {
-                m.SetCycle(s.nChannel, s.bCycle);
-            }
-        }
-    }
-    if (!lastState.CombineportsArr.empty()) {
-        m.SetCombinePorts(lastState.CombineportsArr, false);
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->RestoreConnections(lastState);
     }
 }
 
@@ -527,26 +421,6 @@ void TFMain::StartDiscovery() {
         ShowMessage("启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：" +
                         TDiscovery::GetErrorByID(r),
                     TMsgIcon::Warning);
-    }
-}
-
-void TFMain::ResetToggles() {
-    if (bReplayPause) {
-        bReplayPause = false;
-        RefreshButton(TBar::Replay, 4);
-    }
-    if (bCaptureState) {
-        bCaptureState = false;
-        RefreshButton(TBar::Capture, 4);
-    }
-    if (bPlayAudio) {
-        bPlayAudio = false;
-        RefreshButton(TBar::Capture, 9);
-        RefreshButton(TBar::Replay, 9);
-    }
-    if (bDeleteFlag) {
-        bDeleteFlag = false;
-        RefreshButton(TBar::Replay, 20);
     }
 }
 
@@ -574,11 +448,11 @@ void TFMain::OnPaneExposed(TDispPanel* pane) {
     // Live panes are drawn again with their next picture anyway; a paused
     // replay or a file at its end would keep the hole.
     const TNativeWindow window = pane->NativeHandle();
-    if (capture && capture->HasManager() && capture->Manager().Displays() != nullptr) {
-        capture->Manager().Displays()->RedrawWindow(window);
+    if (capture && capture->HasManager()) {
+        capture->Session().RedrawPane(window);
     }
     if (replay) {
-        replay->Worker().DispManager().RedrawWindow(window);
+        replay->RedrawPane(window);
     }
 }
 
@@ -587,6 +461,27 @@ void TFMain::FreePanes() {
         delete pane;
     }
     DispPanel.clear();
+}
+
+TCaptureMode* TFMain::CaptureNow() {
+    return CurrentWorkMode() == kModeCapture ? capture.get() : nullptr;
+}
+
+TReplayMode* TFMain::ReplayNow() {
+    return CurrentWorkMode() == kModeReplay ? replay.get() : nullptr;
+}
+
+QObject* TFMain::OffsetBox() {
+    return ComboBox1;
+}
+
+void TFMain::ErrorMarked(int digit) {
+    status->ErrorMarked(digit);
+}
+
+QRect TFMain::PaneGeometry(int i) const {
+    const TDispPanel* pane = Pane(i);
+    return pane != nullptr ? pane->geometry() : QRect();
 }
 
 TDispPanel* TFMain::Pane(int i) const {
@@ -600,15 +495,16 @@ void TFMain::LayoutCapturePanes() {
     for (size_t i = 0; i < DispPanel.size(); ++i) {
         DispPanel[i]->setGeometry(ToQRect(grid.panes[i]));
     }
-    if (nDispMode == 1 && nCurrentPort < DispPanel.size()) {
-        DispPanel[nCurrentPort]->setGeometry(ToQRect(grid.DispOne));
+    const uint32_t port = CurrentPort();
+    if (DispMode() == 1 && port < DispPanel.size()) {
+        DispPanel[port]->setGeometry(ToQRect(grid.DispOne));
     }
     if (!capture || !capture->HasManager()) {
         return;
     }
     PortsFollowPanes();
     for (size_t i = 0; i < DispPanel.size(); ++i) {
-        const bool visible = nDispMode == 0 || i == nCurrentPort;
+        const bool visible = DispMode() == 0 || i == port;
         DispPanel[i]->hide();
         DispPanel[i]->setVisible(visible);
     }
@@ -655,7 +551,11 @@ void TFMain::resizeEvent(QResizeEvent* event) {
 }
 
 TPaneRect TFMain::FrameRect() const {
-    const TDispPanel* pane = Pane(int(nCurrentPort));
+    return FrameRect(int(CurrentPort()));
+}
+
+TPaneRect TFMain::FrameRect(int i) const {
+    const TDispPanel* pane = Pane(i);
     if (pane == nullptr) {
         return {};
     }
@@ -663,16 +563,14 @@ TPaneRect TFMain::FrameRect() const {
     return {g.x() - 1, g.y() - 1, g.width() + 2, g.height() + 2};
 }
 
-void TFMain::SelectPane(int i) {
-    update(ToQRect(FrameRect()));
-    nCurrentPort = uint32_t(i);
-    update(ToQRect(FrameRect()));
+void TFMain::RepaintPaneFrame(int i) {
+    update(ToQRect(FrameRect(i)));
 }
 
 void TFMain::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kBackground);
-    if (CurrentWorkMode() == kModeCapture && nDispMode == 0) {
+    if (CurrentWorkMode() == kModeCapture && DispMode() == 0) {
         const TPaneRect f = FrameRect();
         if (f.w > 0) {
             p.setPen(bChannelError ? kFrameRed : kFrameGreen);
@@ -685,127 +583,60 @@ void TFMain::paintEvent(QPaintEvent*) {
             p.drawImage(r, image, r);
         }
     }
-    if (statusPaint) {
-        statusPaint(p);
+    if (status) {
+        status->Paint(p);
     }
 }
 
 // --- pane gestures ---------------------------------------------------------
 
+namespace {
+
+TPaneInput InputOf(const TDispPanel* pane, const QMouseEvent* event) {
+    TPaneInput in;
+    in.tag = pane->Tag();
+    in.pos = event->position().toPoint();
+    in.global = event->globalPosition().toPoint();
+    in.paneW = pane->width();
+    in.paneH = pane->height();
+    in.bLeft = event->button() == Qt::LeftButton;
+    in.bRight = event->button() == Qt::RightButton;
+    in.bLeftHeld = (event->buttons() & Qt::LeftButton) != 0;
+    in.bCtrl = (event->modifiers() & Qt::ControlModifier) != 0;
+    return in;
+}
+
+} // namespace
+
 void TFMain::OnPanePressed(TDispPanel* pane, QMouseEvent* event) {
-    if (CurrentWorkMode() != kModeCapture) {
-        return;
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->PanePressed(InputOf(pane, event));
     }
-    const int tag = pane->Tag();
-    TCManager& m = capture->Manager();
-    const QPoint pos = event->position().toPoint();
-    if (event->button() == Qt::RightButton) {
-        SelectPane(tag);
-        if (tag > 0) {
-            ClickPorts.PushClickedChannel(tag);
-            ShowChannelMenu(tag, event->globalPosition().toPoint());
-        }
-        return;
-    }
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    programmeDragFrom.reset();
-    bProgrammeDragged = false;
-    if (bPTZMode && tag > 0) {
-        int x = 0;
-        int y = 0;
-        PtzPoint(pos.x(), pos.y(), pane->width(), pane->height(), x, y);
-        m.SetAdjustFocus(tag, x, y, false);
-        return;
-    }
-    if (tag > 0) {
-        xStart = pos.x();
-        yStart = pos.y();
-        bCtrlAtPress = (event->modifiers() & Qt::ControlModifier) != 0;
-    } else if (nDispMode == 0 && !bAfterDBDone) {
-        programmeDragFrom = pos;
-    }
-    update(ToQRect(FrameRect()));
 }
 
 void TFMain::OnPaneMoved(TDispPanel* pane, QMouseEvent* event) {
-    if (CurrentWorkMode() != kModeCapture || !(event->buttons() & Qt::LeftButton)) {
-        return;
-    }
-    const QPoint pos = event->position().toPoint();
-    if (pane->Tag() == 0) {
-        if (programmeDragFrom &&
-            (std::abs(pos.x() - programmeDragFrom->x()) >= kProgrammeDragThreshold ||
-             std::abs(pos.y() - programmeDragFrom->y()) >= kProgrammeDragThreshold)) {
-            DragProgramme(pane);
-        }
-        return;
-    }
-    if (bAfterDBDone || bPTZMode) {
-        return;
-    }
-    const TPermilleRect r =
-        PermilleRect(xStart, yStart, pos.x(), pos.y(), pane->width(), pane->height());
-    if (TrialRectWanted(r)) {
-        int fx = 0;
-        int fy = 0;
-        capture->Manager().SetClipArea(pane->Tag(), r.xStart, r.yStart, r.xEnd, r.yEnd, fx, fy,
-                                       true);
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->PaneMoved(InputOf(pane, event));
     }
 }
 
 void TFMain::OnPaneReleased(TDispPanel* pane, QMouseEvent* event) {
-    if (CurrentWorkMode() != kModeCapture || event->button() != Qt::LeftButton) {
-        return;
-    }
-    const int tag = pane->Tag();
-    programmeDragFrom.reset();
-    if (tag == 0 && bProgrammeDragged) {
-        bProgrammeDragged = false; // the press became a drag, not a click
-        return;
-    }
-    if (!bAfterDBDone) {
-        PaneClicked(tag);
-    }
-    if (tag == 0) {
-        bAfterDBDone = false;
-        return;
-    }
-    TCManager& m = capture->Manager();
-    int fx = 0;
-    int fy = 0;
-    if (bAfterDBDone) {
-        bAfterDBDone = false;
-        m.SetClipArea(tag, 0, 0, 0, 0, fx, fy, true);
-        m.ConvertTestRectToReal(tag);
-        return;
-    }
-    if (bPTZMode) {
-        return;
-    }
-    const QPoint pos = event->position().toPoint();
-    const TPermilleRect r =
-        PermilleRect(xStart, yStart, pos.x(), pos.y(), pane->width(), pane->height());
-    if (!ReleaseRectAccepted(r)) {
-        // The trial drawn while dragging goes too, or a later Ctrl release
-        // would make the slip real.
-        m.SetClipArea(tag, 0, 0, 0, 0, fx, fy, true);
-        return;
-    }
-    if (!m.SetClipArea(tag, r.xStart, r.yStart, r.xEnd, r.yEnd, fx, fy, true)) {
-        return;
-    }
-    if (!bCtrlAtPress) {
-        m.StopMove();
-        m.ConvertTestRectToReal(tag);
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->PaneReleased(InputOf(pane, event));
     }
 }
 
-void TFMain::DragProgramme(TDispPanel* pane) {
-    programmeDragFrom.reset();
-    bProgrammeDragged = true;
-    bDraggingProgramme = true;
+void TFMain::OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event) {
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->PaneDoubleClicked(InputOf(pane, event));
+    }
+}
+
+void TFMain::DragPane(int i) {
+    TDispPanel* pane = Pane(i);
+    if (pane == nullptr) {
+        return;
+    }
     // The programme is dragged as the pane's number; no place of the
     // console takes it, so the drag ends where it was dropped.
     auto* drag = new QDrag(pane);
@@ -813,46 +644,39 @@ void TFMain::DragProgramme(TDispPanel* pane) {
     data->setData("application/x-tavrin-pane", QByteArray::number(pane->Tag()));
     drag->setMimeData(data);
     drag->exec(Qt::MoveAction);
-    bDraggingProgramme = false;
 }
 
-void TFMain::PaneClicked(int tag) {
-    SelectPane(tag);
-    if (chConfig->isVisible()) {
-        chConfig->initialize(tag);
+void TFMain::ShowOnePane(int i) {
+    for (TDispPanel* p : DispPanel) {
+        p->hide();
     }
-    ClickPorts.PushClickedChannel(tag);
-    capture->Manager().PlayAudio(tag, bPlayAudio);
-}
-
-void TFMain::OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event) {
-    if (CurrentWorkMode() != kModeCapture || event->button() != Qt::LeftButton) {
-        return;
-    }
-    const int tag = pane->Tag();
-    bAfterDBDone = true;
-    TPaneRect target;
-    if (nDispMode == 0) {
-        SelectPane(tag);
-        for (TDispPanel* p : DispPanel) {
-            p->hide();
-        }
-        target = grid.DispOne;
-        nDispMode = 1;
-    } else {
-        target = grid.panes[size_t(tag)];
-        nDispMode = 0;
-    }
-    pane->setGeometry(ToQRect(target));
+    Pane(i)->setGeometry(ToQRect(grid.DispOne));
     PortsFollowPanes();
-    if (nDispMode == 1) {
-        pane->show();
-    } else {
-        for (TDispPanel* p : DispPanel) {
-            p->show();
-        }
+    Pane(i)->show();
+    update();
+}
+
+void TFMain::ShowAllPanes(int i) {
+    Pane(i)->setGeometry(ToQRect(grid.panes[size_t(i)]));
+    PortsFollowPanes();
+    for (TDispPanel* p : DispPanel) {
+        p->show();
     }
     update();
+}
+
+void TFMain::FollowChannelWindow(int nChannel) {
+    if (chConfig->isVisible()) {
+        chConfig->initialize(nChannel);
+    }
+}
+
+void TFMain::OpenMp4Position(int nChannel) {
+    if (CurrentWorkMode() == kModeCapture) {
+        TF_Mp4Adjust position(channelAccess, this);
+        position.setCH(nChannel);
+        position.exec();
+    }
 }
 
 // --- actions ---------------------------------------------------------------
@@ -867,35 +691,27 @@ void TFMain::DoAction(TMainAction action) {
     case TMainAction::LayoutThree:
     case TMainAction::LayoutFour:
         if (inCapture) {
-            ShowLayoutMenu(LayoutCount(action));
+            capture->ShowLayoutMenu(LayoutCount(action));
         }
         break;
     case TMainAction::Record:
         if (inCapture) {
-            bCaptureState = bPreventCapture ? false : !bCaptureState;
-            capture->Session().SetRecording(bCaptureState);
-            RefreshButton(TBar::Capture, 4);
-            TraceTicks(bCaptureState ? "recording on" : "recording off");
+            capture->ToggleRecording();
         }
         break;
     case TMainAction::Ptz:
         if (inCapture) {
-            bPTZMode = !bPTZMode;
-            RefreshButton(TBar::Capture, 6);
+            capture->TogglePtz();
         }
         break;
     case TMainAction::MonitorAudio:
         if (inCapture) {
-            bPlayAudio = !bPlayAudio;
-            if (capture->Manager().PlayAudio(int(nCurrentPort), bPlayAudio) == -1) {
-                bPlayAudio = !bPlayAudio;
-            }
-            RefreshButton(TBar::Capture, 9);
+            capture->ToggleMonitor();
         }
         break;
     case TMainAction::ChannelDialog:
         if (inCapture) {
-            chConfig->initialize(int(nCurrentPort));
+            chConfig->initialize(int(capture->CurrentPort()));
             chConfig->show();
             chConfig->raise();
         }
@@ -913,48 +729,34 @@ void TFMain::DoAction(TMainAction action) {
         break;
     case TMainAction::ReplayPause:
         if (inReplay) {
-            bReplayPause = !bReplayPause;
-            replay->Worker().Pause(bReplayPause);
-            RefreshButton(TBar::Replay, 4);
+            replay->TogglePause();
         }
         break;
     case TMainAction::ReplayAudio:
         if (inReplay) {
-            bPlayAudio = !bPlayAudio;
-            if (bPlayAudio) {
-                replay->Worker().DisablePlayAudio();
-            } else {
-                replay->Worker().EnablePlayAudio();
-            }
-            RefreshButton(TBar::Replay, 9);
+            replay->ToggleSound();
         }
         break;
     case TMainAction::DeleteMarkMode:
         if (inReplay) {
-            bDeleteFlag = !bDeleteFlag;
-            RefreshButton(TBar::Replay, 20);
+            replay->ToggleDeleteMode();
         }
         break;
     case TMainAction::SaveCuts:
         if (inReplay) {
-            replay->Worker().Save();
+            replay->SaveCuts();
         }
         break;
     case TMainAction::ClearMarks:
         if (inReplay) {
-            ClearAllMarks();
+            replay->ClearMarks();
         }
         break;
     case TMainAction::MakeMp4:
         if (inReplay && hooks.ProduceMp4) {
-            ClickOpensModal();
-            if (!bReplayPause) {
-                bReplayPause = true;
-                replay->Worker().Pause(true);
-                RefreshButton(TBar::Replay, 4);
-            }
-            hooks.ProduceMp4(replay->Worker(), CurrentPvo,
-                             AudioOffsetOfEntry(ComboBox1->currentIndex()));
+            replay->ProduceMp4([this](TReplayClientThread& worker,
+                                      int offset) { hooks.ProduceMp4(worker, CurrentPvo, offset); },
+                               AudioOffsetOfEntry(ComboBox1->currentIndex()));
         }
         break;
     case TMainAction::Chooser:
@@ -996,51 +798,8 @@ void TFMain::DoAction(TMainAction action) {
     }
 }
 
-void TFMain::CombineRecent(int n, bool fullScreen, bool swap) {
-    if (CurrentWorkMode() != kModeCapture) {
-        return;
-    }
-    std::vector<int32_t> current;
-    capture->Manager().GetCombinePorts(current);
-    const std::vector<int32_t> list = ClickPorts.CombineRecent(n, swap, current);
-    if (list.empty()) {
-        return;
-    }
-    TDirector director = capture->Director();
-    director.Combine(list, fullScreen);
-    if (n == 1) {
-        director.CentreView(int(nCurrentPort));
-    }
-}
-
-void TFMain::FullPictureNoCut(int nChannel) {
-    if (CurrentWorkMode() == kModeCapture && nChannel > 0) {
-        capture->Director().FullPicture(nChannel);
-    }
-}
-
-void TFMain::StopRecordingAtLimit() {
-    bPreventCapture = true;
-    bCaptureState = false;
-    if (capture) {
-        capture->Session().PreventCapture();
-    }
-    RefreshButton(TBar::Capture, 4);
-}
-
-void TFMain::RefreshRuler() {
-    update(ToQRect(RulerRect()));
-}
-
 int TFMain::useLayout(int ID) {
-    if (CurrentWorkMode() != kModeCapture) {
-        return -1;
-    }
-    const int count = capture->Director().UseScene(ID);
-    if (count >= 0 && count <= 4) {
-        CombineRecent(count, false, true);
-    }
-    return count;
+    return CurrentWorkMode() == kModeCapture ? capture->UseLayout(ID) : -1;
 }
 
 void TFMain::UseAddress(const std::string& url) {
@@ -1076,124 +835,6 @@ QMenu& TFMain::NewMenu(const char* name) {
     openMenu = menu;
     connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
     return *menu;
-}
-
-void TFMain::ShowLayoutMenu(int count) {
-    int32_t checked = -1;
-    const TScreenLayout::rLayout* const* list = nullptr;
-    const int n = st.layout->GetListForThisRectCount(count, checked, list);
-    if (n <= 0) {
-        CombineRecent(count, false, true);
-        return;
-    }
-    ClickOpensModal();
-    QMenu& menu = NewMenu("LayoutMenu");
-    for (int i = 0; i < n; ++i) {
-        const TScreenLayout::rLayout* scene = list[i];
-        QAction* a = menu.addAction(QString::fromStdString(scene->name));
-        a->setCheckable(true);
-        a->setChecked(scene->id == checked);
-        const int id = scene->id;
-        connect(a, &QAction::triggered, this, [this, id] {
-            if (CurrentWorkMode() != kModeCapture) {
-                return;
-            }
-            const int c = capture->Director().UseScene(id);
-            if (c >= 0 && c <= 4) {
-                CombineRecent(c, false, true);
-            }
-        });
-    }
-    menu.popup(QCursor::pos());
-}
-
-void TFMain::ShowChannelMenu(int nChannel, QPoint global) {
-    TCManager& m = capture->Manager();
-    QMenu& menu = NewMenu("ChannelMenu");
-    QAction* full = menu.addAction("全画面不剪切");
-    connect(full, &QAction::triggered, this, [this, nChannel] { FullPictureNoCut(nChannel); });
-    menu.addSeparator();
-    for (int i = 1; i <= nChannels; ++i) {
-        TClientInfo info;
-        m.GetConInfo(i, info);
-        TChannelMenuInfo c;
-        c.nDeviceType = info.DeviceType;
-        c.sIP = info.IP;
-        c.sPix = m.GetPIX(i);
-        if (info.DeviceType == kDeviceMp4) {
-            m.GetCurrentPos(i, c.nPositionSec, c.nLengthSec);
-        }
-        const std::string caption = ChannelItemCaption(c);
-        CHMenuCaption& mc = rCHMenuCaption[size_t(i)];
-        mc.OKCharAndIP = ChannelItemText(caption, i == nChannel);
-        mc.Charge = IsNetworkDevice(info.DeviceType) && info.DeviceType != kDeviceDesktop
-                        ? info.nCharge
-                        : -1;
-        QAction* a = AddChannelMenuItem(menu, mc.OKCharAndIP, mc.Charge);
-        connect(a, &QAction::triggered, this, [this, i, nChannel] {
-            if (CurrentWorkMode() != kModeCapture) {
-                return;
-            }
-            if (i == nChannel) {
-                capture->Manager().reConnectThis(i);
-            } else {
-                capture->Director().Swap(i, nChannel);
-            }
-        });
-    }
-    TClientInfo own;
-    m.GetConInfo(nChannel, own);
-    connect(menu.addAction("清除本通道连接信息"), &QAction::triggered, this, [this, nChannel] {
-        if (CurrentWorkMode() == kModeCapture) {
-            capture->Manager().ClearThisChannel(nChannel);
-        }
-    });
-    connect(menu.addAction("取消本次断线自动重连      "), &QAction::triggered, this,
-            [this, nChannel] {
-                if (CurrentWorkMode() == kModeCapture) {
-                    capture->Manager().SetDontReconnect(nChannel);
-                    update(ToQRect(FrameRect()));
-                }
-            });
-    if (m.GetIfHasWideAngle(nChannel)) {
-        connect(menu.addAction("开关超广角"), &QAction::triggered, this, [this, nChannel] {
-            if (CurrentWorkMode() == kModeCapture) {
-                capture->Manager().ConvertWideAngle(nChannel);
-                capture->Director().CentreView(nChannel);
-            }
-        });
-    }
-    if (own.DeviceType == kDevicePhone || own.DeviceType == kDevicePhoneAlt) {
-        const bool autoFocus = bAutoAdjust[size_t(nChannel)];
-        QAction* a = menu.addAction(autoFocus ? "当前：自动定焦模式" : "当前：手动定焦模式");
-        connect(a, &QAction::triggered, this, [this, nChannel] {
-            if (CurrentWorkMode() == kModeCapture) {
-                const bool now = !bAutoAdjust[size_t(nChannel)];
-                bAutoAdjust[size_t(nChannel)] = now;
-                capture->Manager().SetCanAutoAdjust(nChannel, now);
-            }
-        });
-    }
-    if (own.DeviceType != kDeviceNone) {
-        connect(menu.addAction("设为录音通道"), &QAction::triggered, this, [this, nChannel] {
-            if (CurrentWorkMode() == kModeCapture) {
-                capture->Director().Audio(nChannel);
-            }
-        });
-    }
-    if (own.DeviceType == kDeviceMp4) {
-        connect(
-            menu.addAction("设置播放进度"), &QAction::triggered, this,
-            [this, nChannel] {
-                if (CurrentWorkMode() == kModeCapture) {
-                    TF_Mp4Adjust position(channelAccess, this);
-                    position.setCH(nChannel);
-                    position.exec();
-                }
-            },
-            Qt::QueuedConnection); // a modal window: after the menu is done
-    }
-    menu.popup(global);
 }
 
 void TFMain::ShowMainMenu() {
@@ -1237,19 +878,6 @@ void TFMain::ChooseFromBar() {
     }
 }
 
-void TFMain::ClearAllMarks() {
-    const int seconds = replay->Worker().QueryDeletedBlockSeconds();
-    if (seconds <= 0) {
-        return;
-    }
-    ClickOpensModal();
-    if (ShowMessage(ClearMarksQuestion(seconds), TMsgIcon::Question, TMsgButtons::OkCancel) ==
-        TMsgAnswer::Ok) {
-        replay->Worker().RecoveryAllDeleteIBlock();
-        update(ToQRect(RulerRect()));
-    }
-}
-
 void TFMain::OpenOutputFolder() {
     std::string dir;
     st.paths->Get_OutputDir(0, dir);
@@ -1282,8 +910,8 @@ void TFMain::ShowAbout() {
 // --- the window itself -----------------------------------------------------
 
 void TFMain::mousePressEvent(QMouseEvent* event) {
-    if (CurrentWorkMode() == kModeReplay && bDeleteFlag) {
-        tp_delStart = event->position().toPoint();
+    if (CurrentWorkMode() == kModeReplay) {
+        replay->Pressed(event->position().toPoint());
     }
     QWidget::mousePressEvent(event);
 }
@@ -1293,14 +921,7 @@ void TFMain::mouseReleaseEvent(QMouseEvent* event) {
         QWidget::mouseReleaseEvent(event);
         return;
     }
-    const QPoint p = event->position().toPoint();
-    TReplayClientThread& w = replay->Worker();
-    if (bDeleteFlag) {
-        w.SetDropIblock_EX(tp_delStart.x(), tp_delStart.y(), p.x(), p.y());
-    } else if (w.MoveTo(p.x(), p.y()) == 1 && bReplayPause) {
-        DoAction(TMainAction::ReplayPause);
-    }
-    update(ToQRect(RulerRect()));
+    replay->Released(event->position().toPoint());
 }
 
 void TFMain::changeEvent(QEvent* event) {
@@ -1320,7 +941,7 @@ void TFMain::changeEvent(QEvent* event) {
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {
-    if (bStarted && CurrentWorkMode() == kModeCapture && bCaptureState &&
+    if (bStarted && CurrentWorkMode() == kModeCapture && capture->Recording() &&
         ShowMessage("当前正在录课，真要退出么？", TMsgIcon::Question, TMsgButtons::YesNo) !=
             TMsgAnswer::Yes) {
         event->ignore();

@@ -6,9 +6,12 @@
 #pragma once
 
 #include "app/CaptureMode.h"
+#include "app/CaptureStatus.h"
 #include "app/ClickHistory.h"
+#include "app/KeyDirector.h"
 #include "app/MainActions.h"
 #include "app/MainHooks.h"
+#include "app/MainView.h"
 #include "app/ModeSwitch.h"
 #include "app/PaneGeometry.h"
 #include "app/ReplayMode.h"
@@ -32,21 +35,19 @@ class QPainter;
 
 namespace tavrin {
 
-class TCaptureStatus;
 class TDispPanel;
 class TImageButton;
-class TKeyDirector;
-
-struct CHMenuCaption {
-    std::string OKCharAndIP;
-    int Charge = -1;
-};
 
 class TF_CHConfig;
 class TFConfig;
 class TPlanEditorLauncher;
 
-class TFMain : public QWidget, private TModeHost, public IEditorHost {
+class TFMain : public QWidget,
+               private TModeHost,
+               public IEditorHost,
+               private IMainView,
+               private IKeyHost,
+               private IStatusHost {
     Q_OBJECT
 public:
     explicit TFMain(TMainHooks hooks, QWidget* parent = nullptr);
@@ -58,7 +59,6 @@ public:
 
     // Mode query: 1 capture with its manager, 2 replay with its worker, else 0.
     int CurrentWorkMode() const override;
-    bool getIfInCaptureMode() const { return CurrentWorkMode() == kModeCapture; }
     int SwitchMode(int mode, int32_t nLession);
     // Makes a scene of the activity plan current and combines as many recent
     // channels: its video count, or -1 outside capture mode.
@@ -68,19 +68,10 @@ public:
     void showRtmpState();
 
     // Carries out one action of the table (also for keys).
-    void DoAction(TMainAction action);
-    void CombineRecent(int n, bool fullScreen, bool swap);
-    void PushClickedChannel(int c) { ClickPorts.PushClickedChannel(c); }
+    void DoAction(TMainAction action) override;
 
     // Read-only views for the status lines and for tests.
     const Tvo_FromServer& CurrentLession() const { return CurrentPvo; }
-    uint32_t CurrentPort() const { return nCurrentPort; }
-    uint32_t DispMode() const { return nDispMode; }
-    const TClickHistory& ClickHistory() const { return ClickPorts; }
-    bool CaptureState() const { return bCaptureState; }
-    bool PlayAudioState() const { return bPlayAudio; }
-    bool DeleteFlag() const { return bDeleteFlag; }
-    bool ReplayPaused() const { return bReplayPause; }
     bool HasIni() const { return bHasIni; }
     const rLastState& LastState() const { return lastState; }
     TCaptureMode* Capture() { return capture.get(); }
@@ -93,8 +84,6 @@ public:
     // The tag of the bar button whose click opened a modal window or menu
     // still held down, -1 otherwise.
     int CurrentClickImageTag() const { return nCurrentClickImageTAGID; }
-    // A drag of the programme pane is under way.
-    bool DraggingProgramme() const { return bDraggingProgramme; }
     QWidget* CaptureBar() const { return Panel_Capture; }
     QWidget* ReplayBar() const { return Panel_Replay; }
     QComboBox* AudioOffsetBox() const { return ComboBox1; }
@@ -105,22 +94,7 @@ public:
     const TGetLessionInfo* Paths() const { return st.paths.get(); }
     // The menu the last right-click or button opened (null once closed).
     QMenu* OpenMenu() const { return openMenu; }
-    // Hooks of the status lines: one runs on every tick after the first
-    // (after the capture controller's own), the other draws on the window
-    // whenever it is painted.
-    void SetStatusTick(std::function<void()> f) { statusTick = std::move(f); }
-    void SetStatusPaint(std::function<void(QPainter&)> f) { statusPaint = std::move(f); }
     TCaptureStatus* Status() const { return status.get(); }
-
-    // What the keyboard and the status lines act on.
-    bool PtzMode() const { return bPTZMode; }
-    bool RecordingPrevented() const { return bPreventCapture; }
-    // The recording limits were reached: recording goes off and stays off
-    // for this lesson.
-    void StopRecordingAtLimit();
-    // The channel's whole picture, without cut (the channel menu's item).
-    void FullPictureNoCut(int nChannel);
-    void RefreshRuler();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -135,7 +109,7 @@ private:
     // IEditorHost: what the plan editor may do with the console.
     TScreenLayout* SceneRuntime() override { return st.layout.get(); }
     void UseScene(int32_t nRuntimeID) override { useLayout(nRuntimeID); }
-    bool IsCaptureMode() override { return getIfInCaptureMode(); }
+    bool IsCaptureMode() override { return CurrentWorkMode() == kModeCapture; }
     void UseAddress(const std::string& url) override;
     QRect EditorWindowRect() const override;
     void SetEditorWindowRect(const QRect& r) override;
@@ -148,12 +122,8 @@ private:
     void RememberConnections() override;
     void RestoreConnections() override;
     void StartDiscovery() override;
-    // The channels as they are now, as the settings file keeps them.
-    rLastState TakeConnections();
     // Writes the channels to the settings file when they changed.
     void KeepConnections();
-    // Traces the programme's tick counts (ticks, missed) under a title.
-    void TraceTicks(const char* what);
     // After an unclean end, once capture is entered: asks whether the
     // channels of the last run are to be connected again.
     void OfferLastConnections();
@@ -163,8 +133,26 @@ private:
     void OnTimer();
     void FirstTick();
     void ChooseFromBar();
-    void ResetToggles();
-    void RefreshButton(TBar bar, int tag);
+    // IKeyHost and IStatusHost.
+    QWidget* KeyWindow() override { return this; }
+    TCaptureMode* CaptureNow() override;
+    TReplayMode* ReplayNow() override;
+    QObject* OffsetBox() override;
+    void ErrorMarked(int digit) override;
+    int ProgrammeBottom() const override { return grid.DispOne.Bottom(); }
+    int WindowWidth() const override { return width(); }
+    QRect PaneGeometry(int i) const override;
+    void Repaint(const QRegion& r) override { update(r); }
+    // IMainView.
+    void ShowToggle(TMainAction action, bool on) override;
+    void RepaintRuler() override;
+    void RepaintPaneFrame(int i) override;
+    void ShowOnePane(int i) override;
+    void ShowAllPanes(int i) override;
+    void DragPane(int i) override;
+    QMenu& NewMenu(const char* name) override;
+    void FollowChannelWindow(int nChannel) override;
+    void OpenMp4Position(int nChannel) override;
 
     void CreatePanes();
     void FreePanes();
@@ -173,24 +161,21 @@ private:
     // Each pane's port follows its pane's size.
     void PortsFollowPanes();
     void LayoutBars();
-    void SelectPane(int i);
+    // The selected pane and the panes' arrangement (0 all, 1 one enlarged).
+    uint32_t CurrentPort() const { return capture ? capture->CurrentPort() : 0; }
+    uint32_t DispMode() const { return capture ? capture->DispMode() : 0; }
     TPaneRect FrameRect() const;
+    TPaneRect FrameRect(int i) const;
 
     void OnPanePressed(TDispPanel* pane, QMouseEvent* event);
     void OnPaneMoved(TDispPanel* pane, QMouseEvent* event);
     void OnPaneReleased(TDispPanel* pane, QMouseEvent* event);
     void OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event);
     void OnPaneExposed(TDispPanel* pane);
-    void DragProgramme(TDispPanel* pane);
     // The bar button being clicked opens a modal window or menu.
-    void ClickOpensModal();
+    void ClickOpensModal() override;
     bool EditSettings(INIAnotherSet& set);
-    void PaneClicked(int tag);
-    void ShowChannelMenu(int nChannel, QPoint global);
-    void ShowLayoutMenu(int count);
     void ShowMainMenu();
-    QMenu& NewMenu(const char* name);
-    void ClearAllMarks();
     void OpenOutputFolder();
     void ShowAbout();
     void SetCaption(const Tvo_FromServer& lesson);
@@ -204,39 +189,18 @@ private:
     int32_t nCurrentMode = kModeNone;
     Tvo_FromServer CurrentPvo;
     Tvo_FromServer ChosenPvo; // the chooser's lesson, for the mode being entered
-    uint32_t nCurrentPort = 0;
-    uint32_t nDispMode = 0;
     int nChannels = 3;
     std::vector<TDispPanel*> DispPanel;
     TGridLayout grid;
-    TClickHistory ClickPorts;
     rLastState lastState;
-    std::vector<bool> bAutoAdjust;
-    std::vector<CHMenuCaption> rCHMenuCaption;
+    TCaptureMode::TKept captureKept;
 
-    bool bCaptureState = false;
-    uint64_t nTicksTraced = 0; // the programme tick of the last TraceTicks
-    bool bReplayPause = false;
-    bool bPlayAudio = false;
-    bool bDeleteFlag = false;
-    bool bPTZMode = false;
-    bool bAfterDBDone = false;
-    bool bPreventCapture = false;
-    bool bCtrlAtPress = false;
     bool bChannelError = false;
-    int xStart = 0;
-    int yStart = 0;
-    QPoint tp_delStart;
     int nCurrentClickImageTAGID = -1;
     bool bDiscoveryFailureShown = false;
     // The last run did not close the window; its channels are not yet offered.
     bool bUncleanEnd = false;
     rLastState keptConnections;
-    // The programme pane: where a left press may start a drag, and whether
-    // one runs (its release is no click).
-    std::optional<QPoint> programmeDragFrom;
-    bool bDraggingProgramme = false;
-    bool bProgrammeDragged = false;
     TImageButton* clickingButton = nullptr; // the bar button whose click runs
 
     std::unique_ptr<TCaptureMode> capture;
@@ -255,8 +219,6 @@ private:
     std::vector<TImageButton*> replayButtons;
     QPointer<QMenu> openMenu;
     QTimer Timer1;
-    std::function<void()> statusTick;
-    std::function<void(QPainter&)> statusPaint;
     std::unique_ptr<TCaptureStatus> status;
     std::unique_ptr<TKeyDirector> keys;
 };

@@ -1,9 +1,8 @@
 #include "app/KeyDirector.h"
 
 #include "app/CaptureKeys.h"
-#include "app/CaptureStatus.h"
-#include "app/FMain.h"
-#include "sources/CManager.h"
+#include "app/CaptureMode.h"
+#include "app/ReplayMode.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -12,7 +11,7 @@
 
 namespace tavrin {
 
-TKeyDirector::TKeyDirector(TFMain& w) : win(w) {
+TKeyDirector::TKeyDirector(IKeyHost& w) : win(w) {
     qApp->installEventFilter(this);
 }
 
@@ -36,7 +35,7 @@ bool TKeyDirector::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != &win || !win.isEnabled()) {
+    if (widget == nullptr || widget->window() != win.KeyWindow() || !win.KeyWindow()->isEnabled()) {
         return false;
     }
     if (type == QEvent::Wheel) {
@@ -45,7 +44,7 @@ bool TKeyDirector::eventFilter(QObject* watched, QEvent* event) {
         if (dy == 0 || Seen(type, 0, e->timestamp())) {
             return false;
         }
-        if (win.CurrentWorkMode() != kModeCapture || !win.PtzMode()) {
+        if (win.CaptureNow() == nullptr || !win.CaptureNow()->PtzMode()) {
             return false;
         }
         Wheel(dy > 0);
@@ -59,7 +58,9 @@ bool TKeyDirector::OnKey(QObject* watched, QKeyEvent* e) {
     if (Seen(e->type(), key, e->timestamp())) {
         return false;
     }
-    const int mode = win.CurrentWorkMode();
+    const int mode = win.CaptureNow() != nullptr  ? kModeCapture
+                     : win.ReplayNow() != nullptr ? kModeReplay
+                                                  : kModeNone;
     const bool press = e->type() == QEvent::KeyPress;
     if (mode == kModeCapture) {
         if (press) {
@@ -76,7 +77,7 @@ bool TKeyDirector::OnKey(QObject* watched, QKeyEvent* e) {
         return false;
     }
     if (mode == kModeReplay) {
-        const bool inOffsetBox = watched == win.AudioOffsetBox();
+        const bool inOffsetBox = watched == win.OffsetBox();
         if (press != inOffsetBox || DoReplayKeyCommand(key).action == TKeyAction::None) {
             return false;
         }
@@ -89,7 +90,7 @@ bool TKeyDirector::OnKey(QObject* watched, QKeyEvent* e) {
 }
 
 void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
-    if (win.CurrentWorkMode() != kModeCapture) {
+    if (win.CaptureNow() == nullptr) {
         return;
     }
     const TKeyCommand c = DoRealKeyCommand(key, shift);
@@ -98,18 +99,18 @@ void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
     if (repeat && c.action != TKeyAction::MoveCut) {
         return;
     }
-    TCaptureMode& capture = *win.Capture();
-    TCManager& m = capture.Manager();
-    const int selected = int(win.CurrentPort());
+    TCaptureMode& capture = *win.CaptureNow();
+    TDirector director = capture.Director();
+    const int selected = int(win.CaptureNow()->CurrentPort());
     switch (c.action) {
     case TKeyAction::PreviousProgramme:
-        capture.Director().Esc();
+        director.Esc();
         break;
     case TKeyAction::RecentFullScreen:
-        win.CombineRecent(1, true, true);
+        capture.CombineRecent(1, true, true);
         break;
     case TKeyAction::RecentTwo:
-        win.CombineRecent(2, false, true);
+        capture.CombineRecent(2, false, true);
         break;
     case TKeyAction::ThreeVideos:
         win.DoAction(ActionOfButton(TBar::Capture, 3));
@@ -118,18 +119,18 @@ void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
         win.DoAction(ActionOfButton(TBar::Capture, 65));
         break;
     case TKeyAction::FullNoCut:
-        win.FullPictureNoCut(selected);
+        capture.FullPictureNoCut(selected);
         break;
     case TKeyAction::Pause:
-        m.setPause(selected);
+        director.Pause(selected);
         break;
     case TKeyAction::ErrorMark:
         if (capture.Session().MarkError(c.digit) != 0) {
-            win.Status()->ErrorMarked(c.digit);
+            win.ErrorMarked(c.digit);
         }
         break;
     case TKeyAction::MoveCut:
-        m.MoveCutArea(selected, c.dx, c.dy);
+        director.CutMove(selected, c.dx, c.dy);
         break;
     default:
         break;
@@ -137,52 +138,32 @@ void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
 }
 
 void TKeyDirector::RealKeyUp(int key) {
-    if (win.CurrentWorkMode() != kModeCapture) {
+    if (win.CaptureNow() == nullptr) {
         return;
     }
-    TCManager& m = win.Capture()->Manager();
-    m.StopMove();
+    TDirector director = win.CaptureNow()->Director();
+    director.CutStop();
     if (key != Qt::Key_Control) {
         return;
     }
-    for (int ch : TrialRectConversionOrder(m.ChannelCount(), int(win.CurrentPort()))) {
-        m.ConvertTestRectToReal(ch);
-    }
+    director.CutCommitAll(
+        TrialRectConversionOrder(director.ChannelCount(), int(win.CaptureNow()->CurrentPort())));
 }
 
 void TKeyDirector::DoReplayKey(int key) {
-    if (win.CurrentWorkMode() != kModeReplay) {
+    if (win.ReplayNow() == nullptr) {
         return;
     }
-    switch (DoReplayKeyCommand(key).action) {
-    case TKeyAction::DeleteMarkMode:
-        win.DoAction(TMainAction::DeleteMarkMode);
-        win.RefreshRuler();
-        break;
-    case TKeyAction::PausePlay:
-        win.DoAction(TMainAction::ReplayPause);
-        win.RefreshRuler();
-        break;
-    case TKeyAction::PreviousPage:
-        win.Replay()->Worker()._ChangePage(true);
-        win.RefreshRuler();
-        break;
-    case TKeyAction::NextPage:
-        win.Replay()->Worker()._ChangePage(false);
-        win.RefreshRuler();
-        break;
-    default:
-        break;
-    }
+    win.ReplayNow()->Key(key);
 }
 
 void TKeyDirector::Wheel(bool up) {
-    if (win.CurrentWorkMode() != kModeCapture || !win.PtzMode()) {
+    if (win.CaptureNow() == nullptr || !win.CaptureNow()->PtzMode()) {
         return;
     }
-    const int selected = int(win.CurrentPort());
+    const int selected = int(win.CaptureNow()->CurrentPort());
     if (selected > 0) {
-        win.Capture()->Manager().IncreamFocusValue(selected, up);
+        win.CaptureNow()->Director().FocusStep(selected, up);
     }
 }
 

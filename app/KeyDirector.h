@@ -1,8 +1,11 @@
 // The console's keyboard and mouse wheel: directing a live lesson (capture
 // mode) and moving through a recording (replay mode) without the mouse.
 // It watches the input of every widget of the main window, as if the window
-// saw each key first, and carries the keys out through the window's actions.
+// saw each key first, and carries the keys out through the mode controllers
+// and the window's actions.
 #pragma once
+
+#include "app/MainActions.h"
 
 #include <QObject>
 #include <QtGlobal>
@@ -12,12 +15,29 @@ class QWheelEvent;
 
 namespace tavrin {
 
-class TFMain;
+class TCaptureMode;
+class TReplayMode;
+
+// What the keyboard acts on.
+class IKeyHost {
+public:
+    virtual ~IKeyHost() = default;
+    // The window whose widgets' keys count (while it is enabled).
+    virtual QWidget* KeyWindow() = 0;
+    // The mode's controller, null outside that mode.
+    virtual TCaptureMode* CaptureNow() = 0;
+    virtual TReplayMode* ReplayNow() = 0;
+    // The replay bar's audio offset box: keys there act on key down.
+    virtual QObject* OffsetBox() = 0;
+    virtual void DoAction(TMainAction action) = 0;
+    // The recorder took an error mark.
+    virtual void ErrorMarked(int digit) = 0;
+};
 
 class TKeyDirector : public QObject {
     Q_OBJECT
 public:
-    explicit TKeyDirector(TFMain& win);
+    explicit TKeyDirector(IKeyHost& host);
     ~TKeyDirector() override;
 
     // Capture mode, key down (and its repeats).
@@ -40,7 +60,7 @@ private:
     // offered to on its way up; only its first arrival counts.
     bool Seen(int type, int key, quint64 timestamp);
 
-    TFMain& win;
+    IKeyHost& win;
     int lastType = 0;
     int lastKey = 0;
     quint64 lastTimestamp = 0;

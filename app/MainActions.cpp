@@ -11,16 +11,16 @@ constexpr TActionEntry kTable[] = {
     {TBar::Capture, 2, A::LayoutTwo, "", false},
     {TBar::Capture, 3, A::LayoutThree, "", false},
     {TBar::Capture, 65, A::LayoutFour, "", false},
-    {TBar::Capture, 4, A::Record, "", false},
-    {TBar::Capture, 6, A::Ptz, "", false},
-    {TBar::Capture, 9, A::MonitorAudio, "", false},
+    {TBar::Capture, 4, A::Record, "", false, TToggleLook::Running},
+    {TBar::Capture, 6, A::Ptz, "", false, TToggleLook::Latched},
+    {TBar::Capture, 9, A::MonitorAudio, "", false, TToggleLook::Running},
     {TBar::Capture, 54, A::ChannelDialog, "", false},
     {TBar::Capture, 55, A::Connect, "", false},
     {TBar::Capture, 52, A::Chooser, "", false},
     {TBar::Capture, 66, A::MainMenu, "", false},
-    {TBar::Replay, 4, A::ReplayPause, "", false},
-    {TBar::Replay, 9, A::ReplayAudio, "", false},
-    {TBar::Replay, 20, A::DeleteMarkMode, "", false},
+    {TBar::Replay, 4, A::ReplayPause, "", false, TToggleLook::Running},
+    {TBar::Replay, 9, A::ReplayAudio, "", false, TToggleLook::Running},
+    {TBar::Replay, 20, A::DeleteMarkMode, "", false, TToggleLook::Latched},
     {TBar::Replay, 21, A::SaveCuts, "", false},
     {TBar::Replay, 22, A::ClearMarks, "", false},
     {TBar::Replay, 23, A::MakeMp4, "", false},
@@ -47,6 +47,15 @@ TMainAction ActionOfButton(TBar bar, int tag) {
         }
     }
     return A::None;
+}
+
+const TActionEntry* EntryOf(TBar bar, TMainAction action) {
+    for (const TActionEntry& e : kTable) {
+        if (e.bar == bar && e.action == action) {
+            return &e;
+        }
+    }
+    return nullptr;
 }
 
 int LayoutCount(TMainAction action) {

@@ -1,5 +1,6 @@
 #include "app/ProduceMp4.h"
 
+#include "app/UploadTarget.h"
 #include "mp4/ui/DoMp4Setup.h"
 #include "mp4/ui/F_DoMp4.h"
 #include "mp4/ui/F_PixSet.h"
@@ -29,7 +30,7 @@ void ProduceMp4(QWidget* parent, TReplayClientThread& worker, const TGetLessionI
         mode = pixSet.GetConvertMode();
     }
     TF_DoMp4 doMp4(paths, parent);
-    SetPlatformInfo(doMp4, server, lesson, mode);
+    SetPlatformInfo(doMp4, UploadTargetOf(server, lesson.LessionID), lesson, mode);
     doMp4.SetAudioDelay(nAudioOffset);
     doMp4.SetReplayRunning(std::move(replayRunning));
     doMp4.exec();

@@ -1,13 +1,19 @@
 #include "app/ReplayMode.h"
 
+#include "app/CaptureKeys.h"
+#include "app/WindowTexts.h"
 #include "base/Message.h"
 
 namespace tavrin {
 
-TReplayMode::TReplayMode(const TGetLessionInfo& paths)
-    : worker(std::make_unique<TReplayClientThread>(paths)) {}
+TReplayMode::TReplayMode(const TGetLessionInfo& paths, IMainView& v)
+    : view(v), worker(std::make_unique<TReplayClientThread>(paths)) {
+    ShowToggles();
+}
 
 TReplayMode::~TReplayMode() {
+    bPause = bSoundOff = bDeleteMode = false;
+    ShowToggles();
     if (bStarted) {
         worker->Terminate();
         worker->WaitFor();
@@ -51,6 +57,104 @@ void TReplayMode::Start(int nAudioDelayFrames) {
 void TReplayMode::Resize(const TPaneRect& paneRect, const TPaneRect& rulerRect) {
     worker->Resize_disp(SDL_Rect{0, 0, paneRect.w, paneRect.h});
     worker->Resize_ruler(rulerRect.x, rulerRect.y, rulerRect.w, rulerRect.h);
+}
+
+void TReplayMode::RedrawPane(TNativeWindow window) {
+    TDispManager& displays = worker->DispManager();
+    displays.RedrawWindow(window);
+}
+
+void TReplayMode::ShowToggles() {
+    view.ShowToggle(TMainAction::ReplayPause, !bPause);
+    view.ShowToggle(TMainAction::ReplayAudio, !bSoundOff);
+    view.ShowToggle(TMainAction::DeleteMarkMode, bDeleteMode);
+}
+
+void TReplayMode::TogglePause() {
+    bPause = !bPause;
+    worker->Pause(bPause);
+    view.ShowToggle(TMainAction::ReplayPause, !bPause);
+}
+
+void TReplayMode::ToggleSound() {
+    bSoundOff = !bSoundOff;
+    if (bSoundOff) {
+        worker->DisablePlayAudio();
+    } else {
+        worker->EnablePlayAudio();
+    }
+    view.ShowToggle(TMainAction::ReplayAudio, !bSoundOff);
+}
+
+void TReplayMode::ToggleDeleteMode() {
+    bDeleteMode = !bDeleteMode;
+    view.ShowToggle(TMainAction::DeleteMarkMode, bDeleteMode);
+}
+
+void TReplayMode::SaveCuts() {
+    worker->Save();
+}
+
+void TReplayMode::ClearMarks() {
+    const int seconds = worker->QueryDeletedBlockSeconds();
+    if (seconds <= 0) {
+        return;
+    }
+    view.ClickOpensModal();
+    if (ShowMessage(ClearMarksQuestion(seconds), TMsgIcon::Question, TMsgButtons::OkCancel) ==
+        TMsgAnswer::Ok) {
+        worker->RecoveryAllDeleteIBlock();
+        view.RepaintRuler();
+    }
+}
+
+void TReplayMode::SetAudioOffset(int nAudioDelayFrames) {
+    worker->SetAudioDelayFrameCount(nAudioDelayFrames);
+}
+
+void TReplayMode::ProduceMp4(const std::function<void(TReplayClientThread&, int)>& produce,
+                             int nAudioOffset) {
+    view.ClickOpensModal();
+    if (!bPause) {
+        TogglePause();
+    }
+    produce(*worker, nAudioOffset);
+}
+
+void TReplayMode::Pressed(QPoint p) {
+    if (bDeleteMode) {
+        delStart = p;
+    }
+}
+
+void TReplayMode::Released(QPoint p) {
+    if (bDeleteMode) {
+        worker->SetDropIblock_EX(delStart.x(), delStart.y(), p.x(), p.y());
+    } else if (worker->MoveTo(p.x(), p.y()) == 1 && bPause) {
+        TogglePause();
+    }
+    view.RepaintRuler();
+}
+
+bool TReplayMode::Key(int key) {
+    switch (DoReplayKeyCommand(key).action) {
+    case TKeyAction::DeleteMarkMode:
+        ToggleDeleteMode();
+        break;
+    case TKeyAction::PausePlay:
+        TogglePause();
+        break;
+    case TKeyAction::PreviousPage:
+        worker->_ChangePage(true);
+        break;
+    case TKeyAction::NextPage:
+        worker->_ChangePage(false);
+        break;
+    default:
+        return false;
+    }
+    view.RepaintRuler();
+    return true;
 }
 
 } // namespace tavrin

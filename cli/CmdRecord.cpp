@@ -314,22 +314,21 @@ int RunRecord(const TCliArgs& args) {
     }
     const std::string dir = session.CaptureDir();
     TCManager& manager = *session.Manager();
+    TDirector director = session.Director();
     for (const TChannelChoice& choice : choices) {
-        manager.ConnectThis(ConnectAddress(choice), choice.channel, choice.type);
+        // Files play in a loop.
+        director.Connect(ConnectAddress(choice), choice.channel, choice.type, true);
         if (const int r = manager.SourceResult(choice.channel); r != 0) {
             const std::string& bad = choice.type == kDeviceImage ? choice.second : choice.path;
             std::fprintf(stderr, "tavrin-cli: channel %d: %s %s\n", choice.channel, bad.c_str(),
                          OpenFailure(choice.type, r));
             return kExitCannotOpen;
         }
-        if (choice.type == kDeviceMp4) {
-            manager.SetCycle(choice.channel, true); // files play in a loop
-        }
     }
 
-    manager.SetCombinePorts(combine, false);
-    manager.SetMainPortForAudio(audio);
-    if (args.Has("scene") && layout.UseThisLayout(scene) < 0) {
+    director.Combine(combine);
+    director.Audio(audio);
+    if (args.Has("scene") && director.UseScene(scene) < 0) {
         std::fprintf(stderr, "tavrin-cli: the plan has no scene %d\n", scene);
         return kExitCannotOpen;
     }
@@ -356,7 +355,7 @@ int RunRecord(const TCliArgs& args) {
     if (manager.Programme() != nullptr) {
         manager.Programme()->GetTickStats(ticksBefore);
     }
-    TScriptDirector director(manager, args.Has("plan") ? &layout : nullptr, std::move(actions));
+    TScriptDirector script(session.Director(), std::move(actions));
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     const uint32_t start = GetGlobeCount();
@@ -370,7 +369,7 @@ int RunRecord(const TCliArgs& args) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const uint32_t elapsed = GlobeElapsed(start);
-        std::vector<std::string> lines = director.RunDue(elapsed);
+        std::vector<std::string> lines = script.RunDue(elapsed);
         events.clear();
         session.PollConnections(events);
         DescribeEvents(events, lines);

@@ -10,18 +10,14 @@
 #include <string>
 #include <vector>
 
-namespace tavrin {
-class TCManager;
-class TScreenLayout;
-} // namespace tavrin
-
 namespace tavrin::cli {
 
 class TScriptDirector {
 public:
-    // layout may be null (no activity plan): scene actions then fail.
-    TScriptDirector(TCManager& manager, TScreenLayout* layout, std::vector<TScriptAction> actions)
-        : director_(manager, layout), actions_(std::move(actions)) {}
+    // The director of a running capture session; without an activity plan
+    // its scene actions fail.
+    TScriptDirector(TDirector director, std::vector<TScriptAction> actions)
+        : director_(director), actions_(std::move(actions)) {}
 
     // Carries out every action due at elapsedMs; one line per action,
     // "script 12s: combine 1,2 -> 2" or "... failed".

@@ -2,6 +2,7 @@
 
 #include "base/Trace.h"
 #include "compose/ScreenLayout.h"
+#include "decode/DispManager.h"
 #include "output/RtmpSend.h"
 #include "output/SaveAV.h"
 #include "sources/CManager.h"
@@ -175,6 +176,32 @@ int TCaptureSession::SetRtmpUrl(const std::string& url) {
     }
     pSender->refreshURL(url);
     return pSender->SetPause(false);
+}
+
+int TCaptureSession::SetPushAddress(const std::string& url) {
+    if (!pSender) {
+        return -1;
+    }
+    Cfg.rtmpURL = url;
+    return pSender->refreshURL(url);
+}
+
+int TCaptureSession::SetPushPaused(bool bPause) {
+    return pSender ? pSender->SetPause(bPause) : -1;
+}
+
+void TCaptureSession::RedrawPane(TNativeWindow window) {
+    if (pManager && pManager->Displays() != nullptr) {
+        pManager->Displays()->RedrawWindow(window);
+    }
+}
+
+bool TCaptureSession::ProgrammeTicks(uint64_t& ticks, uint64_t& missed) {
+    return pManager && pManager->GetProgrammeTicks(ticks, missed);
+}
+
+bool TCaptureSession::ProgrammeLateness(uint64_t fromTick, uint32_t& p99, uint32_t& most) {
+    return pManager && pManager->GetProgrammeLateness(fromTick, p99, most);
 }
 
 bool TCaptureSession::SenderInfo(TClientSendInfo& info) const {

@@ -17,6 +17,7 @@
 #include "output/ClientSendInfo.h"
 #include "output/StoreFile.h"
 #include "sources/ClientInfo.h"
+#include "sources/Director.h"
 
 #include <SDL2/SDL_rect.h>
 #include <cstdint>
@@ -116,6 +117,12 @@ public:
     // The live sender, for the channel dialogs' push settings; null when stopped.
     TRtmpSend* Sender() { return pSender.get(); }
     TScreenLayout* Layout() { return Cfg.layout; }
+    // The director's verbs on this session's channels and scenes; only
+    // while running.
+    TDirector Director() { return TDirector(*pManager, Cfg.layout, &directorLog); }
+    // Hears every director verb called on this session from now on (empty:
+    // none).
+    void SetDirectorLog(TDirectorLog log) { directorLog = std::move(log); }
     const TCaptureSessionConfig& Config() const { return Cfg; }
     std::string CaptureDir() const;
 
@@ -139,6 +146,18 @@ public:
     // empty one pauses it. -1 when stopped.
     int SetRtmpUrl(const std::string& url);
     bool SenderInfo(TClientSendInfo& info) const;
+    // Only changes the push address (the channel window's "use" button):
+    // a paused push stays paused. -1 when stopped.
+    int SetPushAddress(const std::string& url);
+    // Pauses or resumes the push at its address: -1 when stopped.
+    int SetPushPaused(bool bPause);
+
+    // Draws the pane's last picture again (after it was uncovered).
+    void RedrawPane(TNativeWindow window);
+    // The programme's ticks so far and those it missed; false when stopped.
+    bool ProgrammeTicks(uint64_t& ticks, uint64_t& missed);
+    // The ticks' lateness from tick fromTick on (p99 and the largest, ms).
+    bool ProgrammeLateness(uint64_t fromTick, uint32_t& p99, uint32_t& most);
 
     // The panes moved or changed size: each port follows its pane.
     void Relayout(const TCapturePane& programme, const std::vector<TCapturePane>& panes);
@@ -180,6 +199,7 @@ private:
     bool bRecording = false;
     bool bPrevented = false;
     std::vector<bool> bShownConnected; // by channel number, entry 0 unused
+    TDirectorLog directorLog;
 };
 
 } // namespace tavrin

@@ -2,6 +2,7 @@
 
 #include "output/RtmpSend.h"
 #include "sources/CManager.h"
+#include "sources/CaptureSession.h"
 
 #include <memory>
 
@@ -97,7 +98,73 @@ private:
     std::function<TRtmpSend*()> Sender;
 };
 
+// Forwards every call to the running session's director and sender.
+class TSessionAccess final : public IChannelAccess {
+public:
+    explicit TSessionAccess(std::function<TCaptureSession*()> session)
+        : Session(std::move(session)) {}
+
+    TCaptureSession* Running() const {
+        TCaptureSession* s = Session ? Session() : nullptr;
+        return s != nullptr && s->Running() ? s : nullptr;
+    }
+
+    int ConnectThis(const std::string& sIP, int nChannel, int nType) override {
+        TCaptureSession* s = Running();
+        return s != nullptr ? s->Director().Connect(sIP, nChannel, nType) : -1;
+    }
+    bool GetConInfo(int nChannel, TClientInfo& PC) override {
+        TCaptureSession* s = Running();
+        return s != nullptr && s->Director().Info(nChannel, PC);
+    }
+    bool GetCycle(int nChannel) override {
+        TCaptureSession* s = Running();
+        return s != nullptr && s->Director().Looping(nChannel);
+    }
+    bool SetCycle(int nChannel, bool bCycle) override {
+        TCaptureSession* s = Running();
+        return s != nullptr && s->Director().Loop(nChannel, bCycle) > 0;
+    }
+    bool GetCurrentPos(int nChannel, int& CurrentSec, int& TotalSec) override {
+        CurrentSec = TotalSec = 0;
+        TCaptureSession* s = Running();
+        return s != nullptr && s->Director().Mp4Position(nChannel, CurrentSec, TotalSec);
+    }
+    bool SetCurrentPos(int nChannel, int nSec) override {
+        TCaptureSession* s = Running();
+        return s != nullptr && s->Director().Seek(nChannel, nSec) > 0;
+    }
+    bool setPause(int nChannel) override {
+        TCaptureSession* s = Running();
+        return s != nullptr && s->Director().Pause(nChannel) > 0;
+    }
+    bool GetSendInfo(TClientSendInfo& info) override {
+        TCaptureSession* s = Running();
+        return s != nullptr && s->SenderInfo(info);
+    }
+    void refreshURL(const std::string& url) override {
+        if (TCaptureSession* s = Running()) {
+            s->SetPushAddress(url);
+        }
+    }
+    void SetSendPause(bool bPause) override {
+        if (TCaptureSession* s = Running()) {
+            s->SetPushPaused(bPause);
+        }
+    }
+
+private:
+    std::function<TCaptureSession*()> Session;
+};
+
 } // namespace
+
+TChannelAccessor MakeSessionAccessor(std::function<TCaptureSession*()> session) {
+    auto access = std::make_shared<TSessionAccess>(std::move(session));
+    return [access]() -> IChannelAccess* {
+        return access->Running() != nullptr ? access.get() : nullptr;
+    };
+}
 
 TChannelAccessor MakeChannelAccessor(std::function<TCManager*()> manager,
                                      std::function<TRtmpSend*()> sender) {

@@ -12,6 +12,7 @@
 
 namespace tavrin {
 
+class TCaptureSession;
 class TCManager;
 class TRtmpSend;
 
@@ -63,5 +64,11 @@ private:
 // getter may give null (no live push).
 TChannelAccessor MakeChannelAccessor(std::function<TCManager*()> manager,
                                      std::function<TRtmpSend*()> sender);
+
+// The console's accessor: every verb goes through the running capture
+// session of the moment (its director and its push address), so the
+// session always knows the address it pushes to. Without a running session
+// there is no access.
+TChannelAccessor MakeSessionAccessor(std::function<TCaptureSession*()> session);
 
 } // namespace tavrin

@@ -7,6 +7,7 @@
 #include "base/Message.h"
 #include "output/LessonStoreFormat.h"
 #include "output/SaveAV.h"
+#include "sources/CManager.h"
 #include "sources/ClientThread.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
@@ -114,7 +115,7 @@ protected:
                             "\nheight=" + std::to_string(height) + "\n");
     }
 
-    TCManager& Manager() { return win_->Capture()->Manager(); }
+    TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
     TCaptureStatus& Status() { return *win_->Status(); }
 
     std::vector<int32_t> Programme() {
@@ -203,7 +204,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     // Space: the most recently clicked channel alone over the whole
     // programme; Esc: the programme before it.
     ASSERT_TRUE(xdo_.Click(win_->Pane(3)));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 3; }));
     // F: the two most recent channels, the combination Esc goes back to.
     ASSERT_TRUE(xdo_.Key("f"));
     ASSERT_TRUE(WaitUntil([&] { return Programme().size() == 2; }));
@@ -232,7 +233,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     Pump(400);
     EXPECT_EQ(focus(), focus0);
     win_->DoAction(TMainAction::Ptz);
-    ASSERT_TRUE(win_->PtzMode());
+    ASSERT_TRUE(win_->Capture()->PtzMode());
     ASSERT_TRUE(xdo_.Run({"click", "4"}));
     ASSERT_TRUE(WaitUntil([&] { return focus() > focus0; })) << focus0;
     const int focus1 = focus();
@@ -242,7 +243,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
 
     // Holding Right moves channel 1's cut area; letting go stops it.
     ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 1; }));
     int fx = 0;
     int fy = 0;
     ASSERT_TRUE(Manager().SetClipArea(1, 100, 200, 500, 700, fx, fy, true));
@@ -262,7 +263,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     // Key 3 while recording marks an error; its notice shows below the
     // programme region for three ticks.
     win_->DoAction(TMainAction::Record);
-    ASSERT_TRUE(win_->CaptureState());
+    ASSERT_TRUE(win_->Capture()->Recording());
     int seconds = 0;
     int mbytes = 0;
     ASSERT_TRUE(WaitUntil(
@@ -308,16 +309,16 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeReplay; }, 10000));
     xdo_.Focus(win_.get());
     ASSERT_TRUE(xdo_.Key("Escape"));
-    ASSERT_TRUE(WaitUntil([&] { return win_->DeleteFlag(); }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->DeleteMode(); }));
     ASSERT_TRUE(xdo_.Key("space"));
-    ASSERT_TRUE(WaitUntil([&] { return win_->ReplayPaused(); }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->Paused(); }));
     const int offset = win_->AudioOffsetBox()->currentIndex();
     win_->AudioOffsetBox()->setFocus();
     ASSERT_TRUE(WaitUntil([&] { return win_->AudioOffsetBox()->hasFocus(); }));
     ASSERT_TRUE(xdo_.Key("space"));
-    ASSERT_TRUE(WaitUntil([&] { return !win_->ReplayPaused(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !win_->Replay()->Paused(); }));
     Pump(400);
-    EXPECT_FALSE(win_->ReplayPaused());
+    EXPECT_FALSE(win_->Replay()->Paused());
     EXPECT_EQ(win_->AudioOffsetBox()->currentIndex(), offset);
     Shot("k07-replay-keys");
     ASSERT_TRUE(win_->close());
@@ -472,10 +473,10 @@ TEST_F(KeyStatusWindowTest, LessonOutOfSpaceStopsRecordingOnce) {
     ASSERT_TRUE(WaitUntil([&] { return TextAt(11, kStatusTop) == stopped; }, 8000))
         << TextAt(11, kStatusTop);
     EXPECT_EQ(Status().TextAt(11, kStatusTop)->colour, kIdleColour);
-    EXPECT_TRUE(win_->RecordingPrevented());
-    EXPECT_FALSE(win_->CaptureState());
+    EXPECT_TRUE(win_->Capture()->RecordingPrevented());
+    EXPECT_FALSE(win_->Capture()->Recording());
     win_->DoAction(TMainAction::Record);
-    EXPECT_FALSE(win_->CaptureState());
+    EXPECT_FALSE(win_->Capture()->Recording());
     // Later ticks keep the line and say nothing more.
     Pump(2500);
     EXPECT_EQ(TextAt(11, kStatusTop), stopped);

@@ -20,6 +20,7 @@
 #include "compose/editor/PlanEditorLauncher.h"
 #include "output/ReadAV.h"
 #include "output/SaveAV.h"
+#include "sources/CManager.h"
 #include "sources/ClientThread.h"
 #include "sources/ui/F_CHConfig.h"
 #include "sources/ui/F_Mp4Adjust.h"
@@ -142,7 +143,7 @@ protected:
         return w->mapToGlobal(QPoint(int(w->width() * fx), int(w->height() * fy)));
     }
 
-    TCManager& Manager() { return win_->Capture()->Manager(); }
+    TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
 
     // Pictures arrived on the channel since the last look.
     bool ShowsVideo(int ch) {
@@ -226,8 +227,8 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
 
     // A click selects the pane and makes its channel the most recent.
     ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
-    EXPECT_EQ(win_->ClickHistory().Ports()[0], 2);
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 2; }));
+    EXPECT_EQ(win_->Capture()->ClickHistory().Ports()[0], 2);
     Shot("02-pane2-selected");
 
     // The connection window opens for the selected channel and follows the
@@ -241,7 +242,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(WaitUntil([&] { return win_->ChannelDialog()->nCH == 1; }));
     win_->ChannelDialog()->close();
     ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 2; }));
 
     // The two-video button combines the two most recent channels.
     ClickButton(TBar::Capture, 2);
@@ -272,24 +273,24 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(audio).center())));
     ASSERT_TRUE(xdo_.Run({"click", "1"}));
     ASSERT_TRUE(WaitUntil([&] { return Manager().MainAudioChannel() == 3; }));
-    EXPECT_EQ(win_->CurrentPort(), 3u);
+    EXPECT_EQ(win_->Capture()->CurrentPort(), 3u);
 
     // The programme pane has no menu.
     ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(0), 0.5, 0.5)));
     ASSERT_TRUE(xdo_.Run({"click", "3"}));
     Pump(400);
     EXPECT_EQ(win_->OpenMenu(), nullptr);
-    EXPECT_EQ(win_->CurrentPort(), 0u);
+    EXPECT_EQ(win_->Capture()->CurrentPort(), 0u);
 
     // Double-click enlarges a pane over the programme region and back.
     ASSERT_TRUE(xdo_.Click(win_->Pane(1), 1, 2));
-    ASSERT_TRUE(WaitUntil([&] { return win_->DispMode() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->DispMode() == 1; }));
     const TPaneRect one = win_->Grid().DispOne;
     EXPECT_EQ(win_->Pane(1)->geometry(), QRect(one.x, one.y, one.w, one.h));
     EXPECT_FALSE(win_->Pane(2)->isVisible());
     Shot("04-enlarged");
     ASSERT_TRUE(xdo_.Click(win_->Pane(1), 1, 2));
-    ASSERT_TRUE(WaitUntil([&] { return win_->DispMode() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->DispMode() == 0; }));
     const TPaneRect back = win_->Grid().panes[1];
     EXPECT_EQ(win_->Pane(1)->geometry(), QRect(back.x, back.y, back.w, back.h));
     EXPECT_TRUE(win_->Pane(2)->isVisible());
@@ -328,7 +329,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
 
     // Recording through the record button.
     ClickButton(TBar::Capture, 4);
-    ASSERT_TRUE(WaitUntil([&] { return win_->CaptureState(); }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->Recording(); }));
     EXPECT_TRUE(win_->Button(TBar::Capture, 4)->Running());
     int seconds = 0;
     int mbytes = 0;
@@ -337,7 +338,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
         30000));
     Shot("06-recording");
     ClickButton(TBar::Capture, 4);
-    ASSERT_TRUE(WaitUntil([&] { return !win_->CaptureState(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !win_->Capture()->Recording(); }));
 
     // Looping of the MP4 switched off in its position window, through the
     // channel menu; it stays off through replay and back.
@@ -379,7 +380,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
 
     // Delete-mark mode, a drag along the block row, then save.
     ClickButton(TBar::Replay, 20);
-    ASSERT_TRUE(WaitUntil([&] { return win_->DeleteFlag(); }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->DeleteMode(); }));
     const TPaneRect ruler = win_->RulerRect();
     const int rowY = ruler.y + ruler.h - 36;
     ASSERT_TRUE(xdo_.MoveTo(win_->mapToGlobal(QPoint(ruler.x + 3, rowY))));
@@ -438,14 +439,14 @@ TEST_F(MainWindowTest, ClosingWhileRecordingAsksAndNoKeepsRecording) {
     Open(kModeCapture);
     ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
     win_->DoAction(TMainAction::Record);
-    ASSERT_TRUE(win_->CaptureState());
+    ASSERT_TRUE(win_->Capture()->Recording());
     messages.QueueAnswer(TMsgAnswer::No);
     EXPECT_FALSE(win_->close());
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].text, "当前正在录课，真要退出么？");
     EXPECT_EQ(messages.Messages()[0].icon, TMsgIcon::Question);
     EXPECT_EQ(win_->CurrentWorkMode(), kModeCapture);
-    EXPECT_TRUE(win_->CaptureState());
+    EXPECT_TRUE(win_->Capture()->Recording());
     messages.QueueAnswer(TMsgAnswer::Yes);
     EXPECT_TRUE(win_->close());
     EXPECT_EQ(win_->CurrentWorkMode(), kModeNone);
@@ -613,23 +614,23 @@ TEST_F(MainWindowTest, TheProgrammePaneDragsAfterTenPixelsAndADragIsNoClick) {
 
     // Nine pixels are still a click: the programme pane is selected.
     ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 2; }));
     ASSERT_TRUE(xdo_.MoveTo(from));
     ASSERT_TRUE(xdo_.MouseDown());
     ASSERT_TRUE(xdo_.MoveTo(from + QPoint(9, 9)));
     ASSERT_TRUE(xdo_.MouseUp());
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 0; }));
-    EXPECT_FALSE(win_->DraggingProgramme());
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 0; }));
+    EXPECT_FALSE(win_->Capture()->DraggingProgramme());
 
     // Ten pixels start a drag; it ends where the button goes up, and the
     // selection stays where it was.
     ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 2; }));
     bool dragged = false;
     QTimer watch;
     // The drag runs its own event loop: it is ended from inside it.
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (win_->DraggingProgramme() && !dragged) {
+        if (win_->Capture()->DraggingProgramme() && !dragged) {
             dragged = true;
             Shot("d01-programme-drag");
             EXPECT_TRUE(xdo_.MoveTo(from + QPoint(60, 30)));
@@ -641,13 +642,13 @@ TEST_F(MainWindowTest, TheProgrammePaneDragsAfterTenPixelsAndADragIsNoClick) {
     ASSERT_TRUE(xdo_.MouseDown());
     ASSERT_TRUE(xdo_.MoveTo(from + QPoint(11, 0)));
     ASSERT_TRUE(xdo_.MoveTo(from + QPoint(30, 10)));
-    ASSERT_TRUE(WaitUntil([&] { return dragged && !win_->DraggingProgramme(); }));
+    ASSERT_TRUE(WaitUntil([&] { return dragged && !win_->Capture()->DraggingProgramme(); }));
     watch.stop();
     Pump(300);
-    EXPECT_EQ(win_->CurrentPort(), 2u);
+    EXPECT_EQ(win_->Capture()->CurrentPort(), 2u);
     // The next plain click on the programme pane selects it again.
     ASSERT_TRUE(xdo_.Click(programme));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 0; }));
 }
 
 TEST_F(MainWindowTest, ThePushAddressFromTheChannelWindowReachesARealServer) {
@@ -928,7 +929,7 @@ TEST_F(MainWindowTest, TheLayoutMenuListsTheScenesOfItsCountAndPutsTheChoiceOnTh
     ASSERT_TRUE(WaitUntil([&] { return ShowsVideo(1) && ShowsVideo(2); }, 20000));
     ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
     ASSERT_TRUE(xdo_.Click(win_->Pane(2)));
-    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 2; }));
     QWidget* programme = win_->Pane(0);
 
     const auto chooseScene = [&](const QString& name, const QString& checkedBefore) {

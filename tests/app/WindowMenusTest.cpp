@@ -13,6 +13,7 @@
 #include "compose/editor/F_EditProject.h"
 #include "compose/editor/FilePickers.h"
 #include "compose/editor/PlanEditorLauncher.h"
+#include "sources/CManager.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
@@ -149,7 +150,7 @@ protected:
         return info.IP;
     }
 
-    TCManager& Manager() { return win_->Capture()->Manager(); }
+    TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
     std::vector<int32_t> Programme() {
         std::vector<int32_t> p;
         Manager().GetCombinePorts(p);
@@ -219,7 +220,7 @@ TEST_F(WindowMenusTest, CaptureKeysDSAAndPActOnTheProgrammeAndTheSelectedChannel
     Manager().ConnectThis(movie, 3, kDeviceMp4);
     for (int ch : {1, 2, 3}) {
         ASSERT_TRUE(xdo_.Click(win_->Pane(ch)));
-        ASSERT_TRUE(WaitUntil([&] { return win_->CurrentPort() == uint32_t(ch); }));
+        ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == uint32_t(ch); }));
     }
     xdo_.Focus(win_.get());
 

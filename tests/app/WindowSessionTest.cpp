@@ -7,6 +7,7 @@
 #include "app/FMain.h"
 #include "base/Message.h"
 #include "base/ui/ImageButton.h"
+#include "sources/CManager.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -72,11 +73,11 @@ TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
         ASSERT_TRUE(xdo.Click(b));
     };
 
-    TCManager& capture = win->Capture()->Manager();
+    TCManager& capture = (*win->Capture()->Session().Manager());
     capture.ConnectThis(movie, 1, kDeviceMp4);
     capture.SetCycle(1, true);
     ASSERT_TRUE(xdo.Click(win->Pane(1)));
-    ASSERT_TRUE(WaitUntil([&] { return win->CurrentPort() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return win->Capture()->CurrentPort() == 1; }));
     click(TBar::Capture, 1); // the movie over the whole programme
     std::vector<int32_t> programme;
     ASSERT_TRUE(WaitUntil([&] {
@@ -84,14 +85,14 @@ TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
         return programme == std::vector<int32_t>{1};
     }));
     click(TBar::Capture, 4);
-    ASSERT_TRUE(WaitUntil([&] { return win->CaptureState(); }));
+    ASSERT_TRUE(WaitUntil([&] { return win->Capture()->Recording(); }));
     int seconds = 0;
     int mbytes = 0;
     ASSERT_TRUE(WaitUntil(
         [&] { return win->Capture()->Session().RecordTotals(seconds, mbytes) && seconds >= 3; },
         60000));
     click(TBar::Capture, 4);
-    ASSERT_TRUE(WaitUntil([&] { return !win->CaptureState(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !win->Capture()->Recording(); }));
 
     choices.push_back(kModeReplay);
     click(TBar::Capture, 52);
@@ -103,10 +104,10 @@ TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
     click(TBar::Replay, 52);
     ASSERT_TRUE(WaitUntil([&] { return win->CurrentWorkMode() == kModeCapture; }, 20000));
     TClientInfo info;
-    ASSERT_TRUE(win->Capture()->Manager().GetConInfo(1, info));
+    ASSERT_TRUE((*win->Capture()->Session().Manager()).GetConInfo(1, info));
     EXPECT_EQ(info.DeviceType, kDeviceMp4);
     // It looped when capture was left, and loops again.
-    EXPECT_TRUE(win->Capture()->Manager().GetCycle(1));
+    EXPECT_TRUE((*win->Capture()->Session().Manager()).GetCycle(1));
     Pump(500);
     ASSERT_TRUE(win->close());
     win.reset();

@@ -1,6 +1,7 @@
 // The production dialog on real recorded stores: the real builder makes the
 // MP4 with the cards typed into the dialog, ffprobe and ffmpeg read it back,
 // and the upload goes to the media-server simulator.
+#include "app/UploadTarget.h"
 #include "base/Message.h"
 #include "mp4/ui/DoMp4Setup.h"
 #include "mp4/ui/F_DoMp4.h"
@@ -329,7 +330,8 @@ TEST_F(DoMp4Gui, UploadsToThePlatformsMediaServerWhenAsked) {
     ASSERT_EQ(server.ReadLoginAnswer(LoginAnswer(sim.Port())), 200);
 
     dialog = std::make_unique<TF_DoMp4>(paths);
-    ASSERT_EQ(SetPlatformInfo(*dialog, server, vo, Mode(0, 1280, 720)), 0);
+    ASSERT_EQ(
+        SetPlatformInfo(*dialog, UploadTargetOf(server, vo.LessionID), vo, Mode(0, 1280, 720)), 0);
     dialog->SetReplayRunning([] { return true; });
     Show();
     EXPECT_EQ(Child<QDateEdit>(dialog.get(), "dt_record")->date(), QDate(2026, 11, 27));
