@@ -276,9 +276,9 @@ TEST(RtmpLive, AStoppedPushSendsWhatIsQueuedBeforeClosing) {
     EXPECT_EQ(info.nHasSendFrames, 100u);
     EXPECT_EQ(info.nThrowFrames, 0u);
     ASSERT_TRUE(server.WaitRecordingClosed("x", 15000));
-    const std::string packets = Capture("ffprobe -v error -count_packets -select_streams v "
-                                        "-show_entries stream=nb_read_packets -of csv=p=0 '" +
-                                        server.Recording("x") + "'");
+    const std::string packets = test::Output("ffprobe -v error -count_packets -select_streams v "
+                                             "-show_entries stream=nb_read_packets -of csv=p=0 '" +
+                                             server.Recording("x") + "'");
     EXPECT_EQ(packets, "100\n");
 }
 
