@@ -64,6 +64,10 @@ void TCaptureMode::ShowOpenFailure(int result, const std::string& dir) {
 void TCaptureMode::ToggleRecording() {
     const bool on = session.SetRecording(!session.Recording());
     view.ShowToggle(TMainAction::Record, on);
+    TraceTicks(on ? "recording on" : "recording off");
+}
+
+void TCaptureMode::TraceTicks(const char* what) {
     // How punctual the programme was, for whoever watches a long lesson from
     // outside: the difference between two of these lines is a recording's.
     uint64_t ticks = 0;
@@ -80,8 +84,8 @@ void TCaptureMode::ToggleRecording() {
         late = ", lateness p99 " + std::to_string(p99) + " ms, max " + std::to_string(most) + " ms";
     }
     nTicksTraced = ticks;
-    Trace(std::string(on ? "recording on" : "recording off") + ": programme ticks " +
-          std::to_string(ticks) + ", missed " + std::to_string(missed) + late);
+    Trace(std::string(what) + ": programme ticks " + std::to_string(ticks) + ", missed " +
+          std::to_string(missed) + late);
 }
 
 void TCaptureMode::TogglePtz() {
@@ -100,6 +104,7 @@ void TCaptureMode::ToggleMonitor() {
 void TCaptureMode::StopRecordingAtLimit() {
     session.PreventCapture();
     view.ShowToggle(TMainAction::Record, false);
+    TraceTicks("recording off");
 }
 
 void TCaptureMode::CombineRecent(int n, bool fullScreen, bool swap) {

@@ -104,6 +104,8 @@ public:
     void RestoreConnections(const rLastState& s);
 
 private:
+    // How punctual the programme was, in the trace.
+    void TraceTicks(const char* what);
     void SelectPane(int i);
     void PaneClicked(int tag);
     void ShowChannelMenu(int nChannel, QPoint global);

@@ -2,6 +2,7 @@
 
 #include "app/CaptureMode.h"
 #include "base/Message.h"
+#include "base/ui/MessageBoxHandler.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -56,8 +57,8 @@ void TCaptureStatus::Tick() {
         layoutBottom = programmeBottom;
         layoutPitch = pitch;
     }
-    // Messages wait for the end of the tick: the timer keeps running while a
-    // message box is up, and a tick inside it must find this one complete.
+    // Messages are shown after the tick, which goes on every second while a
+    // box is up: the limits stop a recording nobody answers for.
     std::vector<std::pair<const char*, TMsgIcon>> messages;
 
     if (const auto notice = ErrorMarkNotice(nDecCount, nErrorCode, programmeBottom)) {
@@ -118,7 +119,7 @@ void TCaptureStatus::Tick() {
     }
 
     for (const auto& [text, icon] : messages) {
-        ShowMessage(text, icon);
+        ShowMessageAfterThisEvent(text, icon);
     }
 }
 

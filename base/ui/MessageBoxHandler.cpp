@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <unistd.h>
@@ -113,6 +114,10 @@ QString MessageBoxText(const std::string& text) {
         }
     }
     return QString::fromStdString(out);
+}
+
+void ShowMessageAfterThisEvent(std::string text, TMsgIcon icon) {
+    QTimer::singleShot(0, qApp, [text = std::move(text), icon] { ShowMessage(text, icon); });
 }
 
 void InstallMessageBoxHandler() {

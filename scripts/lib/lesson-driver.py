@@ -531,6 +531,15 @@ class Lesson:
         if self.running(4):
             raise StepFailed("the record button still shows the recording")
 
+    def step_end_record(self):
+        """Ends a long recording as a teacher would: answers the limits'
+        warnings and their stop, then stops the recording unless the limit
+        already did."""
+        while self.answer_message("end-record"):
+            time.sleep(1)
+        if self.running(4):
+            self.step_stop_record()
+
     def step_choose_replay(self):
         self.x.click_button(52, "lesson chooser")
         c = self.chooser()
@@ -635,7 +644,7 @@ class Lesson:
 
     STEPS = ["signin", "choose-record", "connect-phone", "connect-camera", "connect-mp4",
              "loop-mp4", "push-address", "combine-two", "combine-three", "record", "error-mark",
-             "phone-outage", "stop-record", "choose-replay", "mark-deleted", "save", "make-mp4",
+             "phone-outage", "stop-record", "end-record", "choose-replay", "mark-deleted", "save", "make-mp4",
              "choose-record-again", "channels-showing", "combine-four", "ruler-count"]
 
     def run(self, steps):

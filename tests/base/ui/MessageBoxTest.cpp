@@ -6,7 +6,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QTimer>
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -76,6 +78,48 @@ TEST_F(MessageBoxTest, ShowsCaptionIconTextAndButtonsAndReturnsTheClickedOne) {
         xdo.Key("Escape");
     });
     EXPECT_EQ(ShowMessage("q", TMsgIcon::Question, TMsgButtons::YesNoCancel), TMsgAnswer::Cancel);
+}
+
+// A periodic tick that shows a message goes on ticking while the box waits
+// for its answer (Qt holds back a timer whose slot is still running): here
+// the tick itself answers the box after three more ticks.
+TEST_F(MessageBoxTest, ATickThatShowsAMessageGoesOnTickingUntilItIsAnswered) {
+    QTimer tick;
+    tick.setInterval(20);
+    int ticks = 0;
+    int ticksAtShow = -1;
+    bool answeredByTick = false;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        QWidget* box = QApplication::activeModalWidget();
+        if (box != nullptr && ticksAtShow < 0) {
+            ticksAtShow = ticks;
+        } else if (box != nullptr && ticks >= ticksAtShow + 3) {
+            answeredByTick = true;
+            BoxButton(box, QMessageBox::Ok)->click();
+            tick.stop();
+        }
+        if (ticks == 1) {
+            ShowMessageAfterThisEvent("本课程专用录像空间即将耗尽", TMsgIcon::Warning);
+        }
+    });
+    // Whatever happens, the box does not stay up for good.
+    QTimer::singleShot(10000, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            BoxButton(box, QMessageBox::Ok)->click();
+        }
+    });
+    tick.start();
+    QEventLoop loop;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (!tick.isActive()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(12000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_GE(ticksAtShow, 1);
+    EXPECT_TRUE(answeredByTick) << "ticks: " << ticks << ", box seen at tick " << ticksAtShow;
 }
 
 TEST_F(MessageBoxTest, AWorkerThreadsMessageIsShownOnTheGuiThread) {
