@@ -29,7 +29,7 @@ std::atomic<bool> gInterrupted{false};
 constexpr uint32_t kConnectLimitMs = 3000;
 constexpr uint32_t kWriteLimitMs = 1000;
 constexpr int kSendBufferBytes = 128 * 1024; // the kernel doubles it
-constexpr uint32_t kIdleWaitMs = 10; // longest sleep of an idle sender
+constexpr uint32_t kIdleWaitMs = 10;         // longest sleep of an idle sender
 
 // Frames a stalled server may leave queued when the queue holds no second
 // key frame to cut at; past this the whole queue goes.
