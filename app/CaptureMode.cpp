@@ -1,12 +1,15 @@
 #include "app/CaptureMode.h"
 
+#include "app/CaptureKeys.h"
 #include "app/ChannelMenuItem.h"
 #include "app/CutGesture.h"
+#include "app/SavedConnections.h"
 #include "app/WindowTexts.h"
 #include "base/Message.h"
 #include "base/Trace.h"
 #include "compose/ScreenLayout.h"
 #include "output/SaveAV.h"
+#include "sources/Discovery.h"
 
 #include <QAction>
 #include <QCursor>
@@ -381,7 +384,129 @@ rLastState TCaptureMode::TakeConnections() {
     return now;
 }
 
-void TCaptureMode::RestoreConnections(const rLastState& last) {
+bool TCaptureMode::Do(TMainAction action) {
+    switch (action) {
+    case TMainAction::LayoutOne:
+    case TMainAction::LayoutTwo:
+    case TMainAction::LayoutThree:
+    case TMainAction::LayoutFour:
+        ShowLayoutMenu(LayoutCount(action));
+        return true;
+    case TMainAction::Record:
+        ToggleRecording();
+        return true;
+    case TMainAction::Ptz:
+        TogglePtz();
+        return true;
+    case TMainAction::MonitorAudio:
+        ToggleMonitor();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TCaptureMode::Key(int key, bool shift, bool repeat) {
+    const TKeyCommand c = DoRealKeyCommand(key, shift);
+    // Held keys repeat only the movement of the cut area; a held digit must
+    // not mark the recording thirty times.
+    if (repeat && c.action != TKeyAction::MoveCut) {
+        return;
+    }
+    TDirector director = Director();
+    const int selected = int(nCurrentPort);
+    switch (c.action) {
+    case TKeyAction::PreviousProgramme:
+        director.Esc();
+        break;
+    case TKeyAction::RecentFullScreen:
+        CombineRecent(1, true, true);
+        break;
+    case TKeyAction::RecentTwo:
+        CombineRecent(2, false, true);
+        break;
+    case TKeyAction::ThreeVideos:
+        Do(ActionOfButton(TBar::Capture, 3));
+        break;
+    case TKeyAction::FourVideos:
+        Do(ActionOfButton(TBar::Capture, 65));
+        break;
+    case TKeyAction::FullNoCut:
+        FullPictureNoCut(selected);
+        break;
+    case TKeyAction::Pause:
+        director.Pause(selected);
+        break;
+    case TKeyAction::ErrorMark:
+        if (session.MarkError(c.digit) != 0) {
+            view.ErrorMarked(c.digit);
+        }
+        break;
+    case TKeyAction::MoveCut:
+        director.CutMove(selected, c.dx, c.dy);
+        break;
+    default:
+        break;
+    }
+}
+
+void TCaptureMode::KeyUp(int key) {
+    TDirector director = Director();
+    director.CutStop();
+    if (key != Qt::Key_Control) {
+        return;
+    }
+    director.CutCommitAll(TrialRectConversionOrder(director.ChannelCount(), int(nCurrentPort)));
+}
+
+void TCaptureMode::Wheel(bool up) {
+    if (kept.bPTZMode && nCurrentPort > 0) {
+        Director().FocusStep(int(nCurrentPort), up);
+    }
+}
+
+void TCaptureMode::StartDiscovery() {
+    if (TCaptureSession::DiscoveryDisabledByEnv()) {
+        Trace("device discovery is off (TAVRIN_NO_DISCOVERY)");
+        return;
+    }
+    // Later probes would find the same fault.
+    if (const int r = session.Discover(); r < 0 && !kept.bDiscoveryFailureShown) {
+        kept.bDiscoveryFailureShown = true;
+        ShowMessage("启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：" +
+                        TDiscovery::GetErrorByID(r),
+                    TMsgIcon::Warning);
+    }
+}
+
+void TCaptureMode::RememberConnections() {
+    if (HasManager()) {
+        kept.connections.Remember(TakeConnections());
+    }
+}
+
+void TCaptureMode::RestoreConnections() {
+    Reconnect(kept.connections.Remembered());
+}
+
+void TCaptureMode::KeepConnections() {
+    if (kept.connections.Keeping()) {
+        kept.connections.Keep(TakeConnections());
+    }
+}
+
+void TCaptureMode::OfferLastConnections() {
+    std::optional<rLastState> saved = kept.connections.TakeUncleanRun();
+    if (!saved || ShowMessage(kReconnectQuestion, TMsgIcon::Question, TMsgButtons::YesNo) !=
+                      TMsgAnswer::Yes) {
+        return;
+    }
+    Trace("connecting the channels of the last run again");
+    kept.connections.Remember(std::move(*saved));
+    RestoreConnections();
+}
+
+void TCaptureMode::Reconnect(const rLastState& last) {
     TDirector director = Director();
     for (const CHLastState& s : last.CHLastStateArr) {
         std::string text;

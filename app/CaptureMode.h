@@ -9,6 +9,7 @@
 #pragma once
 
 #include "app/ClickHistory.h"
+#include "app/ConnectionKeeper.h"
 #include "app/MainView.h"
 #include "app/ModeSwitch.h"
 #include "base/ui/F_progress.h"
@@ -39,10 +40,13 @@ struct TPaneInput {
 class TCaptureMode : public QObject {
 public:
     // What the window keeps across lessons: the phones' automatic focus by
-    // channel (entry 0 unused) and the PTZ mode.
+    // channel (entry 0 unused), the PTZ mode and the channels' connections.
     struct TKept {
         std::vector<bool> bAutoAdjust;
         bool bPTZMode = false;
+        TConnectionKeeper connections;
+        // A discovery socket that cannot be opened is said once.
+        bool bDiscoveryFailureShown = false;
     };
     TCaptureMode(IMainView& view, TKept& kept);
     ~TCaptureMode() override;
@@ -74,6 +78,11 @@ public:
     bool RecordingPrevented() const { return session.Prevented(); }
 
     // --- the operator's commands -----------------------------------------
+    // Carries out a capture bar command (layouts, record, PTZ, monitor):
+    // false when the action is none of them.
+    bool Do(TMainAction action);
+    // Probes the network for devices (unless the environment turned it off).
+    void StartDiscovery();
     void ToggleRecording();
     void TogglePtz();
     void ToggleMonitor();
@@ -91,6 +100,15 @@ public:
     // The channel's whole picture, without cut.
     void FullPictureNoCut(int nChannel);
 
+    // --- keys ---------------------------------------------------------------
+    // A key down (and its repeats), as the capture key map says, on the
+    // selected channel.
+    void Key(int key, bool shift, bool repeat);
+    // Any key up: the cut area stops; Ctrl makes the trial rectangles real.
+    void KeyUp(int key);
+    // With PTZ on: the selected channel's focus, up = away from the user.
+    void Wheel(bool up);
+
     // --- pane gestures -----------------------------------------------------
     void PanePressed(const TPaneInput& in);
     void PaneMoved(const TPaneInput& in);
@@ -100,8 +118,15 @@ public:
     // --- remembered connections ------------------------------------------
     // The channels as they are now, as the settings file keeps them.
     rLastState TakeConnections();
-    // Connects the channels of s again and restores its programme.
-    void RestoreConnections(const rLastState& s);
+    // Remembers the channels as they are now, before capture is left.
+    void RememberConnections();
+    // Connects the remembered channels again and restores their programme.
+    void RestoreConnections();
+    // Each second: the settings file follows the channels.
+    void KeepConnections();
+    // After an unclean end, once capture is entered: asks whether the
+    // channels of the last run are to be connected again.
+    void OfferLastConnections();
 
 private:
     // How punctual the programme was, in the trace.
@@ -109,6 +134,8 @@ private:
     void SelectPane(int i);
     void PaneClicked(int tag);
     void ShowChannelMenu(int nChannel, QPoint global);
+    // Connects the channels of s again and restores its programme.
+    void Reconnect(const rLastState& s);
 
     IMainView& view;
     TKept& kept;

@@ -18,7 +18,6 @@
 #include "compose/editor/PlanEditorLauncher.h"
 #include "decode/DispManager.h"
 #include "decode/SdlHandles.h"
-#include "sources/Discovery.h"
 #include "sources/ui/F_CHConfig.h"
 #include "sources/ui/F_Mp4Adjust.h"
 
@@ -94,9 +93,8 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
         return;
     }
     nChannels = ClientCount();
-    bUncleanEnd = CaptureEndedUncleanly(hooks.iniPath);
     captureKept.bAutoAdjust.assign(size_t(nChannels) + 1, true);
-    lastState.CHLastStateArr.assign(size_t(nChannels), {});
+    captureKept.connections.Start(hooks.iniPath, nChannels);
     resize(int(st.settings.cWidth), int(st.settings.cHeight));
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");
     LayoutBars();
@@ -229,7 +227,9 @@ void TFMain::OnTimer() {
     if (status) {
         status->Tick();
     }
-    KeepConnections();
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->KeepConnections();
+    }
 }
 
 void TFMain::FirstTick() {
@@ -250,7 +250,9 @@ void TFMain::FirstTick() {
         SwitchMode(mode, chosen.LI.LessionID);
         CurrentPvo = chosen;
         SetCaption(chosen);
-        OfferLastConnections();
+        if (CurrentWorkMode() == kModeCapture) {
+            capture->OfferLastConnections();
+        }
     }
     LayoutBars();
     setEnabled(true);
@@ -364,63 +366,20 @@ void TFMain::LeaveReplay() {
 }
 
 void TFMain::RememberConnections() {
-    if (!capture || !capture->HasManager()) {
-        return;
+    if (capture) {
+        capture->RememberConnections();
     }
-    lastState = capture->TakeConnections();
-}
-
-void TFMain::KeepConnections() {
-    // Until the last run's channels were offered, the file still holds them.
-    if (bUncleanEnd || CurrentWorkMode() != kModeCapture) {
-        return;
-    }
-    rLastState now = capture->TakeConnections();
-    if (now.CHLastStateArr == keptConnections.CHLastStateArr &&
-        now.CombineportsArr == keptConnections.CombineportsArr) {
-        return;
-    }
-    if (SaveConnections(hooks.iniPath, now)) {
-        keptConnections = std::move(now);
-    }
-}
-
-void TFMain::OfferLastConnections() {
-    if (!bUncleanEnd || CurrentWorkMode() != kModeCapture) {
-        return;
-    }
-    bUncleanEnd = false;
-    const rLastState saved = LoadConnections(hooks.iniPath, nChannels);
-    if (!HasConnections(saved) || ShowMessage(kReconnectQuestion, TMsgIcon::Question,
-                                              TMsgButtons::YesNo) != TMsgAnswer::Yes) {
-        return;
-    }
-    Trace("connecting the channels of the last run again");
-    lastState = saved;
-    RestoreConnections();
 }
 
 void TFMain::RestoreConnections() {
     if (CurrentWorkMode() == kModeCapture) {
-        capture->RestoreConnections(lastState);
+        capture->RestoreConnections();
     }
 }
 
 void TFMain::StartDiscovery() {
-    if (CurrentWorkMode() != kModeCapture) {
-        return;
-    }
-    if (TCaptureSession::DiscoveryDisabledByEnv()) {
-        Trace("device discovery is off (TAVRIN_NO_DISCOVERY)");
-        return;
-    }
-    // A socket that cannot be opened is said once: later probes find the
-    // same fault.
-    if (const int r = capture->Session().Discover(); r < 0 && !bDiscoveryFailureShown) {
-        bDiscoveryFailureShown = true;
-        ShowMessage("启用设备发现功能失败，您将不能再使用发现功能！\n\r错误原因：" +
-                        TDiscovery::GetErrorByID(r),
-                    TMsgIcon::Warning);
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->StartDiscovery();
     }
 }
 
@@ -685,30 +644,10 @@ void TFMain::DoAction(TMainAction action) {
     const int mode = CurrentWorkMode();
     const bool inCapture = mode == kModeCapture;
     const bool inReplay = mode == kModeReplay;
+    if ((inCapture && capture->Do(action)) || (inReplay && replay->Do(action))) {
+        return;
+    }
     switch (action) {
-    case TMainAction::LayoutOne:
-    case TMainAction::LayoutTwo:
-    case TMainAction::LayoutThree:
-    case TMainAction::LayoutFour:
-        if (inCapture) {
-            capture->ShowLayoutMenu(LayoutCount(action));
-        }
-        break;
-    case TMainAction::Record:
-        if (inCapture) {
-            capture->ToggleRecording();
-        }
-        break;
-    case TMainAction::Ptz:
-        if (inCapture) {
-            capture->TogglePtz();
-        }
-        break;
-    case TMainAction::MonitorAudio:
-        if (inCapture) {
-            capture->ToggleMonitor();
-        }
-        break;
     case TMainAction::ChannelDialog:
         if (inCapture) {
             chConfig->initialize(int(capture->CurrentPort()));
@@ -723,34 +662,7 @@ void TFMain::DoAction(TMainAction action) {
                 break;
             }
         }
-        if (CurrentWorkMode() == kModeCapture) {
-            StartDiscovery();
-        }
-        break;
-    case TMainAction::ReplayPause:
-        if (inReplay) {
-            replay->TogglePause();
-        }
-        break;
-    case TMainAction::ReplayAudio:
-        if (inReplay) {
-            replay->ToggleSound();
-        }
-        break;
-    case TMainAction::DeleteMarkMode:
-        if (inReplay) {
-            replay->ToggleDeleteMode();
-        }
-        break;
-    case TMainAction::SaveCuts:
-        if (inReplay) {
-            replay->SaveCuts();
-        }
-        break;
-    case TMainAction::ClearMarks:
-        if (inReplay) {
-            replay->ClearMarks();
-        }
+        StartDiscovery();
         break;
     case TMainAction::MakeMp4:
         if (inReplay && hooks.ProduceMp4) {
@@ -793,13 +705,15 @@ void TFMain::DoAction(TMainAction action) {
     case TMainAction::About:
         ShowAbout();
         break;
-    case TMainAction::None:
+    default: // a mode's own commands outside that mode, and None
         break;
     }
 }
 
-int TFMain::useLayout(int ID) {
-    return CurrentWorkMode() == kModeCapture ? capture->UseLayout(ID) : -1;
+void TFMain::UseScene(int32_t nRuntimeID) {
+    if (CurrentWorkMode() == kModeCapture) {
+        capture->UseLayout(nRuntimeID);
+    }
 }
 
 void TFMain::UseAddress(const std::string& url) {
@@ -807,7 +721,9 @@ void TFMain::UseAddress(const std::string& url) {
         return;
     }
     capture->Session().SetRtmpUrl(url);
-    showRtmpState();
+    if (chConfig != nullptr) {
+        chConfig->showRtmpState();
+    }
 }
 
 QRect TFMain::EditorWindowRect() const {
@@ -815,13 +731,7 @@ QRect TFMain::EditorWindowRect() const {
 }
 
 void TFMain::SetEditorWindowRect(const QRect& r) {
-    setLayoutWindowPos({r.x(), r.y(), r.width(), r.height()});
-}
-
-void TFMain::showRtmpState() {
-    if (chConfig != nullptr) {
-        chConfig->showRtmpState();
-    }
+    st.LayoutWindowPos = {r.x(), r.y(), r.width(), r.height()};
 }
 
 QMenu& TFMain::NewMenu(const char* name) {
@@ -874,7 +784,9 @@ void TFMain::ChooseFromBar() {
     if (SwitchMode(mode, chosen.LI.LessionID) == 0) {
         CurrentPvo = chosen;
         SetCaption(chosen);
-        OfferLastConnections();
+        if (CurrentWorkMode() == kModeCapture) {
+            capture->OfferLastConnections();
+        }
     }
 }
 

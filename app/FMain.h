@@ -59,21 +59,14 @@ public:
 
     // Mode query: 1 capture with its manager, 2 replay with its worker, else 0.
     int CurrentWorkMode() const override;
-    int SwitchMode(int mode, int32_t nLession);
-    // Makes a scene of the activity plan current and combines as many recent
-    // channels: its video count, or -1 outside capture mode.
-    int useLayout(int ID);
-    void setLayoutWindowPos(const TPaneRect& r) { st.LayoutWindowPos = r; }
-    const TPaneRect& LayoutWindowPos() const { return st.LayoutWindowPos; }
-    void showRtmpState();
 
     // Carries out one action of the table (also for keys).
-    void DoAction(TMainAction action) override;
+    void DoAction(TMainAction action);
 
     // Read-only views for the status lines and for tests.
     const Tvo_FromServer& CurrentLession() const { return CurrentPvo; }
     bool HasIni() const { return bHasIni; }
-    const rLastState& LastState() const { return lastState; }
+    const rLastState& LastState() const { return captureKept.connections.Remembered(); }
     TCaptureMode* Capture() { return capture.get(); }
     TReplayMode* Replay() { return replay.get(); }
     TDispPanel* Pane(int i) const;
@@ -108,13 +101,16 @@ protected:
 private:
     // IEditorHost: what the plan editor may do with the console.
     TScreenLayout* SceneRuntime() override { return st.layout.get(); }
-    void UseScene(int32_t nRuntimeID) override { useLayout(nRuntimeID); }
+    // Makes a scene of the activity plan current and combines as many recent
+    // channels (nothing outside capture mode).
+    void UseScene(int32_t nRuntimeID) override;
     bool IsCaptureMode() override { return CurrentWorkMode() == kModeCapture; }
     void UseAddress(const std::string& url) override;
     QRect EditorWindowRect() const override;
     void SetEditorWindowRect(const QRect& r) override;
 
     // TModeHost.
+    int SwitchMode(int mode, int32_t nLession);
     int EnterCapture(int32_t nLession) override;
     void LeaveCapture() override;
     int EnterReplay(int32_t nLession) override;
@@ -122,11 +118,6 @@ private:
     void RememberConnections() override;
     void RestoreConnections() override;
     void StartDiscovery() override;
-    // Writes the channels to the settings file when they changed.
-    void KeepConnections();
-    // After an unclean end, once capture is entered: asks whether the
-    // channels of the last run are to be connected again.
-    void OfferLastConnections();
 
     void BuildBars();
     QWidget* BuildBar(TBar bar);
@@ -192,15 +183,10 @@ private:
     int nChannels = 3;
     std::vector<TDispPanel*> DispPanel;
     TGridLayout grid;
-    rLastState lastState;
     TCaptureMode::TKept captureKept;
 
     bool bChannelError = false;
     int nCurrentClickImageTAGID = -1;
-    bool bDiscoveryFailureShown = false;
-    // The last run did not close the window; its channels are not yet offered.
-    bool bUncleanEnd = false;
-    rLastState keptConnections;
     TImageButton* clickingButton = nullptr; // the bar button whose click runs
 
     std::unique_ptr<TCaptureMode> capture;

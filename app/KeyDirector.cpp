@@ -90,64 +90,15 @@ bool TKeyDirector::OnKey(QObject* watched, QKeyEvent* e) {
 }
 
 void TKeyDirector::DoRealKey(int key, bool shift, bool repeat) {
-    if (win.CaptureNow() == nullptr) {
-        return;
-    }
-    const TKeyCommand c = DoRealKeyCommand(key, shift);
-    // Held keys repeat only the movement of the cut area; a held digit must
-    // not mark the recording thirty times.
-    if (repeat && c.action != TKeyAction::MoveCut) {
-        return;
-    }
-    TCaptureMode& capture = *win.CaptureNow();
-    TDirector director = capture.Director();
-    const int selected = int(win.CaptureNow()->CurrentPort());
-    switch (c.action) {
-    case TKeyAction::PreviousProgramme:
-        director.Esc();
-        break;
-    case TKeyAction::RecentFullScreen:
-        capture.CombineRecent(1, true, true);
-        break;
-    case TKeyAction::RecentTwo:
-        capture.CombineRecent(2, false, true);
-        break;
-    case TKeyAction::ThreeVideos:
-        win.DoAction(ActionOfButton(TBar::Capture, 3));
-        break;
-    case TKeyAction::FourVideos:
-        win.DoAction(ActionOfButton(TBar::Capture, 65));
-        break;
-    case TKeyAction::FullNoCut:
-        capture.FullPictureNoCut(selected);
-        break;
-    case TKeyAction::Pause:
-        director.Pause(selected);
-        break;
-    case TKeyAction::ErrorMark:
-        if (capture.Session().MarkError(c.digit) != 0) {
-            win.ErrorMarked(c.digit);
-        }
-        break;
-    case TKeyAction::MoveCut:
-        director.CutMove(selected, c.dx, c.dy);
-        break;
-    default:
-        break;
+    if (TCaptureMode* capture = win.CaptureNow()) {
+        capture->Key(key, shift, repeat);
     }
 }
 
 void TKeyDirector::RealKeyUp(int key) {
-    if (win.CaptureNow() == nullptr) {
-        return;
+    if (TCaptureMode* capture = win.CaptureNow()) {
+        capture->KeyUp(key);
     }
-    TDirector director = win.CaptureNow()->Director();
-    director.CutStop();
-    if (key != Qt::Key_Control) {
-        return;
-    }
-    director.CutCommitAll(
-        TrialRectConversionOrder(director.ChannelCount(), int(win.CaptureNow()->CurrentPort())));
 }
 
 void TKeyDirector::DoReplayKey(int key) {
@@ -158,12 +109,8 @@ void TKeyDirector::DoReplayKey(int key) {
 }
 
 void TKeyDirector::Wheel(bool up) {
-    if (win.CaptureNow() == nullptr || !win.CaptureNow()->PtzMode()) {
-        return;
-    }
-    const int selected = int(win.CaptureNow()->CurrentPort());
-    if (selected > 0) {
-        win.CaptureNow()->Director().FocusStep(selected, up);
+    if (TCaptureMode* capture = win.CaptureNow()) {
+        capture->Wheel(up);
     }
 }
 

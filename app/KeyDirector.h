@@ -1,11 +1,9 @@
 // The console's keyboard and mouse wheel: directing a live lesson (capture
 // mode) and moving through a recording (replay mode) without the mouse.
 // It watches the input of every widget of the main window, as if the window
-// saw each key first, and carries the keys out through the mode controllers
-// and the window's actions.
+// saw each key first, and hands the keys to the mode controllers, which
+// carry them out.
 #pragma once
-
-#include "app/MainActions.h"
 
 #include <QObject>
 #include <QtGlobal>
@@ -29,9 +27,6 @@ public:
     virtual TReplayMode* ReplayNow() = 0;
     // The replay bar's audio offset box: keys there act on key down.
     virtual QObject* OffsetBox() = 0;
-    virtual void DoAction(TMainAction action) = 0;
-    // The recorder took an error mark.
-    virtual void ErrorMarked(int digit) = 0;
 };
 
 class TKeyDirector : public QObject {

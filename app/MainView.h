@@ -1,6 +1,6 @@
 // What a mode controller may ask of the window around it, and nothing more:
-// a toggle's look, repaints, the panes' arrangement, a menu to fill, and the
-// windows a channel command opens.
+// a toggle's look, repaints, the panes' arrangement, a menu to fill, the
+// windows a channel command opens and the error-mark notice.
 #pragma once
 
 #include "app/MainActions.h"
@@ -33,6 +33,8 @@ public:
     virtual void FollowChannelWindow(int nChannel) = 0;
     // The play-position window of an MP4 channel (modal).
     virtual void OpenMp4Position(int nChannel) = 0;
+    // The recorder took an error mark: its notice shows.
+    virtual void ErrorMarked(int digit) = 0;
 };
 
 } // namespace tavrin

@@ -70,6 +70,28 @@ void TReplayMode::ShowToggles() {
     view.ShowToggle(TMainAction::DeleteMarkMode, bDeleteMode);
 }
 
+bool TReplayMode::Do(TMainAction action) {
+    switch (action) {
+    case TMainAction::ReplayPause:
+        TogglePause();
+        return true;
+    case TMainAction::ReplayAudio:
+        ToggleSound();
+        return true;
+    case TMainAction::DeleteMarkMode:
+        ToggleDeleteMode();
+        return true;
+    case TMainAction::SaveCuts:
+        SaveCuts();
+        return true;
+    case TMainAction::ClearMarks:
+        ClearMarks();
+        return true;
+    default:
+        return false;
+    }
+}
+
 void TReplayMode::TogglePause() {
     bPause = !bPause;
     worker->Pause(bPause);

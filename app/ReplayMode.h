@@ -34,6 +34,9 @@ public:
 
     TReplayClientThread& Worker() { return *worker; }
 
+    // Carries out a replay bar command (pause, sound, delete marks, save,
+    // clear): false when the action is none of them.
+    bool Do(TMainAction action);
     void TogglePause();
     void ToggleSound();
     void ToggleDeleteMode();

@@ -2,6 +2,7 @@
 // cleanly: what comes back from the file, and how an unclean end is told.
 #include "app/SavedConnections.h"
 
+#include "app/ConnectionKeeper.h"
 #include "base/IniFile.h"
 #include "tests/base/TempDir.h"
 
@@ -114,6 +115,67 @@ TEST_F(SavedConnectionsTest, OnlyARunThatDidNotCloseEndedUncleanly) {
     ASSERT_TRUE(MarkCaptureRunning(ini_, false));
     EXPECT_FALSE(CaptureEndedUncleanly(ini_));
     EXPECT_EQ(TIniFile(ini_).ReadInteger("User", "UserName", 0), 1001);
+}
+
+// The keeper over the file: a run that ended uncleanly has its channels
+// offered once before anything overwrites them.
+TEST_F(SavedConnectionsTest, AnUncleanRunsChannelsAreOfferedOnceBeforeTheFileFollowsTheNewOnes) {
+    rLastState last;
+    last.CHLastStateArr = {Channel(1, 2, "127.0.0.2"), Channel(2, 0, ""), Channel(3, 0, "")};
+    last.CombineportsArr = {1};
+    ASSERT_TRUE(SaveConnections(ini_, last));
+    ASSERT_TRUE(MarkCaptureRunning(ini_, true));
+
+    TConnectionKeeper keeper;
+    keeper.Start(ini_, 3);
+    EXPECT_FALSE(keeper.Keeping());
+    rLastState now;
+    now.CHLastStateArr = {Channel(1, 0, ""), Channel(2, 2, "127.0.0.3"), Channel(3, 0, "")};
+    now.CombineportsArr = {2};
+    keeper.Keep(now);
+    EXPECT_EQ(LoadConnections(ini_, 3).CHLastStateArr[0].sIP, "127.0.0.2")
+        << "the last run's channels are kept until they were offered";
+
+    const std::optional<rLastState> offered = keeper.TakeUncleanRun();
+    ASSERT_TRUE(offered.has_value());
+    EXPECT_EQ(offered->CHLastStateArr[0].sIP, "127.0.0.2");
+    EXPECT_EQ(offered->CombineportsArr, (std::vector<int32_t>{1}));
+    EXPECT_FALSE(keeper.TakeUncleanRun().has_value()) << "offered once only";
+
+    EXPECT_TRUE(keeper.Keeping());
+    keeper.Keep(now);
+    const rLastState back = LoadConnections(ini_, 3);
+    EXPECT_EQ(back.CHLastStateArr[0].nChannel, 0);
+    EXPECT_EQ(back.CHLastStateArr[1].sIP, "127.0.0.3");
+    EXPECT_EQ(back.CombineportsArr, (std::vector<int32_t>{2}));
+}
+
+TEST_F(SavedConnectionsTest, ACleanRunOffersNothingAndTheFileFollowsEveryChange) {
+    rLastState s;
+    s.CHLastStateArr = {Channel(1, 2, "127.0.0.2"), Channel(2, 0, "")};
+    ASSERT_TRUE(SaveConnections(ini_, s));
+
+    TConnectionKeeper keeper;
+    keeper.Start(ini_, 2);
+    EXPECT_FALSE(keeper.TakeUncleanRun().has_value()) << "saved channels of a closed run";
+    ASSERT_EQ(keeper.Remembered().CHLastStateArr.size(), 2u);
+    EXPECT_FALSE(HasConnections(keeper.Remembered()));
+
+    s.CHLastStateArr[1] = Channel(2, 2, "127.0.0.4");
+    keeper.Keep(s);
+    EXPECT_EQ(LoadConnections(ini_, 2).CHLastStateArr[1].sIP, "127.0.0.4");
+    s.CHLastStateArr[1] = Channel(2, 0, "");
+    keeper.Keep(s);
+    EXPECT_EQ(LoadConnections(ini_, 2).CHLastStateArr[1].nChannel, 0)
+        << "a channel cleared after being kept is cleared in the file too";
+}
+
+TEST_F(SavedConnectionsTest, AnUncleanRunThatSavedNoChannelsOffersNothingButIsDone) {
+    ASSERT_TRUE(MarkCaptureRunning(ini_, true));
+    TConnectionKeeper keeper;
+    keeper.Start(ini_, 3);
+    EXPECT_FALSE(keeper.TakeUncleanRun().has_value());
+    EXPECT_TRUE(keeper.Keeping());
 }
 
 } // namespace
