@@ -30,30 +30,11 @@ mkdir -p "$WORK" "$SHOTS"
 trap stop_peers EXIT
 fail() { echo "long_lesson: FAIL: $*"; exit 1; }
 
-start_platform_sim "$BUILD/platform-sim" "$WORK"
-for i in 1 2 3 4 5; do
-    start_phone_sim "$BUILD/phone-sim/phone-sim.py" "$WORK" "$i" --discovery --width 1920 \
-        --height 1080 --bitrate 4096
-done
-start_rtmp_server "$WORK/nginx"
-PEER_PIDS+=("$RTMP_PID")
-for i in 1 2 3 4 5; do wait_for_line "$WORK/phone-$i.out" listening; done
-make_program_dir "$BIN" "$WORK/program"
-write_demo_ini "$WORK/program/vo.ini" "$WORK/store" "$PLATFORM_PORT" "$BUILD/platform-sim/platform-cert.pem"
-sed -i 's/^Count=3$/Count=5/' "$WORK/program/vo.ini"
+start_five_phone_classroom "$BUILD" "$WORK"
 # A teacher's bit rate ("3" M in the settings): at the default 22 Mbit/s these
 # pictures come to about 7.7 Mbit/s, and the lesson's 1850 MiB would stop the
 # recording after about 31 minutes, as the console means it to.
 sed -i 's/^BitRate=22528$/BitRate=3000/' "$WORK/program/vo.ini"
-start_xvfb "$WORK"
-private_runtime_dir "$WORK/runtime"
-export SDL_AUDIODRIVER=dummy TAVRIN_TRACE=1
-
-drive() { # SHOT_DIR STEPS
-    /usr/bin/python3 "$ROOT/scripts/lib/lesson-driver.py" --buttons "$WORK/program/buttons" \
-        --out "$1" --store "$WORK/store" --channels 5 --seconds 0 \
-        --rtmp "rtmp://127.0.0.1:$RTMP_PORT/live/lesson" --steps "$2"
-}
 
 # TAVRIN_WRAP runs the console under a tool (for example a heap profiler
 # when a growth is to be found); the figures then measure the tool too.

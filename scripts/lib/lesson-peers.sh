@@ -7,6 +7,7 @@
 # one by one, by id.
 
 source "$(dirname "${BASH_SOURCE[0]}")/rtmp-server.sh"
+LESSON_PEERS_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 PEER_PIDS=()
 
@@ -248,4 +249,34 @@ private_runtime_dir() {
 # display_reachable: true when $DISPLAY is set and its server answers.
 display_reachable() {
     [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1
+}
+
+# start_five_phone_classroom BUILD WORK: the platform with the demo accounts,
+# five simulated 1080p phones found by discovery, the RTMP server, the
+# console's program folder in WORK/program set for five channels, and a
+# private X server. Defines drive SHOT_DIR STEPS: the lesson driver on that
+# console, pushing to the RTMP server. Sets PLATFORM_PORT and RTMP_PORT.
+start_five_phone_classroom() {
+    local build=$1 i
+    CLASSROOM_DIR=$2
+    start_platform_sim "$build/platform-sim" "$CLASSROOM_DIR"
+    for i in 1 2 3 4 5; do
+        start_phone_sim "$build/phone-sim/phone-sim.py" "$CLASSROOM_DIR" "$i" --discovery \
+            --width 1920 --height 1080 --bitrate 4096
+    done
+    start_rtmp_server "$CLASSROOM_DIR/nginx"
+    PEER_PIDS+=("$RTMP_PID")
+    for i in 1 2 3 4 5; do wait_for_line "$CLASSROOM_DIR/phone-$i.out" listening; done
+    make_program_dir "$build/bin" "$CLASSROOM_DIR/program"
+    write_demo_ini "$CLASSROOM_DIR/program/vo.ini" "$CLASSROOM_DIR/store" "$PLATFORM_PORT" \
+        "$build/platform-sim/platform-cert.pem"
+    sed -i 's/^Count=3$/Count=5/' "$CLASSROOM_DIR/program/vo.ini"
+    start_xvfb "$CLASSROOM_DIR"
+    private_runtime_dir "$CLASSROOM_DIR/runtime"
+    export SDL_AUDIODRIVER=dummy TAVRIN_TRACE=1
+    drive() { # SHOT_DIR STEPS
+        /usr/bin/python3 "$LESSON_PEERS_ROOT/scripts/lib/lesson-driver.py" \
+            --buttons "$CLASSROOM_DIR/program/buttons" --out "$1" --store "$CLASSROOM_DIR/store" \
+            --channels 5 --seconds 0 --rtmp "rtmp://127.0.0.1:$RTMP_PORT/live/lesson" --steps "$2"
+    }
 }
