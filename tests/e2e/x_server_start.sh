@@ -15,7 +15,14 @@ fi
 if [ -z "${X_TEST_MACHINE:-}" ]; then
     exec env X_TEST_MACHINE=1 unshare -nm bash "$0" "$@"
 fi
+# A checkout under /tmp stays where it is beneath the empty /tmp.
+ROOT=$(cd "$HERE/../.." && pwd)
+[[ $ROOT != /tmp/* ]] || mount --bind "$ROOT" /mnt
 mount -t tmpfs x-test-tmp /tmp
+if [[ $ROOT == /tmp/* ]]; then
+    mkdir -p "$ROOT"
+    mount --move /mnt "$ROOT"
+fi
 ip link set lo up
 OUT=$(mktemp -d)
 fail() { echo "FAIL: $*" >&2; exit 1; }
