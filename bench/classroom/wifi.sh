@@ -174,11 +174,14 @@ per=""
 stuck=0
 for i in $(seq "$PHONES"); do
     got=$(awk -v ch="ch$i" '/^t=[0-9]+s / { for (k = 1; k < NF; ++k) if ($k == ch && $(k + 1) == "video") s += $(k + 2) } END { print s + 0 }' "$WORK/out")
-    # Moving again: pictures in each of the five seconds before the last
-    # (the last one ends with the recording).
+    # Moving again: pictures in at least four of the five seconds before the
+    # last (the last one ends with the recording). One empty second is no
+    # stuck channel: a CI run saw one on a channel that received as many
+    # pictures in all as the others (2105 of ~2125; TCP's retransmission
+    # backoff on the lossy link can hold a second's pictures back).
     moving=$(awk -v ch="ch$i" -v a=$((TOTAL - 6)) -v b=$((TOTAL - 1)) '/ live / { next } /^t=[0-9]+s / { t = $1; sub("t=", "", t); sub("s", "", t)
         if (t + 0 <= a || t + 0 > b) next; v = 0; for (k = 1; k < NF; ++k) if ($k == ch && $(k + 1) == "video") v = $(k + 2)
-        if (v == 0) bad = 1 } END { print bad ? "stuck" : "moving" }' "$WORK/out")
+        if (v == 0) ++empty } END { print (empty > 1 ? "stuck" : "moving") }' "$WORK/out")
     [ "$moving" = moving ] || stuck=$((stuck + 1))
     sent=$(($(grep -c '^mark ' "$WORK/sim$i.log" || true) * MARK))
     reconnects=$(grep -c "^ch$i reconnecting" "$WORK/out" || true)
