@@ -95,11 +95,9 @@ read -r PW PH < <(awk '/^programme/ {print $2, $4}' "$WORK/settings.txt")
 RATE=$(awk '/^video bit rate/ {print $4}' "$WORK/settings.txt")
 eval "$geometry"
 read -r paneW paneH < <(/usr/bin/python3 - "$ROOT/scripts/lib/lesson-driver.py" "$WIDTH" "$HEIGHT" <<'PY'
-import importlib.util, sys
-spec = importlib.util.spec_from_file_location("driver", sys.argv[1])
-driver = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(driver)
-pane = driver.grid_panes(int(sys.argv[2]), int(sys.argv[3]), 5)[1]
+import runpy, sys
+driver = runpy.run_path(sys.argv[1], run_name="driver")
+pane = driver["grid_panes"](int(sys.argv[2]), int(sys.argv[3]), 5)[1]
 print(pane[2] // 2 * 2, pane[3] // 2 * 2)
 PY
 )
