@@ -39,6 +39,24 @@ TCaptureMode::~TCaptureMode() {
     view.ShowToggle(TMainAction::MonitorAudio, false);
 }
 
+TCaptureSessionConfig TCaptureMode::ConfigFor(const INIAnotherSet& set,
+                                              const TGetLessionInfo& paths,
+                                              const TLessionInfo& lesson, int nChannels,
+                                              TScreenLayout* layout) {
+    TCaptureSessionConfig config;
+    config.paths = paths;
+    config.lesson = lesson;
+    config.nYUVWidth = int(set.nYUVWidth);
+    config.nYUVHeight = int(set.nYUVHeight);
+    config.nAudioDelay = set.nAudioDelay;
+    config.nBitrate = int64_t(set.videobitrate) * 1024;
+    config.nChannels = nChannels;
+    config.layout = layout;
+    config.bDiscovery = true;
+    config.nAudioChannel = 1;
+    return config;
+}
+
 int TCaptureMode::Open(TCaptureSessionConfig cfg) {
     if (!cfg.prepareProgress) {
         cfg.prepareProgress = storeProgress.Callback();

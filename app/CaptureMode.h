@@ -12,6 +12,7 @@
 #include "app/ConnectionKeeper.h"
 #include "app/MainView.h"
 #include "app/ModeSwitch.h"
+#include "base/Settings.h"
 #include "base/ui/F_progress.h"
 #include "sources/CaptureSession.h"
 #include "sources/Director.h"
@@ -56,6 +57,11 @@ public:
     // Enters capture for cfg.lesson: 0 or the session's negative result.
     // A new store whose zeros have to be written shows the progress window.
     int Open(TCaptureSessionConfig cfg);
+    // The session's configuration for a lesson under the console's settings
+    // (its panes are still to be added).
+    static TCaptureSessionConfig ConfigFor(const INIAnotherSet& set, const TGetLessionInfo& paths,
+                                           const TLessionInfo& lesson, int nChannels,
+                                           TScreenLayout* layout);
     // The message for a failed Open: the store's three cases, whose texts
     // name the lesson's capture folder (dir); nothing for the others.
     static void ShowOpenFailure(int result, const std::string& dir);

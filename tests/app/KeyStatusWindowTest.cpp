@@ -116,7 +116,7 @@ protected:
     }
 
     TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
-    TCaptureStatus& Status() { return *win_->Status(); }
+    TCaptureStatus& Status() { return test::StatusOf(win_.get()); }
 
     std::vector<int32_t> Programme() {
         std::vector<int32_t> ports;
@@ -145,7 +145,7 @@ protected:
         return QImage(QString::fromStdString(path));
     }
 
-    QRect PaneRect(int i) { return win_->Pane(i)->geometry(); }
+    QRect PaneRect(int i) { return test::PaneOf(win_.get(), i)->geometry(); }
 
     TempDir dir_;
     TRoomyDrives drives_;
@@ -177,7 +177,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     Manager().ConnectThis(movie, 1, kDeviceMp4);
     Manager().SetCycle(1, true);
     Manager().ConnectThis(phoneIP, 3, kDevicePhone);
-    const int below = win_->Grid().DispOne.Bottom() + 15;
+    const int below = test::GridOf(win_.get()).DispOne.Bottom() + 15;
 
     // The status lines: the recording line idle while not recording, the
     // counters of live channels in the normal colour.
@@ -203,7 +203,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
 
     // Space: the most recently clicked channel alone over the whole
     // programme; Esc: the programme before it.
-    ASSERT_TRUE(xdo_.Click(win_->Pane(3)));
+    ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 3)));
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 3; }));
     // F: the two most recent channels, the combination Esc goes back to.
     ASSERT_TRUE(xdo_.Key("f"));
@@ -228,7 +228,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
         return info.nFocusValue;
     };
     const int focus0 = focus();
-    ASSERT_TRUE(xdo_.MoveTo(win_->Pane(3)));
+    ASSERT_TRUE(xdo_.MoveTo(test::PaneOf(win_.get(), 3)));
     ASSERT_TRUE(xdo_.Run({"click", "4"}));
     Pump(400);
     EXPECT_EQ(focus(), focus0);
@@ -242,7 +242,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     win_->DoAction(TMainAction::Ptz);
 
     // Holding Right moves channel 1's cut area; letting go stops it.
-    ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
+    ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 1)));
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 1; }));
     int fx = 0;
     int fy = 0;
@@ -312,14 +312,14 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->DeleteMode(); }));
     ASSERT_TRUE(xdo_.Key("space"));
     ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->Paused(); }));
-    const int offset = win_->AudioOffsetBox()->currentIndex();
-    win_->AudioOffsetBox()->setFocus();
-    ASSERT_TRUE(WaitUntil([&] { return win_->AudioOffsetBox()->hasFocus(); }));
+    const int offset = test::OffsetBoxOf(win_.get())->currentIndex();
+    test::OffsetBoxOf(win_.get())->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return test::OffsetBoxOf(win_.get())->hasFocus(); }));
     ASSERT_TRUE(xdo_.Key("space"));
     ASSERT_TRUE(WaitUntil([&] { return !win_->Replay()->Paused(); }));
     Pump(400);
     EXPECT_FALSE(win_->Replay()->Paused());
-    EXPECT_EQ(win_->AudioOffsetBox()->currentIndex(), offset);
+    EXPECT_EQ(test::OffsetBoxOf(win_.get())->currentIndex(), offset);
     Shot("k07-replay-keys");
     ASSERT_TRUE(win_->close());
     win_.reset();
@@ -395,7 +395,7 @@ TEST_F(KeyStatusWindowTest, FiveChannelCountersFitTheSmallestWindow) {
     EXPECT_EQ(CountNear(narrow, origin, edge, QColor(176, 176, 0), 30), 0);
     // The status rows lie outside every pane, so the panes never paint over
     // them.
-    const int below = win_->Grid().DispOne.Bottom() + 15;
+    const int below = test::GridOf(win_.get()).DispOne.Bottom() + 15;
     for (int i = 0; i <= 5; ++i) {
         EXPECT_FALSE(PaneRect(i).intersects(QRect(0, kStatusTop, 1150, 22))) << i;
         EXPECT_FALSE(PaneRect(i).intersects(QRect(0, below, 1150, 22))) << i;
@@ -414,7 +414,7 @@ TEST_F(KeyStatusWindowTest, FiveChannelCountersFitTheSmallestWindow) {
     // A push address nobody answers at: the live line below the programme
     // says so, in the idle colour.
     ASSERT_EQ(win_->Capture()->Session().SetRtmpUrl("rtmp://127.0.0.1:9/live/none"), 0);
-    const int liveRow = win_->Grid().DispOne.Bottom() + 15;
+    const int liveRow = test::GridOf(win_.get()).DispOne.Bottom() + 15;
     ASSERT_TRUE(WaitUntil([&] { return !TextAt(11, liveRow).empty(); }, 5000));
     EXPECT_EQ(TextAt(11, liveRow).rfind("直播连通: 否 连接: ", 0), 0u) << TextAt(11, liveRow);
     EXPECT_EQ(Status().TextAt(11, liveRow)->colour, kIdleColour);

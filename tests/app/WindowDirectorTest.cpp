@@ -138,10 +138,11 @@ protected:
 
     // Right button on a channel's pane, then the menu item at index k.
     void ClickChannelMenuItem(int ch, const std::function<bool(int, QAction*)>& which) {
-        ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(ch), Local(win_->Pane(ch), 0.5, 0.5))));
+        ASSERT_TRUE(xdo_.MoveTo(
+            At(test::PaneOf(win_.get(), ch), Local(test::PaneOf(win_.get(), ch), 0.5, 0.5))));
         ASSERT_TRUE(xdo_.Run({"click", "3"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
-        QMenu* menu = win_->OpenMenu();
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() != nullptr; }));
+        QMenu* menu = test::OpenMenu();
         QAction* item = nullptr;
         for (int k = 0; k < menu->actions().size() && item == nullptr; ++k) {
             item = which(k, menu->actions()[k]) ? menu->actions()[k] : nullptr;
@@ -149,11 +150,11 @@ protected:
         ASSERT_NE(item, nullptr);
         ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(item).center())));
         ASSERT_TRUE(xdo_.Run({"click", "1"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() == nullptr; }));
     }
 
     void ClickPane(int ch) {
-        ASSERT_TRUE(xdo_.Click(win_->Pane(ch)));
+        ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), ch)));
         ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == uint32_t(ch); }));
     }
 
@@ -186,7 +187,7 @@ TEST_F(WindowDirectorTest, TheWindowAndALessonScriptMakeTheSameDirectorCalls) {
 
     // The cut is a drag between two points of channel 2's pane; the script
     // asks for the area the drag covers.
-    QWidget* pane2 = win_->Pane(2);
+    QWidget* pane2 = test::PaneOf(win_.get(), 2);
     const QPoint from = Local(pane2, 0.2, 0.25);
     const QPoint to = Local(pane2, 0.7, 0.8);
     const TPermilleRect area =

@@ -79,20 +79,20 @@ protected:
         win_ = std::make_unique<TFMain>(hooks_);
         ASSERT_TRUE(win_->Started());
         win_->show();
-        ASSERT_TRUE(WaitUntil([&] { return win_->HasIni() && win_->isEnabled(); }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return win_->isEnabled(); }, 10000));
         xdo_.Focus(win_.get());
     }
 
     void ClickButton(TBar bar, int tag) {
-        TImageButton* b = win_->Button(bar, tag);
+        TImageButton* b = test::BarButton(win_.get(), bar, tag);
         ASSERT_NE(b, nullptr);
         ASSERT_TRUE(xdo_.Click(b));
     }
 
     void ClickMenuItem(const QString& caption) {
         ClickButton(TBar::Capture, 66);
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
-        QMenu* menu = win_->OpenMenu();
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() != nullptr; }));
+        QMenu* menu = test::OpenMenu();
         QAction* item = nullptr;
         for (QAction* a : menu->actions()) {
             item = a->text() == caption ? a : item;
@@ -100,19 +100,19 @@ protected:
         ASSERT_NE(item, nullptr) << caption.toStdString();
         ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(item).center())));
         ASSERT_TRUE(xdo_.Run({"click", "1"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() == nullptr; }));
     }
 
     // Opens the channel menu of a pane with the right button; its captions.
     QMenu* ChannelMenu(int ch, QStringList* captions = nullptr) {
-        EXPECT_TRUE(xdo_.MoveTo(win_->Pane(ch)));
+        EXPECT_TRUE(xdo_.MoveTo(test::PaneOf(win_.get(), ch)));
         EXPECT_TRUE(xdo_.Run({"click", "3"}));
         if (!WaitUntil(
-                [&] { return win_->OpenMenu() != nullptr && win_->OpenMenu()->isVisible(); })) {
+                [&] { return test::OpenMenu() != nullptr && test::OpenMenu()->isVisible(); })) {
             ADD_FAILURE() << "no channel menu on pane " << ch;
             return nullptr;
         }
-        QMenu* menu = win_->OpenMenu();
+        QMenu* menu = test::OpenMenu();
         if (captions != nullptr) {
             captions->clear();
             for (QAction* a : menu->actions()) {
@@ -127,7 +127,7 @@ protected:
         ASSERT_NE(a, nullptr);
         ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(a).center())));
         ASSERT_TRUE(xdo_.Run({"click", "1"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() == nullptr; }));
     }
     QAction* Item(QMenu* menu, const QString& start) {
         if (menu == nullptr) {
@@ -219,7 +219,7 @@ TEST_F(WindowMenusTest, CaptureKeysDSAAndPActOnTheProgrammeAndTheSelectedChannel
     Manager().ConnectThis("Virtual Camera|Virtual Microphone", 2, kDeviceCamera);
     Manager().ConnectThis(movie, 3, kDeviceMp4);
     for (int ch : {1, 2, 3}) {
-        ASSERT_TRUE(xdo_.Click(win_->Pane(ch)));
+        ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), ch)));
         ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == uint32_t(ch); }));
     }
     xdo_.Focus(win_.get());
@@ -277,13 +277,13 @@ TEST_F(WindowMenusTest, AFailedCaptureEntryIsRetriedFromTheBar) {
               0u)
         << messages.Messages()[0].text;
     EXPECT_EQ(messages.Messages()[0].icon, TMsgIcon::Error);
-    EXPECT_TRUE(win_->CaptureBar()->isVisible());
+    EXPECT_TRUE(test::Bar(win_.get(), TBar::Capture)->isVisible());
     SaveScreen("menus-entry-failed");
 
     std::filesystem::remove(dir_.File("store/1001"));
     ClickButton(TBar::Capture, 55);
     ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 10000));
-    EXPECT_EQ(win_->CurrentLession().LI.LessionID, kLesson);
+    EXPECT_EQ(win_->Capture()->Session().Config().lesson.LessionID, kLesson);
     EXPECT_EQ(messages.Messages().size(), 1u);
     SaveScreen("menus-entry-retried");
 }
@@ -351,7 +351,8 @@ TEST_F(WindowMenusTest, TheChannelMenuSwapsReconnectsSwitchesAndStopsAReconnecti
     // its reconnection is cancelled, then stays dark; no reconnection comes.
     plain->Kill();
     plain.reset();
-    ASSERT_TRUE(WaitUntil([&] { return win_->Status()->FrameOf(1) == TLostFrame::Red; }, 10000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return test::StatusOf(win_.get()).FrameOf(1) == TLostFrame::Red; }, 10000));
     SaveScreen("menus-lost-blinking");
     menu = ChannelMenu(1);
     Choose(menu, Item(menu, "取消本次断线自动重连"));
@@ -362,7 +363,7 @@ TEST_F(WindowMenusTest, TheChannelMenuSwapsReconnectsSwitchesAndStopsAReconnecti
     int redTicks = 0;
     for (int i = 0; i < 16; ++i) {
         Pump(500);
-        redTicks += win_->Status()->FrameOf(1) == TLostFrame::Red ? 1 : 0;
+        redTicks += test::StatusOf(win_.get()).FrameOf(1) == TLostFrame::Red ? 1 : 0;
     }
     EXPECT_EQ(redTicks, 0);
     EXPECT_TRUE(plain->LogLines("connect").empty());
@@ -420,10 +421,10 @@ TEST_F(WindowMenusTest, APlanWithoutAPushAddressIsNotSaved) {
     });
     ClickMenuItem(QStringLiteral("活动方案"));
     ASSERT_TRUE(WaitUntil([&] {
-        return win_->PlanEditor() != nullptr && win_->PlanEditor()->Editor() != nullptr &&
-               win_->PlanEditor()->Editor()->isVisible();
+        return test::PlanEditorOf(win_.get()) != nullptr &&
+               test::PlanEditorOf(win_.get())->isVisible();
     }));
-    TF_EditProject* editor = win_->PlanEditor()->Editor();
+    TF_EditProject* editor = test::PlanEditorOf(win_.get());
     auto* rtmp = editor->findChild<QLineEdit*>("edRtmp");
     ASSERT_NE(rtmp, nullptr);
     EXPECT_TRUE(rtmp->text().isEmpty());
@@ -451,7 +452,7 @@ TEST_F(WindowMenusTest, APlanWithoutAPushAddressIsNotSaved) {
     // Closing asks whether to save the change; the cautious answer keeps it
     // unsaved and closes.
     editor->close();
-    ASSERT_TRUE(WaitUntil([&] { return win_->PlanEditor()->Editor() == nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return test::PlanEditorOf(win_.get()) == nullptr; }));
     EXPECT_EQ(test::ReadFile(planFile), before);
 }
 

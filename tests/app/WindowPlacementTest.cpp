@@ -105,7 +105,7 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
     auto win = std::make_unique<TFMain>(hooks);
     ASSERT_TRUE(win->Started());
     win->show();
-    ASSERT_TRUE(WaitUntil([&] { return win->HasIni() && win->isEnabled(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return win->isEnabled(); }, 10000));
     ASSERT_EQ(win->CurrentWorkMode(), kModeCapture);
     Pump(200);
     const QRect console = win->frameGeometry();
@@ -134,13 +134,13 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
     }
 
     // The channel window through its bar button.
-    ASSERT_TRUE(xdo.Click(win->Button(TBar::Capture, 54)));
-    ASSERT_TRUE(WaitUntil([&] { return win->ChannelDialog()->isVisible(); }));
+    ASSERT_TRUE(xdo.Click(test::BarButton(win.get(), TBar::Capture, 54)));
+    ASSERT_TRUE(WaitUntil([&] { return test::ChannelDialogOf(win.get())->isVisible(); }));
     Pump(200);
-    ExpectCentredOver(win->ChannelDialog(), console, "channel window");
-    ExpectInsideScreen(win->ChannelDialog(), "channel window");
+    ExpectCentredOver(test::ChannelDialogOf(win.get()), console, "channel window");
+    ExpectInsideScreen(test::ChannelDialogOf(win.get()), "channel window");
     SaveScreen("channel-window-" + SizeName());
-    win->ChannelDialog()->close();
+    test::ChannelDialogOf(win.get())->close();
 
     // A message box without a parent, as the message handler shows one.
     {
@@ -174,9 +174,9 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
         planChooserAt = chooser->frameGeometry();
         ASSERT_TRUE(xdo.Click(chooser->findChild<QPushButton*>("btnOpenFile")));
     });
-    ASSERT_TRUE(xdo.Click(win->Button(TBar::Capture, 66)));
-    ASSERT_TRUE(WaitUntil([&] { return win->OpenMenu() != nullptr; }));
-    QMenu* menu = win->OpenMenu();
+    ASSERT_TRUE(xdo.Click(test::BarButton(win.get(), TBar::Capture, 66)));
+    ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() != nullptr; }));
+    QMenu* menu = test::OpenMenu();
     QAction* plans = nullptr;
     for (QAction* a : menu->actions()) {
         plans = a->text() == QStringLiteral("活动方案") ? a : plans;
@@ -185,16 +185,16 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
     ASSERT_TRUE(xdo.MoveTo(menu->mapToGlobal(menu->actionGeometry(plans).center())));
     ASSERT_TRUE(xdo.Run({"click", "1"}));
     ASSERT_TRUE(WaitUntil([&] {
-        return win->PlanEditor() != nullptr && win->PlanEditor()->Editor() != nullptr &&
-               win->PlanEditor()->Editor()->isVisible();
+        return test::PlanEditorOf(win.get()) != nullptr &&
+               test::PlanEditorOf(win.get())->isVisible();
     }));
     Pump(300);
     EXPECT_LE(std::abs(planChooserAt.center().x() - console.center().x()), 1);
     EXPECT_LE(std::abs(planChooserAt.center().y() - console.center().y()), 1);
-    const QRect editor = win->PlanEditor()->Editor()->geometry();
+    const QRect editor = test::PlanEditorOf(win.get())->geometry();
     const QSize full = QGuiApplication::primaryScreen()->size();
     EXPECT_EQ(editor, QRect((full.width() - 1278) / 2, (full.height() - 581) / 2, 1278, 581));
-    ExpectInsideScreen(win->PlanEditor()->Editor(), "layout editor");
+    ExpectInsideScreen(test::PlanEditorOf(win.get()), "layout editor");
     SaveScreen("layout-editor-" + SizeName());
 
     ASSERT_TRUE(win->close());

@@ -64,11 +64,11 @@ TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
     auto win = std::make_unique<TFMain>(hooks);
     ASSERT_TRUE(win->Started());
     win->show();
-    ASSERT_TRUE(WaitUntil([&] { return win->HasIni() && win->isEnabled(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return win->isEnabled(); }, 10000));
     ASSERT_EQ(win->CurrentWorkMode(), kModeCapture);
     xdo.Focus(win.get());
     const auto click = [&](TBar bar, int tag) {
-        TImageButton* b = win->Button(bar, tag);
+        TImageButton* b = test::BarButton(win.get(), bar, tag);
         ASSERT_NE(b, nullptr);
         ASSERT_TRUE(xdo.Click(b));
     };
@@ -76,7 +76,7 @@ TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
     TCManager& capture = (*win->Capture()->Session().Manager());
     capture.ConnectThis(movie, 1, kDeviceMp4);
     capture.SetCycle(1, true);
-    ASSERT_TRUE(xdo.Click(win->Pane(1)));
+    ASSERT_TRUE(xdo.Click(test::PaneOf(win.get(), 1)));
     ASSERT_TRUE(WaitUntil([&] { return win->Capture()->CurrentPort() == 1; }));
     click(TBar::Capture, 1); // the movie over the whole programme
     std::vector<int32_t> programme;
