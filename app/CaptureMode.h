@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+class QMenu;
+
 namespace tavrin {
 
 // One pane gesture as the controller needs it.
@@ -139,7 +141,13 @@ private:
     void TraceTicks(const char* what);
     void SelectPane(int i);
     void PaneClicked(int tag);
+    // The channel menu of a channel: the table's channel items that apply to
+    // its source, with every channel's own item after the first.
     void ShowChannelMenu(int nChannel, QPoint global);
+    void AddSourceItems(QMenu& menu, int nChannel);
+    bool ChannelItemApplies(TMainAction action, int nChannel, const TClientInfo& own);
+    // A channel menu item's command on the channel.
+    void DoOnChannel(TMainAction action, int nChannel);
     // Connects the channels of s again and restores its programme.
     void Reconnect(const rLastState& s);
 

@@ -52,7 +52,8 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     resize(1024, 684);
     // The other windows open over this one once it shows.
     SetConsoleWindow(this);
-    bars = new TMainBars(*this, [this](TMainAction action) { DoAction(action); });
+    actions = new TActionSet(this, [this](TMainAction action) { DoAction(action); });
+    bars = new TMainBars(*this, *actions);
     connect(bars, &TMainBars::AudioOffsetChosen, this, [this](int offset) {
         if (CurrentWorkMode() == kModeReplay) {
             replay->SetAudioOffset(offset);
@@ -99,9 +100,8 @@ TFMain::TFMain(TMainHooks h, QWidget* parent) : QWidget(parent), hooks(std::move
     });
     chConfig = new TF_CHConfig(channelAccess, this);
     chConfig->hide();
-    menus = new TMainMenu(
-        *this, hooks.drives != nullptr ? *hooks.drives : systemDrives,
-        [this](TMainAction action) { DoAction(action); }, [this] { bars->ClickOpensModal(); });
+    menus = new TMainMenu(*this, hooks.drives != nullptr ? *hooks.drives : systemDrives, *actions,
+                          [this] { bars->ClickOpensModal(); });
     setEnabled(false);
     bStarted = true;
     status = std::make_unique<TCaptureStatus>(static_cast<IStatusHost&>(*this), font(), this);

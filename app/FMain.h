@@ -5,6 +5,7 @@
 // the pure rules (geometry, history, gestures, texts, transitions) too.
 #pragma once
 
+#include "app/ActionSet.h"
 #include "app/CaptureMode.h"
 #include "app/CaptureStatus.h"
 #include "app/KeyDirector.h"
@@ -124,7 +125,7 @@ private:
     QRect PaneGeometry(int i) const override;
     void Repaint(const QRegion& r) override { update(r); }
     // IMainView.
-    void ShowToggle(TMainAction action, bool on) override { bars->ShowToggle(action, on); }
+    void ShowToggle(TMainAction action, bool on) override { actions->SetChecked(action, on); }
     void RepaintRuler() override;
     void ClickOpensModal() override { bars->ClickOpensModal(); }
     void RepaintPaneFrame(int i) override;
@@ -159,6 +160,7 @@ private:
     TF_CHConfig* chConfig = nullptr; // the channel connection window, hidden until asked for
     TSystemDrives systemDrives;
 
+    TActionSet* actions = nullptr;
     TMainBars* bars = nullptr;
     TMainPanes* panes = nullptr;
     TMainMenu* menus = nullptr;

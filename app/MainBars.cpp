@@ -1,19 +1,20 @@
 #include "app/MainBars.h"
 
+#include "app/ActionSet.h"
 #include "app/PaneGeometry.h"
 #include "app/WindowTexts.h"
 #include "base/ui/ImageButton.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QWidget>
 
 namespace tavrin {
 
-TMainBars::TMainBars(QWidget& window, std::function<void(TMainAction)> r)
-    : QObject(&window), run(std::move(r)) {
-    captureBar = Build(window, TBar::Capture);
-    replayBar = Build(window, TBar::Replay);
+TMainBars::TMainBars(QWidget& window, const TActionSet& actions) : QObject(&window) {
+    captureBar = Build(window, actions, TBar::Capture);
+    replayBar = Build(window, actions, TBar::Replay);
     offsetBox = new QComboBox(replayBar);
     offsetBox->setObjectName("AudioOffset");
     for (const std::string& entry : AudioOffsetEntries()) {
@@ -26,14 +27,13 @@ TMainBars::TMainBars(QWidget& window, std::function<void(TMainAction)> r)
     HideBars();
 }
 
-QWidget* TMainBars::Build(QWidget& window, TBar bar) {
+QWidget* TMainBars::Build(QWidget& window, const TActionSet& actions, TBar bar) {
     auto* panel = new QWidget(&window);
     panel->setObjectName(bar == TBar::Capture ? "Panel_Capture" : "Panel_Replay");
     panel->setAutoFillBackground(true);
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(4, 0, 4, 0);
     row->setSpacing(2);
-    auto& buttons = bar == TBar::Capture ? captureButtons : replayButtons;
     for (const TActionEntry& e : MainActionTable()) {
         if (e.bar != bar) {
             continue;
@@ -41,16 +41,24 @@ QWidget* TMainBars::Build(QWidget& window, TBar bar) {
         if (e.action == TMainAction::Chooser) {
             row->addStretch(1); // chooser and main menu sit at the right end
         }
+        QAction* action = actions.Of(e);
         auto* b = new TImageButton(e.tag, panel, &nClickTag);
         b->setObjectName(QString("Button_%1").arg(e.tag));
-        const TMainAction action = e.action;
+        b->setToolTip(action->toolTip());
         connect(b, &QAbstractButton::clicked, this, [this, action, b] {
             clickingButton = b;
-            run(action);
+            action->trigger();
             clickingButton = nullptr;
         });
+        const TToggleLook look = e.look;
+        connect(action, &QAction::toggled, b, [b, look](bool on) {
+            if (look == TToggleLook::Running) {
+                b->SetRunning(on);
+            } else if (look == TToggleLook::Latched) {
+                b->SetLatched(on);
+            }
+        });
         row->addWidget(b);
-        buttons.push_back(b);
     }
     return panel;
 }
@@ -74,30 +82,6 @@ void TMainBars::Layout(int width, int height) {
     const QRect r(0, height - kBarHeight, width, kBarHeight);
     captureBar->setGeometry(r);
     replayBar->setGeometry(r);
-}
-
-TImageButton* TMainBars::Button(TBar bar, int tag) const {
-    for (TImageButton* b : bar == TBar::Capture ? captureButtons : replayButtons) {
-        if (b->Tag() == tag) {
-            return b;
-        }
-    }
-    return nullptr;
-}
-
-void TMainBars::ShowToggle(TMainAction action, bool on) {
-    for (TBar bar : {TBar::Capture, TBar::Replay}) {
-        const TActionEntry* e = EntryOf(bar, action);
-        TImageButton* b = e != nullptr ? Button(bar, e->tag) : nullptr;
-        if (b == nullptr) {
-            continue;
-        }
-        if (e->look == TToggleLook::Running) {
-            b->SetRunning(on);
-        } else if (e->look == TToggleLook::Latched) {
-            b->SetLatched(on);
-        }
-    }
 }
 
 void TMainBars::ClickOpensModal() {

@@ -1,27 +1,26 @@
 // The two bars along the main window's bottom edge: the capture bar and the
-// replay bar with its audio offset box, built from the action table. A
-// button's click runs its action; a toggle's button shows the look the
-// controllers give it. Only the bar of the current mode shows.
+// replay bar with its audio offset box, built from the window's actions. A
+// button's click triggers its action; a toggle's button looks as its action
+// is checked. Only the bar of the current mode shows.
 #pragma once
 
 #include "app/MainActions.h"
 
 #include <QComboBox>
 #include <QObject>
-#include <functional>
-#include <vector>
 
 class QWidget;
 
 namespace tavrin {
 
+class TActionSet;
 class TImageButton;
 
 class TMainBars : public QObject {
     Q_OBJECT
 public:
-    // The bars are children of window; run carries out a button's action.
-    TMainBars(QWidget& window, std::function<void(TMainAction)> run);
+    // The bars are children of window, their buttons show the actions'.
+    TMainBars(QWidget& window, const TActionSet& actions);
 
     // The bar of a mode shows, the other one hides (none: both hide).
     void ShowCaptureBar();
@@ -30,7 +29,6 @@ public:
     // Both bars along the bottom edge of a client area of that size.
     void Layout(int width, int height);
 
-    void ShowToggle(TMainAction action, bool on);
     // The bar button being clicked opens a modal window or menu: its release
     // does not draw the hover picture.
     void ClickOpensModal();
@@ -46,15 +44,11 @@ signals:
     void AudioOffsetChosen(int offset);
 
 private:
-    QWidget* Build(QWidget& window, TBar bar);
-    TImageButton* Button(TBar bar, int tag) const;
+    QWidget* Build(QWidget& window, const TActionSet& actions, TBar bar);
 
-    std::function<void(TMainAction)> run;
     QWidget* captureBar = nullptr;
     QWidget* replayBar = nullptr;
     QComboBox* offsetBox = nullptr;
-    std::vector<TImageButton*> captureButtons;
-    std::vector<TImageButton*> replayButtons;
     TImageButton* clickingButton = nullptr; // the bar button whose click runs
     int nClickTag = -1;                     // the tag of a click that opened a modal window
 };

@@ -1,6 +1,7 @@
 #include "app/MainMenu.h"
 
 #include "app/AboutBox.h"
+#include "app/ActionSet.h"
 #include "base/GetLessionInfo.h"
 #include "base/ProgramDir.h"
 #include "base/Settings.h"
@@ -13,9 +14,9 @@
 
 namespace tavrin {
 
-TMainMenu::TMainMenu(QWidget& w, const TDriveClassifier& drives, std::function<void(TMainAction)> r,
+TMainMenu::TMainMenu(QWidget& w, const TDriveClassifier& drives, const TActionSet& a,
                      std::function<void()> c)
-    : QObject(&w), window(w), run(std::move(r)), clickOpensModal(std::move(c)) {
+    : QObject(&w), window(w), actions(a), clickOpensModal(std::move(c)) {
     settings = new TFConfig(drives, &window);
     settings->hide();
 }
@@ -68,12 +69,7 @@ void TMainMenu::ShowMainMenu() {
         if (e.bar != TBar::Menu) {
             continue;
         }
-        const TMainAction action = e.action;
-        // Queued: several items open modal windows, and the menu must be
-        // done with its own click (and gone) before a nested loop runs.
-        connect(
-            menu.addAction(QString::fromUtf8(e.caption)), &QAction::triggered, this,
-            [this, action] { run(action); }, Qt::QueuedConnection);
+        menu.addAction(actions.Of(e));
         if (e.separatorAfter) {
             menu.addSeparator();
         }

@@ -15,6 +15,7 @@ class QWidget;
 
 namespace tavrin {
 
+class TActionSet;
 class TDriveClassifier;
 class TFConfig;
 class TGetLessionInfo;
@@ -23,9 +24,9 @@ struct INIAnotherSet;
 class TMainMenu : public QObject {
     Q_OBJECT
 public:
-    // run carries out a chosen item's action; clickOpensModal tells the bar
+    // The main menu shows the actions' items; clickOpensModal tells the bar
     // that its click opened a modal window or menu.
-    TMainMenu(QWidget& window, const TDriveClassifier& drives, std::function<void(TMainAction)> run,
+    TMainMenu(QWidget& window, const TDriveClassifier& drives, const TActionSet& actions,
               std::function<void()> clickOpensModal);
 
     // Carries out the main menu's own commands (and opens the menu) on
@@ -47,7 +48,7 @@ private:
     static void OpenOutputFolder(const TGetLessionInfo& paths);
 
     QWidget& window;
-    std::function<void(TMainAction)> run;
+    const TActionSet& actions;
     std::function<void()> clickOpensModal;
     TFConfig* settings = nullptr; // the settings dialog, hidden until asked for
     QPointer<QMenu> openMenu;
