@@ -24,10 +24,12 @@
 #include "sources/ClientThread.h"
 #include "sources/ui/F_CHConfig.h"
 #include "sources/ui/F_Mp4Adjust.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
 #include "tests/support/NginxRtmp.h"
+#include "tests/support/ScenarioSteps.h"
 #include "tests/support/TestMedia.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
@@ -67,44 +69,20 @@ using test::WaitUntil;
 
 constexpr int32_t kLesson = 101;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::TConsoleWindowTest {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
+        TConsoleWindowTest::SetUp();
         ::setenv("TAVRIN_VIRTUAL_DEVICES", "1", 1);
-        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
-                                                 "/store\n[ClientCount]\nCount=3\n"
-                                                 "[WindowSize]\nwidth=1150\nheight=815\n");
-        hooks_.iniPath = dir_.File("vo.ini");
-        hooks_.drives = &drives_;
-        hooks_.SignIn = [](int32_t& user) {
-            user = 1001;
-            return true;
-        };
-        hooks_.ChooseLession = [this](int32_t current, Tvo_FromServer& chosen) {
-            chooserShownWith_.push_back(current);
-            clickTagInChooser_ = win_ ? test::PressedButtonTag(win_.get()) : -2;
-            if (choices_.empty()) {
-                return 0;
-            }
-            const int mode = choices_.front();
-            choices_.pop_front();
-            chosen.LI.LessionID = kLesson;
-            chosen.LI.TeacherName = "王老师";
-            chosen.LI.LessionName = "认识分数";
-            return mode;
-        };
+        lesson_.LessionID = kLesson;
+        lesson_.TeacherName = "王老师";
+        lesson_.LessionName = "认识分数";
     }
 
-    // Shows the window and waits for the first tick to enter the mode.
-    void Open(int mode) {
-        choices_.push_back(mode);
-        win_ = std::make_unique<TFMain>(hooks_);
-        ASSERT_TRUE(win_->Started());
-        win_->show();
-        ASSERT_TRUE(WaitUntil([&] { return win_->isEnabled(); }, 5000));
-        xdo_.Focus(win_.get());
+    // The chooser also notes which bar button shows pressed while it is open.
+    int Choose(int32_t current) override {
+        clickTagInChooser_ = win_ ? test::PressedButtonTag(win_.get()) : -2;
+        return TConsoleWindowTest::Choose(current);
     }
 
     // Opens the main menu with its button and clicks the item caption.
@@ -142,8 +120,6 @@ protected:
     QPoint At(QWidget* w, double fx, double fy) const {
         return w->mapToGlobal(QPoint(int(w->width() * fx), int(w->height() * fy)));
     }
-
-    TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
 
     // Pictures arrived on the channel since the last look.
     bool ShowsVideo(int ch) {
@@ -183,18 +159,12 @@ protected:
         return path;
     }
 
-    TempDir dir_;
-    TRoomyDrives drives_;
-    TMainHooks hooks_;
-    std::deque<int> choices_;
-    std::vector<int32_t> chooserShownWith_;
     int clickTagInChooser_ = -2;
-    std::unique_ptr<TFMain> win_;
-    TXdo xdo_;
     bool jitter_ = false;
 };
 
 TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
+    test::TScenarioSteps steps;
     const std::string movie = dir_.File("movie.mp4");
     ASSERT_TRUE(
         test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi "
@@ -206,6 +176,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     test::TPhoneSim phone(phoneIP);
     ASSERT_TRUE(phone.Ready());
 
+    TAVRIN_STEP(steps, "capture opens with its bar and the panes on the grid");
     TMessageRecorder messages;
     Open(kModeCapture);
     ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
@@ -218,6 +189,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
         EXPECT_EQ(test::PaneOf(win_.get(), i)->geometry(), QRect(r.x, r.y, r.w, r.h)) << i;
     }
 
+    TAVRIN_STEP(steps, "three live sources");
     Manager().ConnectThis(movie, 1, kDeviceMp4);
     Manager().SetCycle(1, true);
     Manager().ConnectThis("Virtual Camera|Virtual Microphone", 2, kDeviceCamera);
@@ -225,12 +197,14 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(AllLive());
     Shot("01-live-grid");
 
+    TAVRIN_STEP(steps, "a click selects a pane");
     // A click selects the pane and makes its channel the most recent.
     ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 2)));
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 2; }));
     EXPECT_EQ(win_->Capture()->ClickHistory().Ports()[0], 2);
     Shot("02-pane2-selected");
 
+    TAVRIN_STEP(steps, "the channel window follows the selection");
     // The connection window opens for the selected channel and follows the
     // selection while it is open.
     ClickButton(TBar::Capture, 54);
@@ -244,6 +218,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 2)));
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 2; }));
 
+    TAVRIN_STEP(steps, "the two-video layout");
     // The two-video button combines the two most recent channels.
     ClickButton(TBar::Capture, 2);
     std::vector<int32_t> programme;
@@ -252,6 +227,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
         return programme == std::vector<int32_t>{1, 2};
     }));
 
+    TAVRIN_STEP(steps, "the channel menu sets the sound channel");
     // Right button on channel 3: its menu, and "设为录音通道" makes it the
     // programme's sound.
     ASSERT_TRUE(xdo_.MoveTo(At(test::PaneOf(win_.get(), 3), 0.5, 0.5)));
@@ -275,6 +251,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(WaitUntil([&] { return Manager().MainAudioChannel() == 3; }));
     EXPECT_EQ(win_->Capture()->CurrentPort(), 3u);
 
+    TAVRIN_STEP(steps, "the programme pane has no menu");
     // The programme pane has no menu.
     ASSERT_TRUE(xdo_.MoveTo(At(test::PaneOf(win_.get(), 0), 0.5, 0.5)));
     ASSERT_TRUE(xdo_.Run({"click", "3"}));
@@ -282,6 +259,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     EXPECT_EQ(test::OpenMenu(), nullptr);
     EXPECT_EQ(win_->Capture()->CurrentPort(), 0u);
 
+    TAVRIN_STEP(steps, "a double-click enlarges a pane and back");
     // Double-click enlarges a pane over the programme region and back.
     ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 1), 1, 2));
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->DispMode() == 1; }));
@@ -295,6 +273,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     EXPECT_EQ(test::PaneOf(win_.get(), 1)->geometry(), QRect(back.x, back.y, back.w, back.h));
     EXPECT_TRUE(test::PaneOf(win_.get(), 2)->isVisible());
 
+    TAVRIN_STEP(steps, "cut and trial rectangles");
     // A drag without Ctrl cuts at once; with Ctrl it stays a trial rectangle.
     ASSERT_TRUE(xdo_.MoveTo(At(test::PaneOf(win_.get(), 2), 0.2, 0.2)));
     ASSERT_TRUE(xdo_.MouseDown());
@@ -315,6 +294,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(WaitUntil([&] { return Manager().Worker(3)->GetTestRect(shown, adjusted); }));
     EXPECT_FALSE(Manager().GetIfInCut(3));
     ASSERT_TRUE(xdo_.Run({"keyup", "ctrl"}));
+    TAVRIN_STEP(steps, "a slip of a drag cuts nothing");
     // A slip of a drag (under 100 per mille both ways) cuts nothing.
     ASSERT_TRUE(xdo_.MoveTo(At(test::PaneOf(win_.get(), 1), 0.5, 0.5)));
     ASSERT_TRUE(xdo_.MouseDown());
@@ -327,6 +307,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
         EXPECT_EQ(shown.xEnd - shown.xStart, 0);
     }
 
+    TAVRIN_STEP(steps, "recording");
     // Recording through the record button.
     ClickButton(TBar::Capture, 4);
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->Recording(); }));
@@ -340,6 +321,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ClickButton(TBar::Capture, 4);
     ASSERT_TRUE(WaitUntil([&] { return !win_->Capture()->Recording(); }));
 
+    TAVRIN_STEP(steps, "MP4 looping off through its position window");
     // Looping of the MP4 switched off in its position window, through the
     // channel menu; it stays off through replay and back.
     bool cycleShownOff = false;
@@ -357,6 +339,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(WaitUntil([&] { return cycleShownOff; }));
     EXPECT_FALSE(Manager().GetCycle(1));
 
+    TAVRIN_STEP(steps, "to replay, the connections remembered");
     // To replay through the chooser button: connections are remembered.
     choices_.push_back(kModeReplay);
     ClickButton(TBar::Capture, 52);
@@ -379,6 +362,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->Worker().PicturesShown() > 10; }, 15000));
     Shot("07-replay");
 
+    TAVRIN_STEP(steps, "delete marks saved");
     // Delete-mark mode, a drag along the block row, then save.
     ClickButton(TBar::Replay, 20);
     ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->DeleteMode(); }));
@@ -394,6 +378,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     ClickButton(TBar::Replay, 21);
     Pump(300);
 
+    TAVRIN_STEP(steps, "back to capture with the same channels");
     // Back to capture: the same channels with the same types, and the
     // programme they showed.
     choices_.push_back(kModeCapture);
@@ -413,6 +398,7 @@ TEST_F(MainWindowTest, LiveSourcesRecordReplayCutAndBackWithRealInput) {
     Shot("09-capture-again");
     win_.reset();
 
+    TAVRIN_STEP(steps, "the saved marks are in the store");
     // The saved marks are in the store.
     TGetLessionInfo paths;
     paths.initialize(dir_.Path() + "/store", "1001");

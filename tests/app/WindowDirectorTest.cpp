@@ -10,6 +10,7 @@
 #include "cli/ScriptDirector.h"
 #include "sources/CManager.h"
 #include "sources/CaptureSession.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -97,26 +98,13 @@ std::string Joined(const std::vector<std::string>& calls) {
     return s;
 }
 
-class WindowDirectorTest : public ::testing::Test {
+class WindowDirectorTest : public test::TConsoleWindowTest {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
-        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
-                                                 "/store\n[ClientCount]\nCount=3\n"
-                                                 "[WindowSize]\nwidth=1150\nheight=815\n");
-        hooks_.iniPath = dir_.File("vo.ini");
-        hooks_.drives = &drives_;
-        hooks_.SignIn = [](int32_t& user) {
-            user = 1001;
-            return true;
-        };
-        hooks_.ChooseLession = [](int32_t, Tvo_FromServer& chosen) {
-            chosen.LI.LessionID = kLesson;
-            chosen.LI.TeacherName = "赵老师";
-            chosen.LI.LessionName = "长方形的面积";
-            return int(kModeCapture);
-        };
+        TConsoleWindowTest::SetUp();
+        lesson_.LessionID = kLesson;
+        lesson_.TeacherName = "赵老师";
+        lesson_.LessionName = "长方形的面积";
         movie_ = dir_.File("movie.mp4");
         ASSERT_TRUE(
             test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi "
@@ -128,6 +116,8 @@ protected:
             std::filesystem::copy_file(movie_, Movie(ch));
         }
     }
+
+    int Choose(int32_t) override { return kModeCapture; }
 
     std::string Movie(int ch) const { return dir_.File("movie" + std::to_string(ch) + ".mp4"); }
 
@@ -163,12 +153,7 @@ protected:
         return WaitUntil([&] { return windowCalls_.size() >= n; }, 5000);
     }
 
-    TempDir dir_;
-    TRoomyDrives drives_;
-    TMainHooks hooks_;
     std::string movie_;
-    std::unique_ptr<TFMain> win_;
-    TXdo xdo_;
     std::vector<std::string> windowCalls_;
 };
 

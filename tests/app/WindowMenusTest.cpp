@@ -14,6 +14,7 @@
 #include "compose/editor/FilePickers.h"
 #include "compose/editor/PlanEditorLauncher.h"
 #include "sources/CManager.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
@@ -47,41 +48,16 @@ using test::WaitUntil;
 
 constexpr int32_t kLesson = 202;
 
-class WindowMenusTest : public ::testing::Test {
+class WindowMenusTest : public test::TConsoleWindowTest {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
+        TConsoleWindowTest::SetUp();
         ::setenv("TAVRIN_VIRTUAL_DEVICES", "1", 1);
-        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
-                                                 "/store\n[ClientCount]\nCount=3\n"
-                                                 "[WindowSize]\nwidth=1150\nheight=815\n");
-        hooks_.iniPath = dir_.File("vo.ini");
-        hooks_.drives = &drives_;
-        hooks_.SignIn = [](int32_t& user) {
-            user = 1001;
-            return true;
-        };
-        hooks_.ChooseLession = [this](int32_t, Tvo_FromServer& chosen) {
-            if (choices_.empty()) {
-                return 0;
-            }
-            const int mode = choices_.front();
-            choices_.pop_front();
-            chosen.LI.LessionID = kLesson;
-            chosen.LI.LessionName = "Menus";
-            return mode;
-        };
+        lesson_.LessionID = kLesson;
+        lesson_.LessionName = "Menus";
     }
 
-    void Open() {
-        choices_.push_back(kModeCapture);
-        win_ = std::make_unique<TFMain>(hooks_);
-        ASSERT_TRUE(win_->Started());
-        win_->show();
-        ASSERT_TRUE(WaitUntil([&] { return win_->isEnabled(); }, 10000));
-        xdo_.Focus(win_.get());
-    }
+    void Open() { TConsoleWindowTest::Open(kModeCapture); }
 
     void ClickButton(TBar bar, int tag) {
         TImageButton* b = test::BarButton(win_.get(), bar, tag);
@@ -149,20 +125,6 @@ protected:
         Manager().GetConInfo(ch, info);
         return info.IP;
     }
-
-    TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
-    std::vector<int32_t> Programme() {
-        std::vector<int32_t> p;
-        Manager().GetCombinePorts(p);
-        return p;
-    }
-
-    TempDir dir_;
-    TRoomyDrives drives_;
-    TMainHooks hooks_;
-    std::deque<int> choices_;
-    std::unique_ptr<TFMain> win_;
-    TXdo xdo_;
 };
 
 TEST_F(WindowMenusTest, MainMenuOpensTheOutputFolderTheHelpFilesAndTheAboutBox) {
