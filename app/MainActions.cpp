@@ -105,15 +105,6 @@ std::span<const TActionEntry> MainActionTable() {
     return kTable;
 }
 
-TMainAction ActionOfButton(TBar bar, int tag) {
-    for (const TActionEntry& e : kTable) {
-        if (e.bar == bar && e.tag == tag) {
-            return e.action;
-        }
-    }
-    return A::None;
-}
-
 const TActionEntry* EntryOf(TBar bar, TMainAction action) {
     for (const TActionEntry& e : kTable) {
         if (e.bar == bar && e.action == action) {

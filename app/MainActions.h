@@ -84,9 +84,6 @@ struct TActionEntry {
 // the channel menu in its order.
 std::span<const TActionEntry> MainActionTable();
 
-// The action of a bar's button, None when the bar has no such button.
-TMainAction ActionOfButton(TBar bar, int tag);
-
 // The table's entry of an action on a bar, null when the bar has none.
 const TActionEntry* EntryOf(TBar bar, TMainAction action);
 

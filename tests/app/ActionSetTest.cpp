@@ -27,7 +27,8 @@ TEST(ActionTable, EveryButtonKeyAndItemIsFoundOnceInItsPlace) {
         case TBar::Capture:
         case TBar::Replay:
             EXPECT_TRUE(tags.insert({e.bar, e.tag}).second) << "tag " << e.tag;
-            EXPECT_EQ(ActionOfButton(e.bar, e.tag), e.action);
+            // A command twice on a bar would leave one button's look dead.
+            EXPECT_EQ(EntryOf(e.bar, e.action), &e);
             break;
         case TBar::CaptureKeys:
         case TBar::ReplayKeys:
