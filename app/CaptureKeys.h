@@ -1,32 +1,16 @@
-// The console's keyboard map: which director's action each key stands for
-// in capture and replay mode. The window looks the key up here and carries
-// the action out, so buttons, menus and keys share one set of actions.
+// The console's keys as commands: the action a key stands for in capture
+// and replay mode (from the action table) with its parameters, and the order
+// in which trial cut rectangles become real.
 #pragma once
+
+#include "app/MainActions.h"
 
 #include <vector>
 
 namespace tavrin {
 
-enum class TKeyAction {
-    None,
-    PreviousProgramme, // back to the programme before the last change
-    RecentFullScreen,  // the most recently selected channel alone
-    RecentTwo,         // the two most recently selected channels
-    ThreeVideos,       // as the three-video layout button
-    FourVideos,        // as the four-video layout button
-    FullNoCut,         // the selected channel's whole picture, no cut
-    Pause,             // pause the selected channel
-    ErrorMark,         // mark an error in the recording (digit)
-    MoveCut,           // move the selected channel's cut area (dx, dy)
-    // Replay mode.
-    DeleteMarkMode,
-    PausePlay,
-    PreviousPage,
-    NextPage,
-};
-
 struct TKeyCommand {
-    TKeyAction action = TKeyAction::None;
+    TMainAction action = TMainAction::None;
     int dx = 0; // MoveCut: source pixels per composed picture
     int dy = 0;
     int digit = 0; // ErrorMark
@@ -36,7 +20,7 @@ struct TKeyCommand {
 inline constexpr int kCutStep = 5;
 inline constexpr int kCutStepShift = 8;
 
-// key is a Qt::Key value.
+// key is a Qt::Key value; the action is None for a key without a command.
 TKeyCommand DoRealKeyCommand(int key, bool shift);
 TKeyCommand DoReplayKeyCommand(int key);
 

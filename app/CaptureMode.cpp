@@ -39,6 +39,24 @@ TCaptureMode::~TCaptureMode() {
     view.ShowToggle(TMainAction::MonitorAudio, false);
 }
 
+TCaptureSessionConfig TCaptureMode::ConfigFor(const INIAnotherSet& set,
+                                              const TGetLessionInfo& paths,
+                                              const TLessionInfo& lesson, int nChannels,
+                                              TScreenLayout* layout) {
+    TCaptureSessionConfig config;
+    config.paths = paths;
+    config.lesson = lesson;
+    config.nYUVWidth = int(set.nYUVWidth);
+    config.nYUVHeight = int(set.nYUVHeight);
+    config.nAudioDelay = set.nAudioDelay;
+    config.nBitrate = int64_t(set.videobitrate) * 1024;
+    config.nChannels = nChannels;
+    config.layout = layout;
+    config.bDiscovery = true;
+    config.nAudioChannel = 1;
+    return config;
+}
+
 int TCaptureMode::Open(TCaptureSessionConfig cfg) {
     if (!cfg.prepareProgress) {
         cfg.prepareProgress = storeProgress.Callback();
@@ -165,10 +183,31 @@ void TCaptureMode::ShowLayoutMenu(int count) {
 
 void TCaptureMode::ShowChannelMenu(int nChannel, QPoint global) {
     TDirector director = Director();
+    TClientInfo own;
+    director.Info(nChannel, own);
     QMenu& menu = view.NewMenu("ChannelMenu");
-    QAction* full = menu.addAction("全画面不剪切");
-    connect(full, &QAction::triggered, this, [this, nChannel] { FullPictureNoCut(nChannel); });
-    menu.addSeparator();
+    for (const TActionEntry& e : MainActionTable()) {
+        if (e.bar != TBar::ChannelMenu || !ChannelItemApplies(e.action, nChannel, own)) {
+            continue;
+        }
+        const bool off = e.action == TMainAction::AutoFocus && !kept.bAutoAdjust[size_t(nChannel)];
+        QAction* a = menu.addAction(QString::fromUtf8(off ? e.captionOff : e.caption));
+        const TMainAction action = e.action;
+        // The play-position window is modal: it opens after the menu is done.
+        connect(
+            a, &QAction::triggered, this,
+            [this, action, nChannel] { DoOnChannel(action, nChannel); },
+            action == TMainAction::Mp4Position ? Qt::QueuedConnection : Qt::AutoConnection);
+        if (e.separatorAfter) {
+            menu.addSeparator();
+            AddSourceItems(menu, nChannel);
+        }
+    }
+    menu.popup(global);
+}
+
+void TCaptureMode::AddSourceItems(QMenu& menu, int nChannel) {
+    TDirector director = Director();
     for (int i = 1; i <= director.ChannelCount(); ++i) {
         TClientInfo info;
         director.Info(i, info);
@@ -192,39 +231,53 @@ void TCaptureMode::ShowChannelMenu(int nChannel, QPoint global) {
             }
         });
     }
-    TClientInfo own;
-    director.Info(nChannel, own);
-    connect(menu.addAction("清除本通道连接信息"), &QAction::triggered, this,
-            [this, nChannel] { Director().ClearChannel(nChannel); });
-    connect(menu.addAction("取消本次断线自动重连      "), &QAction::triggered, this,
-            [this, nChannel] {
-                Director().NoReconnect(nChannel);
-                view.RepaintPaneFrame(int(nCurrentPort));
-            });
-    if (director.HasWideAngle(nChannel)) {
-        connect(menu.addAction("开关超广角"), &QAction::triggered, this,
-                [this, nChannel] { Director().WideAngle(nChannel); });
+}
+
+bool TCaptureMode::ChannelItemApplies(TMainAction action, int nChannel, const TClientInfo& own) {
+    switch (action) {
+    case TMainAction::WideAngle:
+        return Director().HasWideAngle(nChannel);
+    case TMainAction::AutoFocus:
+        return own.DeviceType == kDevicePhone || own.DeviceType == kDevicePhoneAlt;
+    case TMainAction::AudioChannel:
+        return own.DeviceType != kDeviceNone;
+    case TMainAction::Mp4Position:
+        return own.DeviceType == kDeviceMp4;
+    default:
+        return true;
     }
-    if (own.DeviceType == kDevicePhone || own.DeviceType == kDevicePhoneAlt) {
-        const bool autoFocus = kept.bAutoAdjust[size_t(nChannel)];
-        QAction* a = menu.addAction(autoFocus ? "当前：自动定焦模式" : "当前：手动定焦模式");
-        connect(a, &QAction::triggered, this, [this, nChannel] {
-            const bool now = !kept.bAutoAdjust[size_t(nChannel)];
-            kept.bAutoAdjust[size_t(nChannel)] = now;
-            Director().AutoFocus(nChannel, now);
-        });
+}
+
+void TCaptureMode::DoOnChannel(TMainAction action, int nChannel) {
+    switch (action) {
+    case TMainAction::FullNoCut:
+        FullPictureNoCut(nChannel);
+        break;
+    case TMainAction::ClearChannel:
+        Director().ClearChannel(nChannel);
+        break;
+    case TMainAction::NoReconnect:
+        Director().NoReconnect(nChannel);
+        view.RepaintPaneFrame(int(nCurrentPort));
+        break;
+    case TMainAction::WideAngle:
+        Director().WideAngle(nChannel);
+        break;
+    case TMainAction::AutoFocus: {
+        const bool now = !kept.bAutoAdjust[size_t(nChannel)];
+        kept.bAutoAdjust[size_t(nChannel)] = now;
+        Director().AutoFocus(nChannel, now);
+        break;
     }
-    if (own.DeviceType != kDeviceNone) {
-        connect(menu.addAction("设为录音通道"), &QAction::triggered, this,
-                [this, nChannel] { Director().Audio(nChannel); });
+    case TMainAction::AudioChannel:
+        Director().Audio(nChannel);
+        break;
+    case TMainAction::Mp4Position:
+        view.OpenMp4Position(nChannel);
+        break;
+    default:
+        break;
     }
-    if (own.DeviceType == kDeviceMp4) {
-        connect(
-            menu.addAction("设置播放进度"), &QAction::triggered, this,
-            [this, nChannel] { view.OpenMp4Position(nChannel); },
-            Qt::QueuedConnection); // a modal window: after the menu is done
-    }
-    menu.popup(global);
 }
 
 // --- pane gestures -------------------------------------------------------------
@@ -410,39 +463,37 @@ void TCaptureMode::Key(int key, bool shift, bool repeat) {
     const TKeyCommand c = DoRealKeyCommand(key, shift);
     // Held keys repeat only the movement of the cut area; a held digit must
     // not mark the recording thirty times.
-    if (repeat && c.action != TKeyAction::MoveCut) {
+    if (repeat && c.action != TMainAction::MoveCut) {
         return;
     }
     TDirector director = Director();
     const int selected = int(nCurrentPort);
     switch (c.action) {
-    case TKeyAction::PreviousProgramme:
+    case TMainAction::PreviousProgramme:
         director.Esc();
         break;
-    case TKeyAction::RecentFullScreen:
+    case TMainAction::RecentFullScreen:
         CombineRecent(1, true, true);
         break;
-    case TKeyAction::RecentTwo:
+    case TMainAction::RecentTwo:
         CombineRecent(2, false, true);
         break;
-    case TKeyAction::ThreeVideos:
-        Do(ActionOfButton(TBar::Capture, 3));
+    case TMainAction::LayoutThree:
+    case TMainAction::LayoutFour:
+        Do(c.action);
         break;
-    case TKeyAction::FourVideos:
-        Do(ActionOfButton(TBar::Capture, 65));
-        break;
-    case TKeyAction::FullNoCut:
+    case TMainAction::FullNoCut:
         FullPictureNoCut(selected);
         break;
-    case TKeyAction::Pause:
+    case TMainAction::Pause:
         director.Pause(selected);
         break;
-    case TKeyAction::ErrorMark:
+    case TMainAction::ErrorMark:
         if (session.MarkError(c.digit) != 0) {
             view.ErrorMarked(c.digit);
         }
         break;
-    case TKeyAction::MoveCut:
+    case TMainAction::MoveCut:
         director.CutMove(selected, c.dx, c.dy);
         break;
     default:

@@ -12,6 +12,7 @@
 #include "app/ConnectionKeeper.h"
 #include "app/MainView.h"
 #include "app/ModeSwitch.h"
+#include "base/Settings.h"
 #include "base/ui/F_progress.h"
 #include "sources/CaptureSession.h"
 #include "sources/Director.h"
@@ -21,6 +22,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+class QMenu;
 
 namespace tavrin {
 
@@ -56,6 +59,11 @@ public:
     // Enters capture for cfg.lesson: 0 or the session's negative result.
     // A new store whose zeros have to be written shows the progress window.
     int Open(TCaptureSessionConfig cfg);
+    // The session's configuration for a lesson under the console's settings
+    // (its panes are still to be added).
+    static TCaptureSessionConfig ConfigFor(const INIAnotherSet& set, const TGetLessionInfo& paths,
+                                           const TLessionInfo& lesson, int nChannels,
+                                           TScreenLayout* layout);
     // The message for a failed Open: the store's three cases, whose texts
     // name the lesson's capture folder (dir); nothing for the others.
     static void ShowOpenFailure(int result, const std::string& dir);
@@ -133,7 +141,13 @@ private:
     void TraceTicks(const char* what);
     void SelectPane(int i);
     void PaneClicked(int tag);
+    // The channel menu of a channel: the table's channel items that apply to
+    // its source, with every channel's own item after the first.
     void ShowChannelMenu(int nChannel, QPoint global);
+    void AddSourceItems(QMenu& menu, int nChannel);
+    bool ChannelItemApplies(TMainAction action, int nChannel, const TClientInfo& own);
+    // A channel menu item's command on the channel.
+    void DoOnChannel(TMainAction action, int nChannel);
     // Connects the channels of s again and restores its programme.
     void Reconnect(const rLastState& s);
 

@@ -26,7 +26,8 @@ constexpr const char* kSlidesOnSoundChannelMessage =
 
 } // namespace
 
-TCaptureStatus::TCaptureStatus(IStatusHost& w, const QFont& windowFont) : win(w), font(windowFont) {
+TCaptureStatus::TCaptureStatus(IStatusHost& w, const QFont& windowFont, QObject* parent)
+    : QObject(parent), win(w), font(windowFont) {
     font.setPointSize(12);
 }
 

@@ -10,6 +10,7 @@
 #include "app/StatusLines.h"
 
 #include <QFont>
+#include <QObject>
 #include <QRect>
 #include <map>
 #include <optional>
@@ -39,9 +40,11 @@ public:
     virtual void Repaint(const QRegion& r) = 0;
 };
 
-class TCaptureStatus {
+// A child of the window, so that what it drew can be looked up there.
+class TCaptureStatus : public QObject {
+    Q_OBJECT
 public:
-    TCaptureStatus(IStatusHost& win, const QFont& windowFont);
+    TCaptureStatus(IStatusHost& win, const QFont& windowFont, QObject* parent = nullptr);
 
     // One tick after the first; nothing but clearing outside capture mode.
     void Tick();

@@ -1,19 +1,21 @@
 // The console window. It builds its bars, panes and menus, runs the start-up
-// before it shows and the first lesson choice on its first tick, and carries
-// out the operator's actions. The core objects of a mode belong to that
-// mode's controller (TCaptureMode, TReplayMode); the pure rules (geometry,
-// history, gestures, texts, transitions) live in their own classes.
+// before it shows and the first lesson choice on its first tick, owns the
+// current mode's controller (TCaptureMode, TReplayMode) and forwards the
+// operator's actions to it. The panes, bars and menus are their own classes;
+// the pure rules (geometry, history, gestures, texts, transitions) too.
 #pragma once
 
+#include "app/ActionSet.h"
 #include "app/CaptureMode.h"
 #include "app/CaptureStatus.h"
-#include "app/ClickHistory.h"
 #include "app/KeyDirector.h"
 #include "app/MainActions.h"
+#include "app/MainBars.h"
 #include "app/MainHooks.h"
+#include "app/MainMenu.h"
+#include "app/MainPanes.h"
 #include "app/MainView.h"
 #include "app/ModeSwitch.h"
-#include "app/PaneGeometry.h"
 #include "app/ReplayMode.h"
 #include "app/Startup.h"
 #include "base/StorageDrive.h"
@@ -21,25 +23,13 @@
 #include "platform/PlatformTypes.h"
 #include "sources/ui/ChannelAccess.h"
 
-#include <QMenu>
-#include <QPoint>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
-#include <optional>
-#include <vector>
-
-class QComboBox;
-class QPainter;
 
 namespace tavrin {
 
-class TDispPanel;
-class TImageButton;
-
 class TF_CHConfig;
-class TFConfig;
 class TPlanEditorLauncher;
 
 class TFMain : public QWidget,
@@ -63,31 +53,11 @@ public:
     // Carries out one action of the table (also for keys).
     void DoAction(TMainAction action);
 
-    // Read-only views for the status lines and for tests.
-    const Tvo_FromServer& CurrentLession() const { return CurrentPvo; }
-    bool HasIni() const { return bHasIni; }
-    const rLastState& LastState() const { return captureKept.connections.Remembered(); }
+    // The current mode's controller, null outside that mode.
     TCaptureMode* Capture() { return capture.get(); }
     TReplayMode* Replay() { return replay.get(); }
-    TDispPanel* Pane(int i) const;
-    TDispPanel* ReplayPane() const { return Panel_ReplayArea; }
-    TF_CHConfig* ChannelDialog() const { return chConfig; }
-    TFConfig* SettingsDialog() const { return fConfig; }
-    TPlanEditorLauncher* PlanEditor() const { return planEditor.get(); }
-    // The tag of the bar button whose click opened a modal window or menu
-    // still held down, -1 otherwise.
-    int CurrentClickImageTag() const { return nCurrentClickImageTAGID; }
-    QWidget* CaptureBar() const { return Panel_Capture; }
-    QWidget* ReplayBar() const { return Panel_Replay; }
-    QComboBox* AudioOffsetBox() const { return ComboBox1; }
-    TImageButton* Button(TBar bar, int tag) const;
-    const TGridLayout& Grid() const { return grid; }
-    TPaneRect RulerRect() const;
-    const TMainSettings& Settings() const { return st.settings; }
+    // The signed-in user's lesson folders (for the lesson chooser).
     const TGetLessionInfo* Paths() const { return st.paths.get(); }
-    // The menu the last right-click or button opened (null once closed).
-    QMenu* OpenMenu() const { return openMenu; }
-    TCaptureStatus* Status() const { return status.get(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,70 +76,70 @@ private:
     void UseScene(int32_t nRuntimeID) override;
     bool IsCaptureMode() override { return CurrentWorkMode() == kModeCapture; }
     void UseAddress(const std::string& url) override;
-    QRect EditorWindowRect() const override;
-    void SetEditorWindowRect(const QRect& r) override;
+    QRect EditorWindowRect() const override {
+        const TPaneRect& r = st.LayoutWindowPos;
+        return QRect(r.x, r.y, r.w, r.h);
+    }
+    void SetEditorWindowRect(const QRect& r) override {
+        st.LayoutWindowPos = {r.x(), r.y(), r.width(), r.height()};
+    }
 
     // TModeHost.
-    int SwitchMode(int mode, int32_t nLession);
     int EnterCapture(int32_t nLession) override;
     void LeaveCapture() override;
     int EnterReplay(int32_t nLession) override;
     void LeaveReplay() override;
-    void RememberConnections() override;
-    void RestoreConnections() override;
-    void StartDiscovery() override;
+    void RememberConnections() override {
+        if (capture) {
+            capture->RememberConnections();
+        }
+    }
+    void RestoreConnections() override {
+        if (TCaptureMode* c = CaptureNow()) {
+            c->RestoreConnections();
+        }
+    }
+    void StartDiscovery() override {
+        if (TCaptureMode* c = CaptureNow()) {
+            c->StartDiscovery();
+        }
+    }
+    // Switches to the chosen lesson's mode and shows it in the caption.
+    void UseChoice(int mode, const Tvo_FromServer& chosen);
 
-    void BuildBars();
-    QWidget* BuildBar(TBar bar);
     void OnTimer();
     void FirstTick();
     void ChooseFromBar();
+    void OpenPlanEditor();
     // IKeyHost and IStatusHost.
     QWidget* KeyWindow() override { return this; }
-    TCaptureMode* CaptureNow() override;
-    TReplayMode* ReplayNow() override;
-    QObject* OffsetBox() override;
-    void ErrorMarked(int digit) override;
-    int ProgrammeBottom() const override { return grid.DispOne.Bottom(); }
+    TCaptureMode* CaptureNow() override {
+        return CurrentWorkMode() == kModeCapture ? capture.get() : nullptr;
+    }
+    TReplayMode* ReplayNow() override {
+        return CurrentWorkMode() == kModeReplay ? replay.get() : nullptr;
+    }
+    QObject* OffsetBox() override { return bars->OffsetBox(); }
+    int ProgrammeBottom() const override { return panes->Grid().DispOne.Bottom(); }
     int WindowWidth() const override { return width(); }
     QRect PaneGeometry(int i) const override;
     void Repaint(const QRegion& r) override { update(r); }
     // IMainView.
-    void ShowToggle(TMainAction action, bool on) override;
+    void ShowToggle(TMainAction action, bool on) override { actions->SetChecked(action, on); }
     void RepaintRuler() override;
+    void ClickOpensModal() override { bars->ClickOpensModal(); }
     void RepaintPaneFrame(int i) override;
     void ShowOnePane(int i) override;
     void ShowAllPanes(int i) override;
-    void DragPane(int i) override;
-    QMenu& NewMenu(const char* name) override;
+    void DragPane(int i) override { panes->Drag(i); }
+    QMenu& NewMenu(const char* name) override { return menus->NewMenu(name); }
     void FollowChannelWindow(int nChannel) override;
     void OpenMp4Position(int nChannel) override;
+    void ErrorMarked(int digit) override { status->ErrorMarked(digit); }
 
-    void CreatePanes();
-    void FreePanes();
     void LayoutCapturePanes();
     void LayoutReplayPane();
-    // Each pane's port follows its pane's size.
-    void PortsFollowPanes();
-    void LayoutBars();
-    // The selected pane and the panes' arrangement (0 all, 1 one enlarged).
-    uint32_t CurrentPort() const { return capture ? capture->CurrentPort() : 0; }
-    uint32_t DispMode() const { return capture ? capture->DispMode() : 0; }
-    TPaneRect FrameRect() const;
-    TPaneRect FrameRect(int i) const;
-
-    void OnPanePressed(TDispPanel* pane, QMouseEvent* event);
-    void OnPaneMoved(TDispPanel* pane, QMouseEvent* event);
-    void OnPaneReleased(TDispPanel* pane, QMouseEvent* event);
-    void OnPaneDoubleClicked(TDispPanel* pane, QMouseEvent* event);
-    void OnPaneExposed(TDispPanel* pane);
-    // The bar button being clicked opens a modal window or menu.
-    void ClickOpensModal() override;
-    bool EditSettings(INIAnotherSet& set);
-    void ShowMainMenu();
-    void OpenOutputFolder();
-    void ShowAbout();
-    void SetCaption(const Tvo_FromServer& lesson);
+    TPaneRect RulerRect() const { return ReplayRulerRect(width(), height(), kBarHeight); }
 
     TMainHooks hooks;
     TStartupState st;
@@ -181,13 +151,7 @@ private:
     Tvo_FromServer CurrentPvo;
     Tvo_FromServer ChosenPvo; // the chooser's lesson, for the mode being entered
     int nChannels = 3;
-    std::vector<TDispPanel*> DispPanel;
-    TGridLayout grid;
     TCaptureMode::TKept captureKept;
-
-    bool bChannelError = false;
-    int nCurrentClickImageTAGID = -1;
-    TImageButton* clickingButton = nullptr; // the bar button whose click runs
 
     std::unique_ptr<TCaptureMode> capture;
     std::unique_ptr<TReplayMode> replay;
@@ -195,15 +159,11 @@ private:
     TChannelAccessor channelAccess;
     TF_CHConfig* chConfig = nullptr; // the channel connection window, hidden until asked for
     TSystemDrives systemDrives;
-    TFConfig* fConfig = nullptr; // the settings dialog, hidden until asked for
 
-    QWidget* Panel_Capture = nullptr;
-    QWidget* Panel_Replay = nullptr;
-    TDispPanel* Panel_ReplayArea = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-    std::vector<TImageButton*> captureButtons;
-    std::vector<TImageButton*> replayButtons;
-    QPointer<QMenu> openMenu;
+    TActionSet* actions = nullptr;
+    TMainBars* bars = nullptr;
+    TMainPanes* panes = nullptr;
+    TMainMenu* menus = nullptr;
     QTimer Timer1;
     std::unique_ptr<TCaptureStatus> status;
     std::unique_ptr<TKeyDirector> keys;

@@ -65,7 +65,7 @@ bool TKeyDirector::OnKey(QObject* watched, QKeyEvent* e) {
     if (mode == kModeCapture) {
         if (press) {
             const bool shift = (e->modifiers() & Qt::ShiftModifier) != 0;
-            const bool mapped = DoRealKeyCommand(key, shift).action != TKeyAction::None;
+            const bool mapped = DoRealKeyCommand(key, shift).action != TMainAction::None;
             DoRealKey(key, shift, e->isAutoRepeat());
             return mapped;
         }
@@ -78,7 +78,7 @@ bool TKeyDirector::OnKey(QObject* watched, QKeyEvent* e) {
     }
     if (mode == kModeReplay) {
         const bool inOffsetBox = watched == win.OffsetBox();
-        if (press != inOffsetBox || DoReplayKeyCommand(key).action == TKeyAction::None) {
+        if (press != inOffsetBox || DoReplayKeyCommand(key).action == TMainAction::None) {
             return false;
         }
         if (!e->isAutoRepeat()) {

@@ -160,16 +160,16 @@ void TReplayMode::Released(QPoint p) {
 
 bool TReplayMode::Key(int key) {
     switch (DoReplayKeyCommand(key).action) {
-    case TKeyAction::DeleteMarkMode:
+    case TMainAction::DeleteMarkMode:
         ToggleDeleteMode();
         break;
-    case TKeyAction::PausePlay:
+    case TMainAction::ReplayPause:
         TogglePause();
         break;
-    case TKeyAction::PreviousPage:
+    case TMainAction::PreviousPage:
         worker->_ChangePage(true);
         break;
-    case TKeyAction::NextPage:
+    case TMainAction::NextPage:
         worker->_ChangePage(false);
         break;
     default:

@@ -9,9 +9,11 @@
 #include "output/SaveAV.h"
 #include "sources/CManager.h"
 #include "sources/ClientThread.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
+#include "tests/support/ScenarioSteps.h"
 #include "tests/support/TestMedia.h"
 #include "tests/support/ui/GuiTestEnv.h"
 
@@ -87,42 +89,19 @@ double Distance(const std::vector<double>& a, const std::vector<double>& b) {
     return d;
 }
 
-class KeyStatusWindowTest : public ::testing::Test {
+class KeyStatusWindowTest : public test::TConsoleWindowTest {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
-        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        TConsoleWindowTest::SetUp();
         WriteIni(3, 1400, 900);
-        hooks_.iniPath = dir_.File("vo.ini");
-        hooks_.drives = &drives_;
-        hooks_.SignIn = [](int32_t& user) {
-            user = 1001;
-            return true;
-        };
-        hooks_.ChooseLession = [this](int32_t, Tvo_FromServer& chosen) {
-            chosen.LI.LessionID = kLesson;
-            chosen.LI.TeacherName = "李老师";
-            chosen.LI.LessionName = "小数的加法";
-            return mode_;
-        };
+        lesson_.LessionID = kLesson;
+        lesson_.TeacherName = "李老师";
+        lesson_.LessionName = "小数的加法";
     }
 
-    void WriteIni(int channels, int width, int height) {
-        test::WriteFile(dir_.File("vo.ini"),
-                        "[StorePath]\nRootPath=" + dir_.Path() +
-                            "/store\n[ClientCount]\nCount=" + std::to_string(channels) +
-                            "\n[WindowSize]\nwidth=" + std::to_string(width) +
-                            "\nheight=" + std::to_string(height) + "\n");
-    }
+    int Choose(int32_t) override { return mode_; }
 
-    TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
-    TCaptureStatus& Status() { return *win_->Status(); }
-
-    std::vector<int32_t> Programme() {
-        std::vector<int32_t> ports;
-        Manager().GetCombinePorts(ports);
-        return ports;
-    }
+    TCaptureStatus& Status() { return test::StatusOf(win_.get()); }
 
     int CutX(int ch) {
         SDL_Rect r{};
@@ -145,17 +124,13 @@ protected:
         return QImage(QString::fromStdString(path));
     }
 
-    QRect PaneRect(int i) { return win_->Pane(i)->geometry(); }
+    QRect PaneRect(int i) { return test::PaneOf(win_.get(), i)->geometry(); }
 
-    TempDir dir_;
-    TRoomyDrives drives_;
-    TMainHooks hooks_;
-    std::unique_ptr<TFMain> win_;
-    TXdo xdo_;
     int mode_ = kModeCapture; // what the lesson chooser answers
 };
 
 TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
+    test::TScenarioSteps steps;
     // Channel 1 shows colour bars, channel 3 a phone's test picture, so the
     // programme tells them apart.
     const std::string movie = dir_.File("bars.mp4");
@@ -168,6 +143,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     phone.emplace(phoneIP);
     ASSERT_TRUE(phone->Ready());
 
+    TAVRIN_STEP(steps, "capture with a movie and a phone");
     TMessageRecorder messages;
     win_ = std::make_unique<TFMain>(hooks_);
     ASSERT_TRUE(win_->Started());
@@ -177,8 +153,9 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     Manager().ConnectThis(movie, 1, kDeviceMp4);
     Manager().SetCycle(1, true);
     Manager().ConnectThis(phoneIP, 3, kDevicePhone);
-    const int below = win_->Grid().DispOne.Bottom() + 15;
+    const int below = test::GridOf(win_.get()).DispOne.Bottom() + 15;
 
+    TAVRIN_STEP(steps, "the status lines");
     // The status lines: the recording line idle while not recording, the
     // counters of live channels in the normal colour.
     ASSERT_TRUE(WaitUntil(
@@ -201,10 +178,12 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     EXPECT_GT(CountNear(shot, origin, QRect(550, 15, 200, 22), QColor(10, 90, 10), 30), 40);
     EXPECT_GT(CountNear(shot, origin, QRect(890, 15, 100, 22), QColor(10, 90, 10), 30), 20);
 
+    TAVRIN_STEP(steps, "Space and Esc");
     // Space: the most recently clicked channel alone over the whole
     // programme; Esc: the programme before it.
-    ASSERT_TRUE(xdo_.Click(win_->Pane(3)));
+    ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 3)));
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 3; }));
+    TAVRIN_STEP(steps, "F: the two most recent channels");
     // F: the two most recent channels, the combination Esc goes back to.
     ASSERT_TRUE(xdo_.Key("f"));
     ASSERT_TRUE(WaitUntil([&] { return Programme().size() == 2; }));
@@ -220,6 +199,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(xdo_.Key("Escape"));
     ASSERT_TRUE(WaitUntil([&] { return Programme() == before; }));
 
+    TAVRIN_STEP(steps, "PTZ mode and the wheel");
     // PTZ mode: the wheel turned away from the user focuses the selected
     // phone further, towards the user nearer; without PTZ it does nothing.
     auto focus = [&] {
@@ -228,7 +208,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
         return info.nFocusValue;
     };
     const int focus0 = focus();
-    ASSERT_TRUE(xdo_.MoveTo(win_->Pane(3)));
+    ASSERT_TRUE(xdo_.MoveTo(test::PaneOf(win_.get(), 3)));
     ASSERT_TRUE(xdo_.Run({"click", "4"}));
     Pump(400);
     EXPECT_EQ(focus(), focus0);
@@ -241,8 +221,9 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(WaitUntil([&] { return focus() < focus1; })) << focus1;
     win_->DoAction(TMainAction::Ptz);
 
+    TAVRIN_STEP(steps, "held Right moves the cut");
     // Holding Right moves channel 1's cut area; letting go stops it.
-    ASSERT_TRUE(xdo_.Click(win_->Pane(1)));
+    ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 1)));
     ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 1; }));
     int fx = 0;
     int fy = 0;
@@ -260,6 +241,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     EXPECT_EQ(CutX(1), x1);
     EXPECT_EQ((x1 - x0) % 5, 0); // five source pixels per composed picture
 
+    TAVRIN_STEP(steps, "key 3 marks an error while recording");
     // Key 3 while recording marks an error; its notice shows below the
     // programme region for three ticks.
     win_->DoAction(TMainAction::Record);
@@ -279,6 +261,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(WaitUntil([&] { return TextAt(800, below) == std::string(47, ' '); }, 6000));
     win_->DoAction(TMainAction::Record);
 
+    TAVRIN_STEP(steps, "a lost phone blinks and reconnects");
     // The phone goes away: its pane frame blinks red, and the countdown
     // reconnects it once it is back.
     phone->Kill();
@@ -302,6 +285,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
         15000));
     Shot("k06-reconnected");
 
+    TAVRIN_STEP(steps, "replay keys");
     // Replay: Esc switches delete-mark mode, Space pauses (on key up); in
     // the audio offset box the key down does it, once.
     mode_ = kModeReplay;
@@ -312,14 +296,14 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
     ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->DeleteMode(); }));
     ASSERT_TRUE(xdo_.Key("space"));
     ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->Paused(); }));
-    const int offset = win_->AudioOffsetBox()->currentIndex();
-    win_->AudioOffsetBox()->setFocus();
-    ASSERT_TRUE(WaitUntil([&] { return win_->AudioOffsetBox()->hasFocus(); }));
+    const int offset = test::OffsetBoxOf(win_.get())->currentIndex();
+    test::OffsetBoxOf(win_.get())->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return test::OffsetBoxOf(win_.get())->hasFocus(); }));
     ASSERT_TRUE(xdo_.Key("space"));
     ASSERT_TRUE(WaitUntil([&] { return !win_->Replay()->Paused(); }));
     Pump(400);
     EXPECT_FALSE(win_->Replay()->Paused());
-    EXPECT_EQ(win_->AudioOffsetBox()->currentIndex(), offset);
+    EXPECT_EQ(test::OffsetBoxOf(win_.get())->currentIndex(), offset);
     Shot("k07-replay-keys");
     ASSERT_TRUE(win_->close());
     win_.reset();
@@ -327,6 +311,7 @@ TEST_F(KeyStatusWindowTest, KeysDirectTheLessonAndStatusLinesTellTheTruth) {
         ADD_FAILURE() << "unexpected message: " << m.text;
     }
 
+    TAVRIN_STEP(steps, "the store holds the mark");
     // The store holds the mark.
     const char* bin = std::getenv("TAVRIN_BIN_DIR");
     ASSERT_NE(bin, nullptr);
@@ -395,7 +380,7 @@ TEST_F(KeyStatusWindowTest, FiveChannelCountersFitTheSmallestWindow) {
     EXPECT_EQ(CountNear(narrow, origin, edge, QColor(176, 176, 0), 30), 0);
     // The status rows lie outside every pane, so the panes never paint over
     // them.
-    const int below = win_->Grid().DispOne.Bottom() + 15;
+    const int below = test::GridOf(win_.get()).DispOne.Bottom() + 15;
     for (int i = 0; i <= 5; ++i) {
         EXPECT_FALSE(PaneRect(i).intersects(QRect(0, kStatusTop, 1150, 22))) << i;
         EXPECT_FALSE(PaneRect(i).intersects(QRect(0, below, 1150, 22))) << i;
@@ -414,7 +399,7 @@ TEST_F(KeyStatusWindowTest, FiveChannelCountersFitTheSmallestWindow) {
     // A push address nobody answers at: the live line below the programme
     // says so, in the idle colour.
     ASSERT_EQ(win_->Capture()->Session().SetRtmpUrl("rtmp://127.0.0.1:9/live/none"), 0);
-    const int liveRow = win_->Grid().DispOne.Bottom() + 15;
+    const int liveRow = test::GridOf(win_.get()).DispOne.Bottom() + 15;
     ASSERT_TRUE(WaitUntil([&] { return !TextAt(11, liveRow).empty(); }, 5000));
     EXPECT_EQ(TextAt(11, liveRow).rfind("直播连通: 否 连接: ", 0), 0u) << TextAt(11, liveRow);
     EXPECT_EQ(Status().TextAt(11, liveRow)->colour, kIdleColour);

@@ -123,7 +123,7 @@ TEST(StatusLines, LiveLineAndErrorNotice) {
 
 TEST(CaptureKeys, CutMovesBySteppedPixelsAndShortcutsMapToActions) {
     const TKeyCommand left = DoRealKeyCommand(Qt::Key_Left, false);
-    EXPECT_EQ(left.action, TKeyAction::MoveCut);
+    EXPECT_EQ(left.action, TMainAction::MoveCut);
     EXPECT_EQ(left.dx, -5);
     EXPECT_EQ(DoRealKeyCommand(Qt::Key_Left, true).dx, -8);
     const TKeyCommand m = DoRealKeyCommand(Qt::Key_M, true);
@@ -132,15 +132,15 @@ TEST(CaptureKeys, CutMovesBySteppedPixelsAndShortcutsMapToActions) {
     const TKeyCommand comma = DoRealKeyCommand(Qt::Key_Comma, false);
     EXPECT_EQ(comma.dx, -5);
     EXPECT_EQ(comma.dy, -5);
-    EXPECT_EQ(DoRealKeyCommand(Qt::Key_G, false).action, TKeyAction::RecentFullScreen);
-    EXPECT_EQ(DoRealKeyCommand(Qt::Key_Space, false).action, TKeyAction::RecentFullScreen);
+    EXPECT_EQ(DoRealKeyCommand(Qt::Key_G, false).action, TMainAction::RecentFullScreen);
+    EXPECT_EQ(DoRealKeyCommand(Qt::Key_Space, false).action, TMainAction::RecentFullScreen);
     const TKeyCommand mark = DoRealKeyCommand(Qt::Key_3, false);
-    EXPECT_EQ(mark.action, TKeyAction::ErrorMark);
+    EXPECT_EQ(mark.action, TMainAction::ErrorMark);
     EXPECT_EQ(mark.digit, 3);
-    EXPECT_EQ(DoRealKeyCommand(Qt::Key_6, false).action, TKeyAction::None);
-    EXPECT_EQ(DoReplayKeyCommand(Qt::Key_Up).action, TKeyAction::PreviousPage);
-    EXPECT_EQ(DoReplayKeyCommand(Qt::Key_PageDown).action, TKeyAction::NextPage);
-    EXPECT_EQ(DoReplayKeyCommand(Qt::Key_G).action, TKeyAction::None);
+    EXPECT_EQ(DoRealKeyCommand(Qt::Key_6, false).action, TMainAction::None);
+    EXPECT_EQ(DoReplayKeyCommand(Qt::Key_Up).action, TMainAction::PreviousPage);
+    EXPECT_EQ(DoReplayKeyCommand(Qt::Key_PageDown).action, TMainAction::NextPage);
+    EXPECT_EQ(DoReplayKeyCommand(Qt::Key_G).action, TMainAction::None);
 }
 
 TEST(CaptureKeys, CtrlReleaseConvertsOtherChannelsFirstThenTheSelected) {

@@ -10,6 +10,7 @@
 #include "cli/ScriptDirector.h"
 #include "sources/CManager.h"
 #include "sources/CaptureSession.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -97,26 +98,13 @@ std::string Joined(const std::vector<std::string>& calls) {
     return s;
 }
 
-class WindowDirectorTest : public ::testing::Test {
+class WindowDirectorTest : public test::TConsoleWindowTest {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
-        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
-                                                 "/store\n[ClientCount]\nCount=3\n"
-                                                 "[WindowSize]\nwidth=1150\nheight=815\n");
-        hooks_.iniPath = dir_.File("vo.ini");
-        hooks_.drives = &drives_;
-        hooks_.SignIn = [](int32_t& user) {
-            user = 1001;
-            return true;
-        };
-        hooks_.ChooseLession = [](int32_t, Tvo_FromServer& chosen) {
-            chosen.LI.LessionID = kLesson;
-            chosen.LI.TeacherName = "赵老师";
-            chosen.LI.LessionName = "长方形的面积";
-            return int(kModeCapture);
-        };
+        TConsoleWindowTest::SetUp();
+        lesson_.LessionID = kLesson;
+        lesson_.TeacherName = "赵老师";
+        lesson_.LessionName = "长方形的面积";
         movie_ = dir_.File("movie.mp4");
         ASSERT_TRUE(
             test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi "
@@ -129,6 +117,8 @@ protected:
         }
     }
 
+    int Choose(int32_t) override { return kModeCapture; }
+
     std::string Movie(int ch) const { return dir_.File("movie" + std::to_string(ch) + ".mp4"); }
 
     QPoint At(QWidget* w, QPoint local) const { return w->mapToGlobal(local); }
@@ -138,10 +128,11 @@ protected:
 
     // Right button on a channel's pane, then the menu item at index k.
     void ClickChannelMenuItem(int ch, const std::function<bool(int, QAction*)>& which) {
-        ASSERT_TRUE(xdo_.MoveTo(At(win_->Pane(ch), Local(win_->Pane(ch), 0.5, 0.5))));
+        ASSERT_TRUE(xdo_.MoveTo(
+            At(test::PaneOf(win_.get(), ch), Local(test::PaneOf(win_.get(), ch), 0.5, 0.5))));
         ASSERT_TRUE(xdo_.Run({"click", "3"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
-        QMenu* menu = win_->OpenMenu();
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() != nullptr; }));
+        QMenu* menu = test::OpenMenu();
         QAction* item = nullptr;
         for (int k = 0; k < menu->actions().size() && item == nullptr; ++k) {
             item = which(k, menu->actions()[k]) ? menu->actions()[k] : nullptr;
@@ -149,11 +140,11 @@ protected:
         ASSERT_NE(item, nullptr);
         ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(item).center())));
         ASSERT_TRUE(xdo_.Run({"click", "1"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() == nullptr; }));
     }
 
     void ClickPane(int ch) {
-        ASSERT_TRUE(xdo_.Click(win_->Pane(ch)));
+        ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), ch)));
         ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == uint32_t(ch); }));
     }
 
@@ -162,12 +153,7 @@ protected:
         return WaitUntil([&] { return windowCalls_.size() >= n; }, 5000);
     }
 
-    TempDir dir_;
-    TRoomyDrives drives_;
-    TMainHooks hooks_;
     std::string movie_;
-    std::unique_ptr<TFMain> win_;
-    TXdo xdo_;
     std::vector<std::string> windowCalls_;
 };
 
@@ -186,7 +172,7 @@ TEST_F(WindowDirectorTest, TheWindowAndALessonScriptMakeTheSameDirectorCalls) {
 
     // The cut is a drag between two points of channel 2's pane; the script
     // asks for the area the drag covers.
-    QWidget* pane2 = win_->Pane(2);
+    QWidget* pane2 = test::PaneOf(win_.get(), 2);
     const QPoint from = Local(pane2, 0.2, 0.25);
     const QPoint to = Local(pane2, 0.7, 0.8);
     const TPermilleRect area =

@@ -14,6 +14,7 @@
 #include "compose/editor/FilePickers.h"
 #include "compose/editor/PlanEditorLauncher.h"
 #include "sources/CManager.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/sources/PhoneSim.h"
@@ -47,52 +48,27 @@ using test::WaitUntil;
 
 constexpr int32_t kLesson = 202;
 
-class WindowMenusTest : public ::testing::Test {
+class WindowMenusTest : public test::TConsoleWindowTest {
 protected:
     void SetUp() override {
-        ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
+        TConsoleWindowTest::SetUp();
         ::setenv("TAVRIN_VIRTUAL_DEVICES", "1", 1);
-        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        test::WriteFile(dir_.File("vo.ini"), "[StorePath]\nRootPath=" + dir_.Path() +
-                                                 "/store\n[ClientCount]\nCount=3\n"
-                                                 "[WindowSize]\nwidth=1150\nheight=815\n");
-        hooks_.iniPath = dir_.File("vo.ini");
-        hooks_.drives = &drives_;
-        hooks_.SignIn = [](int32_t& user) {
-            user = 1001;
-            return true;
-        };
-        hooks_.ChooseLession = [this](int32_t, Tvo_FromServer& chosen) {
-            if (choices_.empty()) {
-                return 0;
-            }
-            const int mode = choices_.front();
-            choices_.pop_front();
-            chosen.LI.LessionID = kLesson;
-            chosen.LI.LessionName = "Menus";
-            return mode;
-        };
+        lesson_.LessionID = kLesson;
+        lesson_.LessionName = "Menus";
     }
 
-    void Open() {
-        choices_.push_back(kModeCapture);
-        win_ = std::make_unique<TFMain>(hooks_);
-        ASSERT_TRUE(win_->Started());
-        win_->show();
-        ASSERT_TRUE(WaitUntil([&] { return win_->HasIni() && win_->isEnabled(); }, 10000));
-        xdo_.Focus(win_.get());
-    }
+    void Open() { TConsoleWindowTest::Open(kModeCapture); }
 
     void ClickButton(TBar bar, int tag) {
-        TImageButton* b = win_->Button(bar, tag);
+        TImageButton* b = test::BarButton(win_.get(), bar, tag);
         ASSERT_NE(b, nullptr);
         ASSERT_TRUE(xdo_.Click(b));
     }
 
     void ClickMenuItem(const QString& caption) {
         ClickButton(TBar::Capture, 66);
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() != nullptr; }));
-        QMenu* menu = win_->OpenMenu();
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() != nullptr; }));
+        QMenu* menu = test::OpenMenu();
         QAction* item = nullptr;
         for (QAction* a : menu->actions()) {
             item = a->text() == caption ? a : item;
@@ -100,19 +76,19 @@ protected:
         ASSERT_NE(item, nullptr) << caption.toStdString();
         ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(item).center())));
         ASSERT_TRUE(xdo_.Run({"click", "1"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() == nullptr; }));
     }
 
     // Opens the channel menu of a pane with the right button; its captions.
     QMenu* ChannelMenu(int ch, QStringList* captions = nullptr) {
-        EXPECT_TRUE(xdo_.MoveTo(win_->Pane(ch)));
+        EXPECT_TRUE(xdo_.MoveTo(test::PaneOf(win_.get(), ch)));
         EXPECT_TRUE(xdo_.Run({"click", "3"}));
         if (!WaitUntil(
-                [&] { return win_->OpenMenu() != nullptr && win_->OpenMenu()->isVisible(); })) {
+                [&] { return test::OpenMenu() != nullptr && test::OpenMenu()->isVisible(); })) {
             ADD_FAILURE() << "no channel menu on pane " << ch;
             return nullptr;
         }
-        QMenu* menu = win_->OpenMenu();
+        QMenu* menu = test::OpenMenu();
         if (captions != nullptr) {
             captions->clear();
             for (QAction* a : menu->actions()) {
@@ -127,7 +103,7 @@ protected:
         ASSERT_NE(a, nullptr);
         ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(a).center())));
         ASSERT_TRUE(xdo_.Run({"click", "1"}));
-        ASSERT_TRUE(WaitUntil([&] { return win_->OpenMenu() == nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() == nullptr; }));
     }
     QAction* Item(QMenu* menu, const QString& start) {
         if (menu == nullptr) {
@@ -149,20 +125,6 @@ protected:
         Manager().GetConInfo(ch, info);
         return info.IP;
     }
-
-    TCManager& Manager() { return *win_->Capture()->Session().Manager(); }
-    std::vector<int32_t> Programme() {
-        std::vector<int32_t> p;
-        Manager().GetCombinePorts(p);
-        return p;
-    }
-
-    TempDir dir_;
-    TRoomyDrives drives_;
-    TMainHooks hooks_;
-    std::deque<int> choices_;
-    std::unique_ptr<TFMain> win_;
-    TXdo xdo_;
 };
 
 TEST_F(WindowMenusTest, MainMenuOpensTheOutputFolderTheHelpFilesAndTheAboutBox) {
@@ -219,7 +181,7 @@ TEST_F(WindowMenusTest, CaptureKeysDSAAndPActOnTheProgrammeAndTheSelectedChannel
     Manager().ConnectThis("Virtual Camera|Virtual Microphone", 2, kDeviceCamera);
     Manager().ConnectThis(movie, 3, kDeviceMp4);
     for (int ch : {1, 2, 3}) {
-        ASSERT_TRUE(xdo_.Click(win_->Pane(ch)));
+        ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), ch)));
         ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == uint32_t(ch); }));
     }
     xdo_.Focus(win_.get());
@@ -277,13 +239,13 @@ TEST_F(WindowMenusTest, AFailedCaptureEntryIsRetriedFromTheBar) {
               0u)
         << messages.Messages()[0].text;
     EXPECT_EQ(messages.Messages()[0].icon, TMsgIcon::Error);
-    EXPECT_TRUE(win_->CaptureBar()->isVisible());
+    EXPECT_TRUE(test::Bar(win_.get(), TBar::Capture)->isVisible());
     SaveScreen("menus-entry-failed");
 
     std::filesystem::remove(dir_.File("store/1001"));
     ClickButton(TBar::Capture, 55);
     ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 10000));
-    EXPECT_EQ(win_->CurrentLession().LI.LessionID, kLesson);
+    EXPECT_EQ(win_->Capture()->Session().Config().lesson.LessionID, kLesson);
     EXPECT_EQ(messages.Messages().size(), 1u);
     SaveScreen("menus-entry-retried");
 }
@@ -351,7 +313,8 @@ TEST_F(WindowMenusTest, TheChannelMenuSwapsReconnectsSwitchesAndStopsAReconnecti
     // its reconnection is cancelled, then stays dark; no reconnection comes.
     plain->Kill();
     plain.reset();
-    ASSERT_TRUE(WaitUntil([&] { return win_->Status()->FrameOf(1) == TLostFrame::Red; }, 10000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return test::StatusOf(win_.get()).FrameOf(1) == TLostFrame::Red; }, 10000));
     SaveScreen("menus-lost-blinking");
     menu = ChannelMenu(1);
     Choose(menu, Item(menu, "取消本次断线自动重连"));
@@ -362,7 +325,7 @@ TEST_F(WindowMenusTest, TheChannelMenuSwapsReconnectsSwitchesAndStopsAReconnecti
     int redTicks = 0;
     for (int i = 0; i < 16; ++i) {
         Pump(500);
-        redTicks += win_->Status()->FrameOf(1) == TLostFrame::Red ? 1 : 0;
+        redTicks += test::StatusOf(win_.get()).FrameOf(1) == TLostFrame::Red ? 1 : 0;
     }
     EXPECT_EQ(redTicks, 0);
     EXPECT_TRUE(plain->LogLines("connect").empty());
@@ -420,10 +383,10 @@ TEST_F(WindowMenusTest, APlanWithoutAPushAddressIsNotSaved) {
     });
     ClickMenuItem(QStringLiteral("活动方案"));
     ASSERT_TRUE(WaitUntil([&] {
-        return win_->PlanEditor() != nullptr && win_->PlanEditor()->Editor() != nullptr &&
-               win_->PlanEditor()->Editor()->isVisible();
+        return test::PlanEditorOf(win_.get()) != nullptr &&
+               test::PlanEditorOf(win_.get())->isVisible();
     }));
-    TF_EditProject* editor = win_->PlanEditor()->Editor();
+    TF_EditProject* editor = test::PlanEditorOf(win_.get());
     auto* rtmp = editor->findChild<QLineEdit*>("edRtmp");
     ASSERT_NE(rtmp, nullptr);
     EXPECT_TRUE(rtmp->text().isEmpty());
@@ -451,7 +414,7 @@ TEST_F(WindowMenusTest, APlanWithoutAPushAddressIsNotSaved) {
     // Closing asks whether to save the change; the cautious answer keeps it
     // unsaved and closes.
     editor->close();
-    ASSERT_TRUE(WaitUntil([&] { return win_->PlanEditor()->Editor() == nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return test::PlanEditorOf(win_.get()) == nullptr; }));
     EXPECT_EQ(test::ReadFile(planFile), before);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/ui/F_Login.h"
 #include "platform/voServer.h"
 #include "sources/ui/F_CHConfig.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/support/ui/GuiTestEnv.h"
@@ -64,16 +65,20 @@ void ExpectInsideScreen(const QWidget* w, const char* what) {
                                       << "x" << g.height() << " on " << SizeName();
 }
 
-TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
-    ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
-    ::setenv("TAVRIN_VIRTUAL_DEVICES", "1", 1);
-    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    TempDir dir;
-    test::WriteFile(dir.File("vo.ini"), "[StorePath]\nRootPath=" + dir.Path() +
-                                            "/store\n[ClientCount]\nCount=3\n"
-                                            "[WindowSize]\nwidth=1150\nheight=815\n");
+class WindowPlacementTest : public test::TConsoleWindowTest {
+protected:
+    void SetUp() override {
+        TConsoleWindowTest::SetUp();
+        ::setenv("TAVRIN_VIRTUAL_DEVICES", "1", 1);
+        lesson_.LessionID = 7;
+        lesson_.LessionName = "Placement";
+    }
+    // The chooser always enters capture.
+    int Choose(int32_t) override { return kModeCapture; }
+};
+
+TEST_F(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
     const QRect screen = Screen();
-    TXdo xdo;
     TvoServer server;
 
     // Before the console shows, the sign-in is centred on the screen.
@@ -88,35 +93,22 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
         SaveScreen("sign-in-" + SizeName());
     }
 
-    TRoomyDrives drives;
-    TMainHooks hooks;
-    hooks.iniPath = dir.File("vo.ini");
-    hooks.drives = &drives;
-    hooks.SignIn = [](int32_t& user) {
-        user = 1001;
-        return true;
-    };
-    hooks.ChooseLession = [](int32_t, Tvo_FromServer& chosen) {
-        chosen.LI.LessionID = 7;
-        chosen.LI.LessionName = "Placement";
-        return int(kModeCapture);
-    };
     TMessageRecorder messages;
-    auto win = std::make_unique<TFMain>(hooks);
-    ASSERT_TRUE(win->Started());
-    win->show();
-    ASSERT_TRUE(WaitUntil([&] { return win->HasIni() && win->isEnabled(); }, 10000));
-    ASSERT_EQ(win->CurrentWorkMode(), kModeCapture);
+    win_ = std::make_unique<TFMain>(hooks_);
+    ASSERT_TRUE(win_->Started());
+    win_->show();
+    ASSERT_TRUE(WaitUntil([&] { return win_->isEnabled(); }, 10000));
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
     Pump(200);
-    const QRect console = win->frameGeometry();
-    ExpectCentredOver(win.get(), screen, "console");
-    ExpectInsideScreen(win.get(), "console");
-    xdo.Focus(win.get());
+    const QRect console = win_->frameGeometry();
+    ExpectCentredOver(win_.get(), screen, "console");
+    ExpectInsideScreen(win_.get(), "console");
+    xdo_.Focus(win_.get());
 
     // The lesson chooser, 1380 wide: over the console, shrunk to the screen
     // where it does not fit.
     {
-        TF_ChooseLession chooser(server, *win->Paths(), win.get());
+        TF_ChooseLession chooser(server, *win_->Paths(), win_.get());
         chooser.initialize(7);
         chooser.open();
         ASSERT_TRUE(WaitUntil([&] { return chooser.isVisible(); }));
@@ -134,13 +126,13 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
     }
 
     // The channel window through its bar button.
-    ASSERT_TRUE(xdo.Click(win->Button(TBar::Capture, 54)));
-    ASSERT_TRUE(WaitUntil([&] { return win->ChannelDialog()->isVisible(); }));
+    ASSERT_TRUE(xdo_.Click(test::BarButton(win_.get(), TBar::Capture, 54)));
+    ASSERT_TRUE(WaitUntil([&] { return test::ChannelDialogOf(win_.get())->isVisible(); }));
     Pump(200);
-    ExpectCentredOver(win->ChannelDialog(), console, "channel window");
-    ExpectInsideScreen(win->ChannelDialog(), "channel window");
+    ExpectCentredOver(test::ChannelDialogOf(win_.get()), console, "channel window");
+    ExpectInsideScreen(test::ChannelDialogOf(win_.get()), "channel window");
     SaveScreen("channel-window-" + SizeName());
-    win->ChannelDialog()->close();
+    test::ChannelDialogOf(win_.get())->close();
 
     // A message box without a parent, as the message handler shows one.
     {
@@ -156,9 +148,9 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
 
     // The first layout editor opens at its default rectangle: 1278 x 581
     // centred on the screen.
-    const std::string planFile = dir.File("plans/placement.kvx");
+    const std::string planFile = dir_.File("plans/placement.kvx");
     {
-        std::filesystem::create_directories(dir.File("plans"));
+        std::filesystem::create_directories(dir_.File("plans"));
         TLayoutProject plan;
         ASSERT_EQ(plan.newProject(1001, "placement", planFile), 0);
         ASSERT_EQ(plan.saveProject(), 0);
@@ -172,33 +164,33 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
     QRect planChooserAt;
     test::WhenModalShown("tavrin::TF_NewProject", [&](QWidget* chooser) {
         planChooserAt = chooser->frameGeometry();
-        ASSERT_TRUE(xdo.Click(chooser->findChild<QPushButton*>("btnOpenFile")));
+        ASSERT_TRUE(xdo_.Click(chooser->findChild<QPushButton*>("btnOpenFile")));
     });
-    ASSERT_TRUE(xdo.Click(win->Button(TBar::Capture, 66)));
-    ASSERT_TRUE(WaitUntil([&] { return win->OpenMenu() != nullptr; }));
-    QMenu* menu = win->OpenMenu();
+    ASSERT_TRUE(xdo_.Click(test::BarButton(win_.get(), TBar::Capture, 66)));
+    ASSERT_TRUE(WaitUntil([&] { return test::OpenMenu() != nullptr; }));
+    QMenu* menu = test::OpenMenu();
     QAction* plans = nullptr;
     for (QAction* a : menu->actions()) {
         plans = a->text() == QStringLiteral("活动方案") ? a : plans;
     }
     ASSERT_NE(plans, nullptr);
-    ASSERT_TRUE(xdo.MoveTo(menu->mapToGlobal(menu->actionGeometry(plans).center())));
-    ASSERT_TRUE(xdo.Run({"click", "1"}));
+    ASSERT_TRUE(xdo_.MoveTo(menu->mapToGlobal(menu->actionGeometry(plans).center())));
+    ASSERT_TRUE(xdo_.Run({"click", "1"}));
     ASSERT_TRUE(WaitUntil([&] {
-        return win->PlanEditor() != nullptr && win->PlanEditor()->Editor() != nullptr &&
-               win->PlanEditor()->Editor()->isVisible();
+        return test::PlanEditorOf(win_.get()) != nullptr &&
+               test::PlanEditorOf(win_.get())->isVisible();
     }));
     Pump(300);
     EXPECT_LE(std::abs(planChooserAt.center().x() - console.center().x()), 1);
     EXPECT_LE(std::abs(planChooserAt.center().y() - console.center().y()), 1);
-    const QRect editor = win->PlanEditor()->Editor()->geometry();
+    const QRect editor = test::PlanEditorOf(win_.get())->geometry();
     const QSize full = QGuiApplication::primaryScreen()->size();
     EXPECT_EQ(editor, QRect((full.width() - 1278) / 2, (full.height() - 581) / 2, 1278, 581));
-    ExpectInsideScreen(win->PlanEditor()->Editor(), "layout editor");
+    ExpectInsideScreen(test::PlanEditorOf(win_.get()), "layout editor");
     SaveScreen("layout-editor-" + SizeName());
 
-    ASSERT_TRUE(win->close());
-    win.reset();
+    ASSERT_TRUE(win_->close());
+    win_.reset();
     for (const auto& m : messages.Messages()) {
         ADD_FAILURE() << "unexpected message: " << m.text;
     }
@@ -206,7 +198,7 @@ TEST(WindowPlacementTest, WindowsOpenCentredOverTheConsoleAndInsideTheScreen) {
 
 // The pure rule: centred over the anchor, then moved and shrunk into the
 // available area.
-TEST(WindowPlacementTest, CentredInsideMovesAndShrinksIntoTheAvailableArea) {
+TEST_F(WindowPlacementTest, CentredInsideMovesAndShrinksIntoTheAvailableArea) {
     const QRect available(0, 0, 1280, 960);
     EXPECT_EQ(CentredInside({416, 412}, {65, 72, 1150, 815}, available), QRect(432, 273, 416, 412));
     // Wider than the console: centred over it, but not left of the screen.

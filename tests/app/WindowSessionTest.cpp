@@ -8,6 +8,7 @@
 #include "base/Message.h"
 #include "base/ui/ImageButton.h"
 #include "sources/CManager.h"
+#include "tests/app/ConsoleWindowTest.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/base/TempDir.h"
 #include "tests/support/TestMedia.h"
@@ -20,64 +21,41 @@ namespace tavrin {
 namespace {
 
 using test::Pump;
-using test::TempDir;
-using test::TRoomyDrives;
-using test::TXdo;
 using test::WaitUntil;
 
 constexpr int32_t kLesson = 103;
 
-TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
-    ::setenv("TAVRIN_NO_DISCOVERY", "1", 1);
-    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    TempDir dir;
-    const std::string movie = dir.File("movie.mp4");
+class WindowSessionTest : public test::TConsoleWindowTest {
+protected:
+    void SetUp() override {
+        TConsoleWindowTest::SetUp();
+        WriteIni(3, 1024, 684);
+        lesson_.LessionID = kLesson;
+        lesson_.LessionName = "Session";
+    }
+};
+
+TEST_F(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
+    const std::string movie = dir_.File("movie.mp4");
     ASSERT_TRUE(
         test::Run("ffmpeg -loglevel error -f lavfi -i testsrc2=size=320x180:rate=25 -f lavfi "
                   "-i sine=frequency=440:sample_rate=48000 -t 4 -c:v libx264 -g 25 "
                   "-pix_fmt yuv420p -c:a aac -ac 2 -y " +
                   movie));
-    test::WriteFile(dir.File("vo.ini"), "[StorePath]\nRootPath=" + dir.Path() +
-                                            "/store\n[ClientCount]\nCount=3\n"
-                                            "[WindowSize]\nwidth=1024\nheight=684\n");
-    TRoomyDrives drives;
-    std::deque<int> choices{kModeCapture};
-    TMainHooks hooks;
-    hooks.iniPath = dir.File("vo.ini");
-    hooks.drives = &drives;
-    hooks.SignIn = [](int32_t& user) {
-        user = 1001;
-        return true;
-    };
-    hooks.ChooseLession = [&](int32_t, Tvo_FromServer& chosen) {
-        if (choices.empty()) {
-            return 0;
-        }
-        const int mode = choices.front();
-        choices.pop_front();
-        chosen.LI.LessionID = kLesson;
-        chosen.LI.LessionName = "Session";
-        return mode;
-    };
     TMessageRecorder messages;
-    TXdo xdo;
-    auto win = std::make_unique<TFMain>(hooks);
-    ASSERT_TRUE(win->Started());
-    win->show();
-    ASSERT_TRUE(WaitUntil([&] { return win->HasIni() && win->isEnabled(); }, 10000));
-    ASSERT_EQ(win->CurrentWorkMode(), kModeCapture);
-    xdo.Focus(win.get());
+    Open(kModeCapture);
+    ASSERT_EQ(win_->CurrentWorkMode(), kModeCapture);
     const auto click = [&](TBar bar, int tag) {
-        TImageButton* b = win->Button(bar, tag);
+        TImageButton* b = test::BarButton(win_.get(), bar, tag);
         ASSERT_NE(b, nullptr);
-        ASSERT_TRUE(xdo.Click(b));
+        ASSERT_TRUE(xdo_.Click(b));
     };
 
-    TCManager& capture = (*win->Capture()->Session().Manager());
+    TCManager& capture = (*win_->Capture()->Session().Manager());
     capture.ConnectThis(movie, 1, kDeviceMp4);
     capture.SetCycle(1, true);
-    ASSERT_TRUE(xdo.Click(win->Pane(1)));
-    ASSERT_TRUE(WaitUntil([&] { return win->Capture()->CurrentPort() == 1; }));
+    ASSERT_TRUE(xdo_.Click(test::PaneOf(win_.get(), 1)));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->CurrentPort() == 1; }));
     click(TBar::Capture, 1); // the movie over the whole programme
     std::vector<int32_t> programme;
     ASSERT_TRUE(WaitUntil([&] {
@@ -85,32 +63,32 @@ TEST(WindowSessionTest, CaptureRecordReplayAndBackEndCleanly) {
         return programme == std::vector<int32_t>{1};
     }));
     click(TBar::Capture, 4);
-    ASSERT_TRUE(WaitUntil([&] { return win->Capture()->Recording(); }));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Capture()->Recording(); }));
     int seconds = 0;
     int mbytes = 0;
     ASSERT_TRUE(WaitUntil(
-        [&] { return win->Capture()->Session().RecordTotals(seconds, mbytes) && seconds >= 3; },
+        [&] { return win_->Capture()->Session().RecordTotals(seconds, mbytes) && seconds >= 3; },
         60000));
     click(TBar::Capture, 4);
-    ASSERT_TRUE(WaitUntil([&] { return !win->Capture()->Recording(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !win_->Capture()->Recording(); }));
 
-    choices.push_back(kModeReplay);
+    choices_.push_back(kModeReplay);
     click(TBar::Capture, 52);
-    ASSERT_TRUE(WaitUntil([&] { return win->CurrentWorkMode() == kModeReplay; }, 20000));
-    ASSERT_TRUE(WaitUntil([&] { return win->Replay()->Worker().PicturesShown() > 5; }, 30000));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeReplay; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return win_->Replay()->Worker().PicturesShown() > 5; }, 30000));
     test::SaveScreen("session-replay");
 
-    choices.push_back(kModeCapture);
+    choices_.push_back(kModeCapture);
     click(TBar::Replay, 52);
-    ASSERT_TRUE(WaitUntil([&] { return win->CurrentWorkMode() == kModeCapture; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return win_->CurrentWorkMode() == kModeCapture; }, 20000));
     TClientInfo info;
-    ASSERT_TRUE((*win->Capture()->Session().Manager()).GetConInfo(1, info));
+    ASSERT_TRUE((*win_->Capture()->Session().Manager()).GetConInfo(1, info));
     EXPECT_EQ(info.DeviceType, kDeviceMp4);
     // It looped when capture was left, and loops again.
-    EXPECT_TRUE((*win->Capture()->Session().Manager()).GetCycle(1));
+    EXPECT_TRUE((*win_->Capture()->Session().Manager()).GetCycle(1));
     Pump(500);
-    ASSERT_TRUE(win->close());
-    win.reset();
+    ASSERT_TRUE(win_->close());
+    win_.reset();
     for (const auto& m : messages.Messages()) {
         ADD_FAILURE() << "unexpected message: " << m.text;
     }
