@@ -34,7 +34,8 @@ start_five_phone_classroom "$BUILD" "$WORK"
 # A teacher's bit rate ("3" M in the settings): at the default 22 Mbit/s these
 # pictures come to about 7.7 Mbit/s, and the lesson's 1850 MiB would stop the
 # recording after about 31 minutes, as the console means it to.
-sed -i 's/^BitRate=22528$/BitRate=3000/' "$WORK/program/vo.ini"
+# The demo settings carry no bit rate (the console's default is 22528).
+printf '[VideoBitRate]\nBitRate=3000\n' >>"$WORK/program/vo.ini"
 
 # TAVRIN_WRAP runs the console under a tool (for example a heap profiler
 # when a growth is to be found); the figures then measure the tool too.

@@ -245,11 +245,13 @@ class Lesson:
         self.x.focus(self.main[0])
 
     def message_box(self):
-        """A message box of the console: small, titled with the program's name."""
-        for w in self.x.windows():
-            if w[1] == "Tavrin" and w[4] < 700 and w[5] < 300 and (w[4], w[5]) != (360, 210):
-                return w
-        return None
+        """A message box of the console: small, titled with the program's name.
+        When boxes stand on each other (a limit's stop over its warning) the
+        top one, the only one that takes input: the server lists windows
+        bottom first."""
+        boxes = [w for w in self.x.windows()
+                 if w[1] == "Tavrin" and w[4] < 700 and w[5] < 300 and (w[4], w[5]) != (360, 210)]
+        return boxes[-1] if boxes else None
 
     def answer_message(self, note):
         """Answers an open message box with its default button, keeping a
