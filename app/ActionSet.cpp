@@ -7,7 +7,8 @@
 
 namespace tavrin {
 
-TActionSet::TActionSet(QObject* parent, std::function<void(TMainAction)> run) : QObject(parent) {
+TActionSet::TActionSet(QObject* parent, const std::function<void(TMainAction)>& run)
+    : QObject(parent) {
     const auto table = MainActionTable();
     for (const TActionEntry& e : table) {
         auto* a = new QAction(QString::fromUtf8(e.caption), this);

@@ -18,7 +18,7 @@ namespace tavrin {
 class TActionSet : public QObject {
     Q_OBJECT
 public:
-    TActionSet(QObject* parent, std::function<void(TMainAction)> run);
+    TActionSet(QObject* parent, const std::function<void(TMainAction)>& run);
 
     // The action of a table entry.
     QAction* Of(const TActionEntry& e) const;
