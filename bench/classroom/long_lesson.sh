@@ -32,9 +32,9 @@ fail() { echo "long_lesson: FAIL: $*"; exit 1; }
 
 start_five_phone_classroom "$BUILD" "$WORK"
 # A teacher's bit rate ("3" M in the settings): at the default 22 Mbit/s these
-# pictures come to about 7.7 Mbit/s, and the lesson's 1850 MiB would stop the
-# recording after about 31 minutes, as the console means it to.
-# The demo settings carry no bit rate (the console's default is 22528).
+# pictures come to about 8.6 Mbit/s, and the lesson's 1850 MiB would stop the
+# recording after about 30 minutes, as the console means it to. The demo
+# settings carry no bit rate, so the section is added rather than edited.
 printf '[VideoBitRate]\nBitRate=3000\n' >>"$WORK/program/vo.ini"
 
 # TAVRIN_WRAP runs the console under a tool (for example a heap profiler
